@@ -1,0 +1,14 @@
+#pragma once
+
+// The pad work behind OPEN and CLOSE.
+
+// OPEN: finds, opens and queries the pad, answers the browser and starts the point pump.
+// Returns to the command loop, or ends the process with exit code 0.
+void StartCaptureLumarq();
+
+// Stops the point pump, closes the pad and destroys its Tablet. Does nothing when no capture
+// runs.
+void StopCapture();
+
+// Whether a capture (a Tablet and its point pump) is running.
+bool CaptureIsRunning();

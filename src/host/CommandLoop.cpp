@@ -1,0 +1,72 @@
+#include "host/CommandLoop.h"
+
+#include <string>
+#include <string_view>
+
+#include "host/CaptureControl.h"
+#include "host/MessageFraming.h"
+#include "platform/DebugOutput.h"
+#include "platform/Process.h"
+
+namespace {
+
+constexpr const char* kProgramName = "Lumarq.OrvaneSignExtension";
+constexpr const char* kInstanceLockName = "LumarqSignAppBrowser";
+constexpr std::string_view kOpenCommand = "{\"command\":\"OPEN\"}";
+constexpr std::string_view kCloseCommand = "{\"command\":\"CLOSE\"}";
+constexpr const char* kGoodbye = "{\"text\":\"EXITING...\"}";
+constexpr const char* kFrameworkFailure = "Fatal Error: MFC initialization failed.";
+constexpr const char* kAnotherInstance = "Another instance of the application is already running";
+
+void Trace(const char* text) { platform::OutputDebugText(text); }
+
+// CLOSE: stop what runs, say goodbye. The caller ends the process.
+void CloseProcedure() {
+    Trace("Message is STOP");
+    StopCapture();
+    SendToBrowser(kGoodbye);
+}
+
+int ServeCommands(platform::NamedInstanceLock& instanceLock) {
+    for (;;) {
+        const std::optional<std::string> body = ReadBrowserMessage();
+        if (!body) {
+            Trace("JSON Input string exceeded the max Length.");
+            if (CaptureIsRunning()) {
+                // The capture is not stopped: ending the process ends its threads with it.
+                platform::EndProcess(0);
+            }
+            return 0;
+        }
+        Trace(body->c_str());  // up to its first zero byte
+        if (*body == kOpenCommand) {
+            StartCaptureLumarq();
+        }
+        if (*body == kCloseCommand) {
+            CloseProcedure();
+            instanceLock.Close();
+            return 0;
+        }
+    }
+}
+
+}  // namespace
+
+int RunHost() {
+    if (platform::CountProcessesNamed(kProgramName) >= 2) {
+        Trace(kAnotherInstance);
+        return 1;
+    }
+    platform::NamedInstanceLock instanceLock(kInstanceLockName);
+    if (instanceLock.outcome() == platform::NamedInstanceLock::Outcome::AlreadyHeld) {
+        Trace(kAnotherInstance);
+        instanceLock.Close();
+        return 1;
+    }
+    if (!platform::InitialiseProcess()) {
+        SendToBrowser(kFrameworkFailure);
+        instanceLock.Close();
+        return 1;
+    }
+    return ServeCommands(instanceLock);
+}

@@ -1,0 +1,3 @@
+#include "host/CommandLoop.h"
+
+int main() { return RunHost(); }

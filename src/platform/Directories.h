@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// The Windows directory, where the settings file lives.
+std::string WindowsDirectory();
+
+// The directory of the diagnostic log and the instance lock ("C:\temp" on Windows).
+std::string TempDirectory();
+
+// directory + the platform's separator + name.
+std::string PathInDirectory(const std::string& directory, const std::string& name);
+
+// Whether the file exists and this process can open it for reading without sharing it.
+bool CanOpenForReading(const std::string& path);
+
+}  // namespace platform

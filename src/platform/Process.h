@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// Counts the running processes whose executable is named programName (ASCII case ignored).
+// The program name has no extension; the platform adds its own (".exe" on Windows).
+// Returns 0 when the process list cannot be read.
+int CountProcessesNamed(const std::string& programName);
+
+// A lock held for the life of the process, by name, across the whole machine.
+class NamedInstanceLock {
+public:
+    enum class Outcome { Acquired, AlreadyHeld, Failed };
+
+    explicit NamedInstanceLock(const std::string& name);
+    ~NamedInstanceLock();
+    NamedInstanceLock(const NamedInstanceLock&) = delete;
+    NamedInstanceLock& operator=(const NamedInstanceLock&) = delete;
+
+    Outcome outcome() const { return outcome_; }
+    // Gives the lock back (closing the handle ends the hold).
+    void Close();
+
+private:
+    Outcome outcome_ = Outcome::Failed;
+    intptr_t handle_ = -1;
+};
+
+// The per-process set-up the host needs before it serves the browser: on POSIX, SIGPIPE is
+// ignored so that a browser that has gone away cannot kill the host. False on failure.
+bool InitialiseProcess();
+
+// Flushes the standard streams and ends the process at once with the given exit code, whatever
+// threads are still running.
+[[noreturn]] void EndProcess(int exitCode);
+
+}  // namespace platform

@@ -1,0 +1,77 @@
+#include "processing/CircularBufferWin.h"
+
+int32_t CircularBufferWin::CountLocked() const {
+    const int32_t difference = writePos - readPos;
+    return difference >= 0 ? difference : difference + kCapacity;
+}
+
+void CircularBufferWin::ResetRing() {
+    std::lock_guard<std::mutex> hold(lock);
+    writePos = 0;
+    readPos = 0;
+}
+
+int32_t CircularBufferWin::PutBytes(const uint8_t* bytes, int32_t length) {
+    // Stores as many bytes of the block as fit below the high-water mark, in one pass under
+    // the lock; the rest of the block is dropped.
+    int32_t count;
+    bool stored = false;
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        count = CountLocked();
+        while (count < kHighWaterMark && length > 0) {
+            buffer[static_cast<size_t>(writePos)] = *bytes++;
+            writePos = (writePos + 1) % kCapacity;
+            --length;
+            ++count;
+            stored = true;
+        }
+        dataSignalled = dataSignalled || stored;
+    }
+    if (stored) {
+        dataEvent.notify_one();
+    }
+    return count;
+}
+
+void CircularBufferWin::PutByte(uint8_t byte) {
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        buffer[static_cast<size_t>(writePos)] = byte;
+        writePos = (writePos + 1) % kCapacity;
+        dataSignalled = true;
+    }
+    dataEvent.notify_one();
+}
+
+uint8_t CircularBufferWin::GetByte() {
+    std::lock_guard<std::mutex> hold(lock);
+    const uint8_t byte = buffer[static_cast<size_t>(readPos)];
+    readPos = (readPos + 1) % kCapacity;
+    if (CountLocked() == 0) {
+        dataSignalled = false;
+    }
+    return byte;
+}
+
+int32_t CircularBufferWin::GetCount() {
+    std::lock_guard<std::mutex> hold(lock);
+    return CountLocked();
+}
+
+int32_t CircularBufferWin::WaitForData() {
+    std::unique_lock<std::mutex> hold(lock);
+    if (CountLocked() > 0) {
+        return CountLocked();
+    }
+    dataEvent.wait(hold, [this] { return dataSignalled; });
+    return CountLocked();
+}
+
+void CircularBufferWin::WakeReader() {
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        dataSignalled = true;
+    }
+    dataEvent.notify_one();
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+// One queued point, or a single-value entry.
+struct PointRecord {
+    // Status byte, then X bits 11..4, then X bits 3..0 with Y bits 11..8, then Y bits 7..0
+    // (least significant byte first); or the value of a single-value entry.
+    uint32_t penData = 0;
+    uint32_t timeStamp = 0;  // millisecond clock when queued; 0 in a single-value entry
+    int32_t auxValue = 0;
+};
+
+// Reading penData back.
+inline uint8_t PenStatus(uint32_t penData) { return static_cast<uint8_t>(penData & 0xFF); }
+inline int32_t PenX(uint32_t penData) {
+    return static_cast<int32_t>(((penData >> 8) & 0xFF) << 4 | ((penData >> 20) & 0x0F));
+}
+inline int32_t PenY(uint32_t penData) {
+    return static_cast<int32_t>(((penData >> 16) & 0x0F) << 8 | ((penData >> 24) & 0xFF));
+}
+
+// A fixed ring of 5000 records with one producer thread and one consumer thread, without a
+// lock. It holds at most 4999 entries; a push onto a full queue drops the new entry and counts
+// it, so that a burst never throws away the points already queued.
+class PointQueue {
+public:
+    static constexpr int32_t kEntries = 5000;
+
+    PointQueue();
+
+    void PushPoint(uint32_t penData, uint32_t timeStamp, int32_t auxValue);
+    void PushItem(uint32_t value) { PushPoint(value, 0, 0); }
+    // Copies out the oldest entry; only after GetPointCount returned a count above 0.
+    bool PopPoint(PointRecord& record);
+    int32_t GetPointCount() const;
+    // Empties the queue; only while neither producer nor consumer runs.
+    void ResetQueue();
+    // How many pushes found the queue full since it was created.
+    uint64_t DroppedCount() const { return dropped.load(std::memory_order_relaxed); }
+
+private:
+    std::unique_ptr<PointRecord[]> entries;
+    std::atomic<int32_t> writePos{0};
+    std::atomic<int32_t> readPos{0};
+    std::atomic<uint64_t> dropped{0};
+};

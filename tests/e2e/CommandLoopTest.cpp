@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "HostSession.h"
+
+namespace {
+
+using namespace testsupport;
+
+const std::string kGoodbye = "{\"text\":\"EXITING...\"}";
+
+// Waits until the host has echoed `text` on its trace output, which shows it has read it.
+bool WaitForTrace(ChildProcess& host, const std::string& text, Milliseconds timeout = 5000ms) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (host.ErrorOutput().find(text) != std::string::npos) {
+            return true;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    return false;
+}
+
+TEST(CommandLoop, CloseWithoutOpenSaysGoodbyeAndExitsZero) {
+    TemporaryRoot root;
+    HostSession host(root);
+    ASSERT_TRUE(host.SendClose());
+    const std::string bytes = host.process().Read(25, 5000ms);
+    EXPECT_EQ(bytes, Frame(kGoodbye));
+    EXPECT_TRUE(host.process().OutputEnds(5000ms));
+    EXPECT_EQ(host.process().WaitForExit(5000ms), 0);
+    EXPECT_NE(host.process().ErrorOutput().find("Message is STOP\n"), std::string::npos);
+}
+
+TEST(CommandLoop, IgnoresEveryBodyThatIsNotExactlyACommand) {
+    TemporaryRoot root;
+    HostSession host(root);
+    host.Send("{\"command\":\"OPEN\"} ");
+    host.Send("{\"command\":\"close\"}");
+    host.Send("garbage");
+    host.Send(std::string("{\"command\"\0:\"CLOSE\"}", 19));
+    ASSERT_TRUE(WaitForTrace(host.process(), "garbage"));
+    EXPECT_EQ(host.process().Read(1, 200ms), "") << "an ignored message was answered";
+    EXPECT_TRUE(host.process().Running());
+    host.SendClose();
+    EXPECT_EQ(host.ReadFrame(), kGoodbye);
+    EXPECT_EQ(host.process().WaitForExit(5000ms), 0);
+}
+
+TEST(CommandLoop, RejectedLengthsEndTheHostSilentlyWithExitZero) {
+    const std::vector<std::string> rejections = {
+        std::string("\0\0\0\0", 4),         // empty message
+        std::string("\x15\0\0\0", 4) + std::string(21, 'x'),  // 21 bytes
+        std::string("\0\0\0\x12", 4),       // big-endian length
+        std::string("\x05\0", 2),           // end of input inside the length
+    };
+    for (const std::string& input : rejections) {
+        TemporaryRoot root;
+        HostSession host(root);
+        host.process().Write(input);
+        host.process().CloseInput();
+        std::string output;
+        EXPECT_TRUE(host.process().OutputEnds(5000ms, &output));
+        EXPECT_EQ(output, "");
+        EXPECT_EQ(host.process().WaitForExit(5000ms), 0);
+        EXPECT_NE(host.process().ErrorOutput().find("JSON Input string exceeded the max Length."),
+                  std::string::npos);
+    }
+}
+
+TEST(CommandLoop, EndOfInputInsideABodyIsIgnoredThenEndsTheHost) {
+    TemporaryRoot root;
+    HostSession host(root);
+    host.process().Write(std::string("\x13\0\0\0", 4) + "{\"command\":\"CLOSE");
+    host.process().CloseInput();
+    std::string output;
+    EXPECT_TRUE(host.process().OutputEnds(5000ms, &output));
+    EXPECT_EQ(output, "");
+    EXPECT_EQ(host.process().WaitForExit(5000ms), 0);
+}
+
+TEST(CommandLoop, SecondInstanceExitsOneWhileTheFirstKeepsServing) {
+    TemporaryRoot root;
+    HostSession first(root);
+    first.Send("hello");
+    ASSERT_TRUE(WaitForTrace(first.process(), "hello"));
+
+    HostSession second(root);
+    second.SendClose();
+    std::string output;
+    EXPECT_TRUE(second.process().OutputEnds(5000ms, &output));
+    EXPECT_EQ(output, "");
+    EXPECT_EQ(second.process().WaitForExit(5000ms), 1);
+    EXPECT_NE(second.process().ErrorOutput().find(
+                  "Another instance of the application is already running"),
+              std::string::npos);
+
+    first.SendClose();
+    EXPECT_EQ(first.ReadFrame(), kGoodbye);
+    EXPECT_EQ(first.process().WaitForExit(5000ms), 0);
+}
+
+TEST(CommandLoop, HostWhoseReaderHasGoneIsNotKilledBySigpipe) {
+    TemporaryRoot root;
+    HostSession host(root);
+    host.Send("ping");
+    ASSERT_TRUE(WaitForTrace(host.process(), "ping"));
+    host.process().CloseOutput();
+    host.SendClose();  // the goodbye now meets a broken pipe
+    EXPECT_EQ(host.process().WaitForExit(5000ms), 0);
+}
+
+}  // namespace

@@ -1,0 +1,69 @@
+#include "HostSession.h"
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace testsupport {
+
+TemporaryRoot::TemporaryRoot() {
+    char pathTemplate[] = "/tmp/inkora-root-XXXXXX";
+    if (mkdtemp(pathTemplate) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    path_ = pathTemplate;
+    std::filesystem::create_directory(path_ + "/windows");
+    std::filesystem::create_directory(path_ + "/temp");
+}
+
+TemporaryRoot::~TemporaryRoot() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+void TemporaryRoot::WriteSettings(const std::string& iniText) const {
+    std::ofstream(WindowsPath("Inkora.ini"), std::ios::binary) << iniText;
+}
+
+std::string TemporaryRoot::ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+std::string Frame(const std::string& text) {
+    const auto n = static_cast<uint32_t>(text.size());
+    std::string frame{static_cast<char>(n & 0xFF), static_cast<char>((n >> 8) & 0xFF),
+                      static_cast<char>((n >> 16) & 0xFF), static_cast<char>(n >> 24)};
+    return frame + text;
+}
+
+std::string HostBinary() { return HOST_BINARY; }
+
+HostSession::HostSession(const TemporaryRoot& root)
+    : process_(std::make_unique<ChildProcess>(std::vector<std::string>{HostBinary()},
+                                              ChildProcess::Environment{{"INKORA_ROOT", root.path()}})) {}
+
+bool HostSession::Send(const std::string& text) { return process_->Write(Frame(text)); }
+
+std::optional<std::string> HostSession::ReadFrame(Milliseconds timeout) {
+    const std::string header = process_->Read(4, timeout);
+    if (header.size() < 4) {
+        return std::nullopt;
+    }
+    uint32_t n = 0;
+    for (int i = 0; i < 4; ++i) {
+        n |= static_cast<uint32_t>(static_cast<uint8_t>(header[static_cast<size_t>(i)])) << (8 * i);
+    }
+    std::string body = process_->Read(n, timeout);
+    if (body.size() < n) {
+        return std::nullopt;
+    }
+    return body;
+}
+
+}  // namespace testsupport

@@ -1,0 +1,95 @@
+#include "processing/PointQueue.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+TEST(PointQueue, WrapsAroundAndKeepsOrder) {
+    PointQueue queue;
+    EXPECT_EQ(queue.GetPointCount(), 0);
+    PointRecord record;
+    for (uint32_t i = 0; i < 5000; ++i) {
+        queue.PushPoint(i, i + 1, static_cast<int32_t>(i) - 7);
+        ASSERT_EQ(queue.GetPointCount(), 1);
+        queue.PopPoint(record);
+        ASSERT_EQ(record.penData, i);
+        ASSERT_EQ(record.timeStamp, i + 1);
+        ASSERT_EQ(record.auxValue, static_cast<int32_t>(i) - 7);
+    }
+    EXPECT_EQ(queue.GetPointCount(), 0);
+    for (uint32_t i = 0; i < 3000; ++i) {
+        queue.PushItem(i);
+    }
+    EXPECT_EQ(queue.GetPointCount(), 3000);
+    queue.PopPoint(record);
+    EXPECT_EQ(record.penData, 0u);
+    EXPECT_EQ(record.timeStamp, 0u);
+    EXPECT_EQ(record.auxValue, 0);
+}
+
+TEST(PointQueue, FullQueueDropsOnlyTheNewEntry) {
+    PointQueue queue;
+    for (uint32_t i = 0; i < 4999; ++i) {
+        queue.PushItem(i);
+    }
+    EXPECT_EQ(queue.GetPointCount(), 4999);
+    queue.PushItem(99999);
+    queue.PushItem(99998);
+    EXPECT_EQ(queue.GetPointCount(), 4999);
+    EXPECT_EQ(queue.DroppedCount(), 2u);
+    PointRecord record;
+    for (uint32_t i = 0; i < 4999; ++i) {
+        queue.PopPoint(record);
+        ASSERT_EQ(record.penData, i);
+    }
+    EXPECT_EQ(queue.GetPointCount(), 0);
+}
+
+TEST(PointQueue, ResetEmptiesIt) {
+    PointQueue queue;
+    queue.PushItem(1);
+    queue.PushItem(2);
+    queue.ResetQueue();
+    EXPECT_EQ(queue.GetPointCount(), 0);
+}
+
+TEST(PointQueue, PenDataUnpacksToTwelveBitCoordinates) {
+    const uint32_t penData = 0x08 | 0xAB << 8 | 0xCD << 16 | 0xEFu << 24;
+    EXPECT_EQ(PenStatus(penData), 0x08);
+    EXPECT_EQ(PenX(penData), 2748);
+    EXPECT_EQ(PenY(penData), 3567);
+}
+
+TEST(PointQueue, MovesAMillionEntriesBetweenThreadsWithoutLoss) {
+    PointQueue queue;
+    constexpr uint32_t kTotal = 1000000;
+    std::atomic<bool> outOfOrder{false};
+    std::thread consumer([&] {
+        PointRecord record;
+        for (uint32_t expected = 0; expected < kTotal;) {
+            if (queue.GetPointCount() == 0) {
+                std::this_thread::yield();
+                continue;
+            }
+            queue.PopPoint(record);
+            if (record.penData != expected || record.timeStamp != ~expected) {
+                outOfOrder = true;
+            }
+            ++expected;
+        }
+    });
+    for (uint32_t i = 0; i < kTotal; ++i) {
+        while (queue.GetPointCount() >= PointQueue::kEntries - 1) {
+            std::this_thread::yield();
+        }
+        queue.PushPoint(i, ~i, 0);
+    }
+    consumer.join();
+    EXPECT_FALSE(outOfOrder.load());
+    EXPECT_EQ(queue.DroppedCount(), 0u);
+}
+
+}  // namespace
