@@ -1,0 +1,92 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "processing/CircularBuffer.h"
+#include "processing/PointQueue.h"
+#include "tablet/ComponentInterfaces.h"
+#include "tablet/TabletSettings.h"
+
+// Transport kinds, the low four bits of TabletType (8 to 15 count as serial).
+enum TransportKind : int {
+    kSerialTransport = 0,
+    kNoTransport1 = 1,
+    kUsbPipeTransport = 2,
+    kSerialTransport3 = 3,
+    kNoTransport4 = 4,
+    kTcpClientTransport = 5,
+    kHidTransport = 6,
+    kTcpListenerTransport = 7,
+};
+
+// The one object through which the host reaches a signature pad. It owns one instance of every
+// transport, the byte ring, the input-processing controller and the point queues, and routes
+// each operation to the transport that the settings select. Its fields are read directly by the
+// components it owns.
+class Tablet {
+public:
+    Tablet();
+    ~Tablet();
+    Tablet(const Tablet&) = delete;
+    Tablet& operator=(const Tablet&) = delete;
+
+    TabletSettings settings;
+    std::atomic<bool> isOpen{false};
+    std::unique_ptr<CircularBuffer> inputRing;
+    std::unique_ptr<PointQueue> pointQueue;   // decoded pen points, read by GetNextPoint
+    std::unique_ptr<PointQueue> answerQueue;  // answers to status commands
+    std::unique_ptr<PointQueue> spareQueue;
+    std::unique_ptr<PointQueue> byteQueue;  // lone bytes of the input loop
+    std::unique_ptr<SerialIoIF> serialTransport;
+    std::unique_ptr<HidIoIF> hidTransport;
+    std::unique_ptr<UsbIoIF> usbTransport;
+    std::unique_ptr<SocketIoIF> socketTransport;
+    std::unique_ptr<NewSocketIoIF> newSocketTransport;
+    std::unique_ptr<ProcessSerialData> inputProcessor;
+    std::atomic<int32_t> serialNumber{0};
+    std::atomic<int32_t> modelNumber{0};
+    std::atomic<int32_t> auxValue{0};
+    std::atomic<int32_t> packetState{0};  // 0 idle, 1 one sync byte held, 2 collecting
+    std::atomic<bool> stopInput{false};
+    std::atomic<bool> serialResetState{false};
+    std::atomic<bool> inputRunning{false};
+
+    // Transport dispatch and pad operations (Tablet.cpp).
+    int GetTransportKind() const;
+    bool OpenTablet();
+    bool CloseTablet();
+    bool CheckTabletConnected();
+    int32_t GetSerialNumber();
+    int32_t GetModelNumber();
+    // Takes the oldest queued point, polling the queue every 10 ms until the timeout passes.
+    bool GetNextPoint(PointRecord& record, uint32_t timeoutMs);
+    bool WriteTablet(const uint8_t* data, int32_t length);
+    // Called by the transports' reader threads with each block of received bytes.
+    void FeedReport(const uint8_t* bytes, int32_t length);
+
+    // Settings (TabletSettings.cpp).
+    void GetTabletSettings(TabletSettings& out) const;
+    void SetTabletSettings(const TabletSettings& in);
+    void InitSettings();
+    void SetDefaultSettings();
+    void LoadSettings();
+
+    // The packet decoder (processing/PacketDecoder.cpp).
+    void DecodePacket(const uint8_t (&packet)[5]);
+    void ConvertTabletPoint(int32_t& x, int32_t& y) const;
+    void UnpackNonPenPacket(uint8_t firstByte, int32_t x, int32_t y);
+    void ProcessNonPenData(int kind, const uint8_t* dataBytes);
+    static bool IsSyncByte(uint8_t byte) { return (byte & 0x80) != 0; }
+    static int32_t DecodeCoordinate(uint8_t low, uint8_t high);
+    static int32_t DecodeAuxValue(uint8_t low, uint8_t high);
+    static bool IsBadPacket(const uint8_t (&packet)[5]);
+    static uint32_t PackPoint(uint8_t status, int32_t x, int32_t y);
+    static void SetTouchBit(uint8_t& status) { status |= 0x01; }
+    static void SetSwitchBit(uint8_t& status) { status |= 0x40; }
+    static uint32_t MakeByteItem(uint8_t byte);
+
+    // The input-processing loop (processing/InputLoop.cpp), run on the controller's thread.
+    void ProcessSerialInput(ProcessSerialData& controller);
+};

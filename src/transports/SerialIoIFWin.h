@@ -1,0 +1,23 @@
+#pragma once
+
+#include "tablet/ComponentInterfaces.h"
+
+class Tablet;
+
+// The serial port transport. Not built yet: it never opens.
+class SerialIoIFWin final : public SerialIoIF {
+public:
+    explicit SerialIoIFWin(Tablet* owner) : owner(owner) {}
+    bool InitTablet() override;
+    bool TabletClose() override;
+    bool TabletWrite(const uint8_t* data, int32_t length) override;
+    void SetComPort(int32_t port) override;
+    int32_t GetComPort() override;
+    void SetBaudRate(int32_t baudRate) override;
+    bool CheckConnected() override;
+    void SetPortPath(const char* path) override;
+
+private:
+    Tablet* owner;
+    int32_t comPort = 2;
+};

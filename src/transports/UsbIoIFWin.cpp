@@ -1,0 +1,5 @@
+#include "transports/UsbIoIFWin.h"
+
+bool UsbIoIFWin::InitTablet() { return false; }
+bool UsbIoIFWin::TabletClose() { return true; }
+
