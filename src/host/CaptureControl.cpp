@@ -5,4 +5,6 @@ void StartCaptureLumarq() {}
 
 void StopCapture() {}
 
-bool CaptureIsRunning() { return false; }
+bool CaptureIsRunning() {
+    return false;
+}

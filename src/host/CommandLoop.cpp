@@ -18,7 +18,9 @@ constexpr const char* kGoodbye = "{\"text\":\"EXITING...\"}";
 constexpr const char* kFrameworkFailure = "Fatal Error: MFC initialization failed.";
 constexpr const char* kAnotherInstance = "Another instance of the application is already running";
 
-void Trace(const char* text) { platform::OutputDebugText(text); }
+void Trace(const char* text) {
+    platform::OutputDebugText(text);
+}
 
 // CLOSE: stop what runs, say goodbye. The caller ends the process.
 void CloseProcedure() {

@@ -1,3 +1,5 @@
 #include "host/CommandLoop.h"
 
-int main() { return RunHost(); }
+int main() {
+    return RunHost();
+}

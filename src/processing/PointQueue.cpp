@@ -2,7 +2,9 @@
 
 namespace {
 
-int32_t Next(int32_t position) { return position + 1 == PointQueue::kEntries ? 0 : position + 1; }
+int32_t Next(int32_t position) {
+    return position + 1 == PointQueue::kEntries ? 0 : position + 1;
+}
 
 }  // namespace
 

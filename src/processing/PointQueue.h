@@ -14,7 +14,9 @@ struct PointRecord {
 };
 
 // Reading penData back.
-inline uint8_t PenStatus(uint32_t penData) { return static_cast<uint8_t>(penData & 0xFF); }
+inline uint8_t PenStatus(uint32_t penData) {
+    return static_cast<uint8_t>(penData & 0xFF);
+}
 inline int32_t PenX(uint32_t penData) {
     return static_cast<int32_t>(((penData >> 8) & 0xFF) << 4 | ((penData >> 20) & 0x0F));
 }

@@ -7,7 +7,7 @@
 struct TabletSettings {
     int16_t TabletComPort = 0;  // serial port number, or 1-based device index (HID, USB pipe)
     int32_t TabletBaudRate = 0;
-    int16_t TabletType = 0;  // low four bits: the transport kind
+    int16_t TabletType = 0;    // low four bits: the transport kind
     int16_t TabletXStart = 0;  // the raw pad window
     int16_t TabletYStart = 0;
     int16_t TabletXStop = 0;
@@ -20,7 +20,7 @@ struct TabletSettings {
     bool UseMultiUsb = false;  // several pads attached: TabletComPort selects one
     bool EnableLogging = false;
     bool CheckConnectedOnOpen = false;  // after a serial open, require the DSR line
-    uint32_t TabletIpAddress = 0;  // the TCP client's peer, in network byte order
+    uint32_t TabletIpAddress = 0;       // the TCP client's peer, in network byte order
     int32_t TabletTimingAdvance = 0;
     int32_t TabletFilterPoints = 0;
     int16_t LCDType = 0;
@@ -39,7 +39,7 @@ struct TabletSettings {
     bool TranslateBitmapEnable = false;
     int32_t SocketTimeout = 0;  // milliseconds the TCP listener waits for its peer
     int32_t TextThreshold = 0;
-    int32_t SocketPort = 0;  // the TCP client connects to it; the listener listens on it + 1
+    int32_t SocketPort = 0;         // the TCP client connects to it; the listener listens on it + 1
     char TabletPortPath[128] = {};  // serial name prefix; the TCP listener's peer identity
     char SettingsFileOverride[256] = {};
     char SettingsFileName[256] = {};

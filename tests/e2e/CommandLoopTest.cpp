@@ -50,10 +50,10 @@ TEST(CommandLoop, IgnoresEveryBodyThatIsNotExactlyACommand) {
 
 TEST(CommandLoop, RejectedLengthsEndTheHostSilentlyWithExitZero) {
     const std::vector<std::string> rejections = {
-        std::string("\0\0\0\0", 4),         // empty message
+        std::string("\0\0\0\0", 4),                           // empty message
         std::string("\x15\0\0\0", 4) + std::string(21, 'x'),  // 21 bytes
-        std::string("\0\0\0\x12", 4),       // big-endian length
-        std::string("\x05\0", 2),           // end of input inside the length
+        std::string("\0\0\0\x12", 4),                         // big-endian length
+        std::string("\x05\0", 2),                             // end of input inside the length
     };
     for (const std::string& input : rejections) {
         TemporaryRoot root;

@@ -16,7 +16,8 @@ namespace testsupport {
 namespace {
 
 int RemainingMs(std::chrono::steady_clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<Milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<Milliseconds>(deadline - std::chrono::steady_clock::now());
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
@@ -151,7 +152,9 @@ std::optional<int> ChildProcess::WaitForExit(Milliseconds timeout) {
     return exitCode_;
 }
 
-bool ChildProcess::Running() { return !WaitForExit(0ms).has_value(); }
+bool ChildProcess::Running() {
+    return !WaitForExit(0ms).has_value();
+}
 
 void ChildProcess::Signal(int signalNumber) {
     if (!exitCode_) {

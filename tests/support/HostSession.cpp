@@ -42,13 +42,18 @@ std::string Frame(const std::string& text) {
     return frame + text;
 }
 
-std::string HostBinary() { return HOST_BINARY; }
+std::string HostBinary() {
+    return HOST_BINARY;
+}
 
 HostSession::HostSession(const TemporaryRoot& root)
-    : process_(std::make_unique<ChildProcess>(std::vector<std::string>{HostBinary()},
-                                              ChildProcess::Environment{{"INKORA_ROOT", root.path()}})) {}
+    : process_(std::make_unique<ChildProcess>(
+          std::vector<std::string>{HostBinary()},
+          ChildProcess::Environment{{"INKORA_ROOT", root.path()}})) {}
 
-bool HostSession::Send(const std::string& text) { return process_->Write(Frame(text)); }
+bool HostSession::Send(const std::string& text) {
+    return process_->Write(Frame(text));
+}
 
 std::optional<std::string> HostSession::ReadFrame(Milliseconds timeout) {
     const std::string header = process_->Read(4, timeout);

@@ -19,9 +19,13 @@ std::string UnderRootOr(const char* below, const char* fallback) {
 
 }  // namespace
 
-std::string WindowsDirectory() { return UnderRootOr("windows", "/etc"); }
+std::string WindowsDirectory() {
+    return UnderRootOr("windows", "/etc");
+}
 
-std::string TempDirectory() { return UnderRootOr("temp", "/tmp"); }
+std::string TempDirectory() {
+    return UnderRootOr("temp", "/tmp");
+}
 
 std::string PathInDirectory(const std::string& directory, const std::string& name) {
     if (!directory.empty() && directory.back() == '/') {

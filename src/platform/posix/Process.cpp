@@ -103,7 +103,9 @@ NamedInstanceLock::NamedInstanceLock(const std::string& name) {
     handle_ = fd;
 }
 
-NamedInstanceLock::~NamedInstanceLock() { Close(); }
+NamedInstanceLock::~NamedInstanceLock() {
+    Close();
+}
 
 void NamedInstanceLock::Close() {
     if (handle_ >= 0) {
@@ -112,7 +114,9 @@ void NamedInstanceLock::Close() {
     }
 }
 
-bool InitialiseProcess() { return signal(SIGPIPE, SIG_IGN) != SIG_ERR; }
+bool InitialiseProcess() {
+    return signal(SIGPIPE, SIG_IGN) != SIG_ERR;
+}
 
 void EndProcess(int exitCode) {
     std::fflush(stdout);

@@ -7,7 +7,9 @@
 
 namespace platform {
 
-uint32_t CurrentThreadId() { return static_cast<uint32_t>(syscall(SYS_gettid)); }
+uint32_t CurrentThreadId() {
+    return static_cast<uint32_t>(syscall(SYS_gettid));
+}
 
 void RaiseCurrentThreadPriority() {
     // The real-time policy needs a right that an ordinary process lacks; without it the call

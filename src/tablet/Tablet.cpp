@@ -1,0 +1,252 @@
+#include "tablet/Tablet.h"
+
+#include <chrono>
+#include <thread>
+
+#include "platform/Clock.h"
+#include "processing/CircularBufferWin.h"
+#include "processing/ProcessSerialDataWin.h"
+#include "tablet/DiagnosticLog.h"
+#include "transports/HidIoIFWin.h"
+#include "transports/NewSocketIoIFWin.h"
+#include "transports/SerialIoIFWin.h"
+#include "transports/SocketIoIFWin.h"
+#include "transports/UsbIoIFWin.h"
+
+namespace {
+
+void SleepMs(int milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+constexpr uint8_t kNumberRequest = 0x00;  // asks the pad for its serial and model numbers
+
+}  // namespace
+
+Tablet::Tablet()
+    : serialTransport(std::make_unique<SerialIoIFWin>(this)),
+      hidTransport(std::make_unique<HidIoIFWin>(this)),
+      usbTransport(std::make_unique<UsbIoIFWin>(this)),
+      socketTransport(std::make_unique<SocketIoIFWin>(this)),
+      newSocketTransport(std::make_unique<NewSocketIoIFWin>(this)),
+      inputProcessor(std::make_unique<ProcessSerialDataWin>(this)) {
+    inputRing = std::make_unique<CircularBufferWin>();
+    pointQueue = std::make_unique<PointQueue>();
+    answerQueue = std::make_unique<PointQueue>();
+    spareQueue = std::make_unique<PointQueue>();
+    byteQueue = std::make_unique<PointQueue>();
+    settings.SettingsFileOverride[0] = '\0';
+    InitSettings();
+    isOpen = false;
+    stopInput = false;
+    serialResetState = false;
+    inputRunning = false;
+    serialNumber = 0;
+    modelNumber = 0;
+    auxValue = 0;
+    packetState = 0;
+}
+
+Tablet::~Tablet() {
+    SleepMs(10);
+    CloseTablet();
+    // The input processor goes first: should its thread still run (a caller started it without
+    // opening the pad), it is stopped while the ring it waits on still exists.
+    inputProcessor.reset();
+    inputRing.reset();
+    pointQueue.reset();
+    answerQueue.reset();
+    spareQueue.reset();
+    byteQueue.reset();
+    socketTransport.reset();
+    usbTransport.reset();
+    hidTransport.reset();
+    serialTransport.reset();
+    newSocketTransport.reset();
+    CloseLogFile();
+}
+
+int Tablet::GetTransportKind() const {
+    const int kind = settings.TabletType & 0x0F;
+    return kind > kTcpListenerTransport ? kSerialTransport : kind;
+}
+
+bool Tablet::OpenTablet() {
+    const int kind = GetTransportKind();
+    OpenLogFile(settings);
+    pointQueue->ResetQueue();
+    answerQueue->ResetQueue();
+    spareQueue->ResetQueue();
+
+    bool opened = false;
+    switch (kind) {
+        case kSerialTransport:
+        case kSerialTransport3:
+            inputProcessor->StartSerialInput();
+            opened = serialTransport->InitTablet();
+            if (opened && settings.CheckConnectedOnOpen && !serialTransport->CheckConnected()) {
+                serialTransport->TabletClose();
+                opened = false;
+            }
+            if (!opened) {
+                inputProcessor->CloseProcessInputData();
+            }
+            break;
+        case kUsbPipeTransport:
+            opened = usbTransport->InitTablet();
+            break;
+        case kTcpClientTransport:
+            opened = socketTransport->InitTablet();
+            break;
+        case kHidTransport:
+            WriteLogLine("Opening Hid Tablet");
+            inputProcessor->StartSerialInput();
+            opened = hidTransport->InitTablet();
+            if (!opened) {
+                inputProcessor->CloseProcessInputData();
+            }
+            break;
+        case kTcpListenerTransport:
+            WriteLogLine("Opening NewSocket Tablet");
+            inputProcessor->StartSerialInput();
+            opened = newSocketTransport->InitTablet();
+            if (!opened) {
+                inputProcessor->CloseProcessInputData();
+            }
+            break;
+        default:
+            break;
+    }
+    if (opened) {
+        SleepMs(10);
+    }
+    isOpen = opened;
+    return opened;
+}
+
+bool Tablet::CloseTablet() {
+    if (!isOpen) {
+        return false;
+    }
+    switch (GetTransportKind()) {
+        case kSerialTransport:
+        case kSerialTransport3:
+            serialTransport->TabletClose();
+            inputProcessor->CloseProcessInputData();
+            break;
+        case kUsbPipeTransport:
+            usbTransport->TabletClose();
+            break;
+        case kTcpClientTransport:
+            socketTransport->TabletClose();
+            break;
+        case kHidTransport:
+            WriteLogLine("Closing Hid Tablet");
+            hidTransport->TabletClose();
+            WriteLogLine("Closing Process Input Data");
+            inputProcessor->CloseProcessInputData();
+            WriteLogLine("Done Closing Hid Tablet");
+            break;
+        case kTcpListenerTransport:
+            newSocketTransport->TabletClose();
+            inputProcessor->CloseProcessInputData();
+            break;
+        default:
+            break;
+    }
+    isOpen = false;
+    return true;
+}
+
+bool Tablet::CheckTabletConnected() {
+    const int kind = GetTransportKind();
+    bool openedHere = false;
+    if (!isOpen) {
+        if (!OpenTablet()) {
+            return false;
+        }
+        openedHere = true;
+    }
+    bool connected = false;
+    switch (kind) {
+        case kSerialTransport:
+        case kSerialTransport3:
+            connected = serialTransport->CheckConnected();
+            break;
+        case kHidTransport:
+            connected = hidTransport->CheckConnected();
+            break;
+        case kUsbPipeTransport:
+        case kTcpClientTransport:
+        case kTcpListenerTransport:
+            connected = true;  // the open itself has shown the pad, or its peer, to be there
+            break;
+        default:
+            break;
+    }
+    if (openedHere) {
+        CloseTablet();
+    }
+    WriteLogFormat("CheckTabletConnected returning %d", connected ? 1 : 0);
+    return connected;
+}
+
+int32_t Tablet::GetSerialNumber() {
+    if (isOpen) {
+        WriteTablet(&kNumberRequest, 1);
+        SleepMs(100);
+        SleepMs(100);
+    }
+    return serialNumber;
+}
+
+int32_t Tablet::GetModelNumber() {
+    if (isOpen) {
+        WriteTablet(&kNumberRequest, 1);
+        SleepMs(100);
+        WriteTablet(&kNumberRequest, 1);
+        SleepMs(100);
+    }
+    return modelNumber;
+}
+
+bool Tablet::GetNextPoint(PointRecord& record, uint32_t timeoutMs) {
+    if (pointQueue->GetPointCount() > 0) {
+        return pointQueue->PopPoint(record);
+    }
+    const uint32_t start = platform::TimeGetTime();
+    for (;;) {
+        SleepMs(10);
+        if (pointQueue->GetPointCount() > 0) {
+            return pointQueue->PopPoint(record);
+        }
+        if (platform::TimeGetTime() - start > timeoutMs) {
+            return false;
+        }
+    }
+}
+
+bool Tablet::WriteTablet(const uint8_t* data, int32_t length) {
+    switch (GetTransportKind()) {
+        case kSerialTransport:
+        case kSerialTransport3:
+            serialTransport->TabletWrite(data, length);
+            break;
+        case kHidTransport:
+            hidTransport->TabletWrite(data, length);
+            break;
+        case kTcpClientTransport:
+            socketTransport->TabletWrite(data, length);
+            break;
+        case kTcpListenerTransport:
+            newSocketTransport->TabletWrite(data, length);
+            break;
+        default:
+            break;
+    }
+    return true;
+}
+
+void Tablet::FeedReport(const uint8_t* bytes, int32_t length) {
+    inputRing->PutBytes(bytes, length);
+}
