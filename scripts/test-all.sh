@@ -23,7 +23,7 @@ run_suite() {
     local dir=$1 label_args=$2
     shift 2
     echo "=== $dir: configure and build"
-    cmake -S . -B "$dir" -G Ninja -DHOST_WARNINGS_AS_ERRORS=ON "$@" >/dev/null
+    cmake -S . -B "$dir" -G Ninja -DHOST_WARNINGS_AS_ERRORS=ON -DHOST_BUILD_TESTS=ON "$@" >/dev/null
     cmake --build "$dir"
     echo "=== $dir: tests"
     # shellcheck disable=SC2086

@@ -1,10 +1,141 @@
 #include "host/CaptureControl.h"
 
-// The capture pipeline is not built yet: OPEN has no effect of its own.
-void StartCaptureLumarq() {}
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <thread>
 
-void StopCapture() {}
+#include "host/MessageFraming.h"
+#include "host/PointPump.h"
+#include "platform/DebugOutput.h"
+#include "platform/Directories.h"
+#include "platform/Process.h"
+#include "tablet/Tablet.h"
+
+namespace {
+
+constexpr size_t kPathBufferSize = 260;
+constexpr auto kOpenRetryDelay = std::chrono::milliseconds(500);
+
+// The capture state; only the main thread writes it.
+PumpControl pump;
+std::unique_ptr<Tablet> tabletOwner;
+std::thread pumpThread;
+TabletSettings hostSettings;
+
+void Trace(const char* text) {
+    platform::OutputDebugText(text);
+}
+
+std::string SettingsFilePath() {
+    std::string path = platform::PathInDirectory(platform::WindowsDirectory(), "Inkora.ini");
+    if (path.size() >= kPathBufferSize) {
+        path.resize(kPathBufferSize - 1);  // the bounded concatenation of a 260-byte buffer
+    }
+    return path;
+}
+
+void SendOpenReply(int status, int maxX, int maxY) {
+    char reply[128];
+    std::snprintf(reply, sizeof reply,
+                  "{\"command\":\"OPEN\",\"status\":%i,\"device\":%i,\"maxx\":%i,\"maxy\":%i}",
+                  status, status, maxX, maxY);
+    Trace(reply);
+    SendToBrowser(reply);
+}
+
+void DestroyTablet() {
+    pump.currentTablet = nullptr;
+    tabletOwner.reset();
+}
+
+bool OpenWithOneRetry(Tablet& tablet) {
+    if (tablet.OpenTablet()) {
+        return true;
+    }
+    std::this_thread::sleep_for(kOpenRetryDelay);
+    return tablet.OpenTablet();
+}
+
+}  // namespace
 
 bool CaptureIsRunning() {
-    return false;
+    return tabletOwner != nullptr;
+}
+
+void StartCaptureLumarq() {
+    // A second OPEN during a capture starts afresh: the running capture is stopped first, so
+    // that never two pumps or two Tablets serve the pad.
+    StopCapture();
+
+    const std::string settingsPath = SettingsFilePath();
+    Trace("Lumarq Orvane Sign Native Messaging Host: Checking for Inkora INI file exists...");
+    if (!platform::CanOpenForReading(settingsPath)) {
+        return;
+    }
+    Trace("Lumarq Orvane Sign Native Messaging Host :: Checking for Lumarq device...");
+    tabletOwner = std::make_unique<Tablet>();
+    Tablet& tablet = *tabletOwner;
+    pump.currentTablet = &tablet;
+
+    TabletSettings settings;
+    tablet.GetTabletSettings(settings);
+    settings.CheckConnectedOnOpen = true;
+    tablet.SetTabletSettings(settings);
+
+    Trace(
+        "Lumarq Orvane Sign Native Messaging Host:: Checking if a Lumarq device is "
+        "connected...");
+    if (!tablet.CheckTabletConnected()) {
+        SendOpenReply(0, 0, 0);
+        Trace(
+            "Lumarq Orvane Sign Native Messaging Host :: CQuennelInkCtrl :: Lumarq drivers are "
+            "installed, but device is not connected.");
+        DestroyTablet();
+        return;
+    }
+    Trace(
+        "Lumarq Orvane Sign Native Messaging Host :: StartCaptureLumarq :: Trying to open a "
+        "connection with the Lumarq device.");
+    if (!OpenWithOneRetry(tablet)) {
+        Trace(
+            "Lumarq Orvane Sign Native Messaging Host :: StartCaptureLumarq :: Failed to open a "
+            "connection with the Lumarq device.");
+        platform::EndProcess(0);
+    }
+    Trace(
+        "Lumarq Orvane Sign Native Messaging Host:: StartCaptureLumarq :: Getting the Serial "
+        "Number and Model Number of the connected Lumarq device.");
+    tablet.GetSerialNumber();
+    tablet.GetSerialNumber();
+    tablet.GetModelNumber();
+    tablet.GetTabletSettings(hostSettings);
+    SendOpenReply(1, hostSettings.TabletLogicalXSize, hostSettings.TabletLogicalYSize);
+
+    pump.stopPump = false;
+    try {
+        pumpThread = std::thread(PointPump, std::ref(pump));
+    } catch (const std::system_error&) {
+        Trace(
+            "Lumarq Orvane Sign Native Messaging Host :: Couldn't create thread to process "
+            "data.");
+        platform::EndProcess(0);
+    }
+    Trace("Lumarq Orvane Sign Native Messaging Host :: Lumarq device is connected.");
+}
+
+void StopCapture() {
+    if (!CaptureIsRunning()) {
+        return;
+    }
+    pump.stopPump = true;
+    // The pump ends within one pass (one 10 ms poll and at most one message); it is waited for
+    // to the end, so that it never touches the Tablet after it is closed.
+    if (pumpThread.joinable()) {
+        pumpThread.join();
+    }
+    tabletOwner->CloseTablet();
+    DestroyTablet();
 }

@@ -72,3 +72,15 @@ std::optional<std::string> HostSession::ReadFrame(Milliseconds timeout) {
 }
 
 }  // namespace testsupport
+
+namespace testsupport {
+
+ScopedInkoraRoot::ScopedInkoraRoot() {
+    setenv("INKORA_ROOT", path().c_str(), 1);
+}
+
+ScopedInkoraRoot::~ScopedInkoraRoot() {
+    unsetenv("INKORA_ROOT");
+}
+
+}  // namespace testsupport

@@ -47,3 +47,15 @@ std::string Frame(const std::string& text);
 std::string HostBinary();
 
 }  // namespace testsupport
+
+namespace testsupport {
+
+// A temporary root that INKORA_ROOT names for as long as it lives, for tests that build a
+// Tablet in their own process.
+class ScopedInkoraRoot : public TemporaryRoot {
+public:
+    ScopedInkoraRoot();
+    ~ScopedInkoraRoot();
+};
+
+}  // namespace testsupport

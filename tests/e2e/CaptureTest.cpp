@@ -1,0 +1,50 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "HostSession.h"
+
+namespace {
+
+using namespace testsupport;
+
+const std::string kGoodbye = "{\"text\":\"EXITING...\"}";
+const std::string kZeroReply =
+    "{\"command\":\"OPEN\",\"status\":0,\"device\":0,\"maxx\":0,\"maxy\":0}";
+
+TEST(Capture, OpenWithoutSettingsFileHasNoVisibleEffect) {
+    TemporaryRoot root;
+    HostSession host(root);
+    host.SendOpen();
+    EXPECT_EQ(host.process().Read(1, 300ms), "");
+    host.SendClose();
+    EXPECT_EQ(host.ReadFrame(), kGoodbye);
+    EXPECT_EQ(host.process().WaitForExit(5000ms), 0);
+    const std::string trace = host.process().ErrorOutput();
+    EXPECT_NE(trace.find("Checking for Inkora INI file exists..."), std::string::npos);
+    EXPECT_EQ(trace.find("Checking for Lumarq device..."), std::string::npos);
+}
+
+TEST(Capture, PadKindWithoutTransportIsAnsweredWithZerosEveryTime) {
+    TemporaryRoot root;
+    root.WriteSettings("[Tablet]\nTabletType=1\nEnableLogging=1\n");
+    HostSession host(root);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        host.SendOpen();
+        EXPECT_EQ(host.ReadFrame(), kZeroReply);
+    }
+    host.SendClose();
+    EXPECT_EQ(host.ReadFrame(), kGoodbye);
+    EXPECT_TRUE(host.process().OutputEnds(5000ms));
+    EXPECT_EQ(host.process().WaitForExit(5000ms), 0);
+    const std::string trace = host.process().ErrorOutput();
+    EXPECT_NE(trace.find("Lumarq drivers are installed, but device is not connected."),
+              std::string::npos);
+
+    const std::string log = root.ReadFile(root.TempPath("tessel.log"));
+    EXPECT_TRUE(
+        std::regex_search(log, std::regex("^[0-9]{12}:[0-9a-f]{8}: Tessel v2\\.0\\.1\\.1\n")))
+        << log;
+}
+
+}  // namespace

@@ -1,0 +1,50 @@
+#include "host/PointPump.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+uint32_t Pen(uint8_t status, int x, int y) {
+    return status | static_cast<uint32_t>(x >> 4) << 8 |
+           static_cast<uint32_t>((x & 0x0F) << 4 | (y >> 8)) << 16 |
+           static_cast<uint32_t>(y & 0xFF) << 24;
+}
+
+std::vector<std::string> MessagesFor(const std::vector<uint32_t>& entries) {
+    bool penWasDown = false;
+    std::vector<std::string> messages;
+    for (uint32_t penData : entries) {
+        if (auto message = PointMessageFor(penData, penWasDown)) {
+            messages.push_back(*message);
+        }
+    }
+    return messages;
+}
+
+TEST(PointPump, SendsTouchingPointsAndTheFirstLiftOnly) {
+    const std::vector<std::string> messages =
+        MessagesFor({Pen(0x00, 1, 1), Pen(0x08, 10, 20), Pen(0x08, 11, 21), Pen(0x08, 12, 22),
+                     Pen(0x00, 13, 23), Pen(0x00, 14, 24)});
+    const std::vector<std::string> expected = {"{\"command\":\"POINT\",\"X\":10,\"Y\":20,\"P\":1}",
+                                               "{\"command\":\"POINT\",\"X\":11,\"Y\":21,\"P\":1}",
+                                               "{\"command\":\"POINT\",\"X\":12,\"Y\":22,\"P\":1}",
+                                               "{\"command\":\"POINT\",\"X\":13,\"Y\":23,\"P\":0}"};
+    EXPECT_EQ(messages, expected);
+}
+
+TEST(PointPump, UnpacksTwelveBitCoordinates) {
+    EXPECT_EQ(MessagesFor({0xEFCDAB08u}),
+              std::vector<std::string>{"{\"command\":\"POINT\",\"X\":2748,\"Y\":3567,\"P\":1}"});
+}
+
+TEST(PointPump, EntriesThatAreNotPenPointsAreSkippedWithoutChangingTheTouchState) {
+    const std::vector<std::string> messages =
+        MessagesFor({Pen(0x08, 1, 1), Pen(0x28, 2, 2), Pen(0x40, 3, 3), Pen(0x00, 4, 4)});
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[1], "{\"command\":\"POINT\",\"X\":4,\"Y\":4,\"P\":0}");
+    EXPECT_TRUE(MessagesFor({Pen(0x68, 5, 5), Pen(0x00, 6, 6)}).empty());
+}
+
+}  // namespace

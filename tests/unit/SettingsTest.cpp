@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+#include "HostSession.h"
+#include "tablet/Ipv4Address.h"
+#include "tablet/ProfileReader.h"
+#include "tablet/Tablet.h"
+
+namespace {
+
+using testsupport::ScopedInkoraRoot;
+
+TEST(ProfileReader, MatchesNamesWithoutCaseAndTakesTheFirstMatch) {
+    const ProfileReader file(
+        "; a comment\n"
+        "orphan=1\n"
+        "[tablet]\n"
+        "  SocketPort =  1234  \r\n"
+        "socketport=999\n"
+        ";SocketTimeout=5\n"
+        "[TABLET]\n"
+        "TextThreshold=7\n"
+        "[Other]\n"
+        "Name=\"quoted value\"\n"
+        "Single='x'\n"
+        "Mixed=\"x'\n"
+        "Empty=\n");
+    EXPECT_EQ(file.GetInt("Tablet", "SOCKETPORT", 0), 1234);
+    EXPECT_EQ(file.GetInt("Tablet", "SocketTimeout", 42), 42);
+    EXPECT_EQ(file.GetInt("Tablet", "TextThreshold", 42), 42) << "second [Tablet] section read";
+    EXPECT_EQ(file.GetInt("Tablet", "orphan", 42), 42);
+    EXPECT_EQ(file.GetString("other", "name", "", 127), "quoted value");
+    EXPECT_EQ(file.GetString("other", "single", "", 127), "x");
+    EXPECT_EQ(file.GetString("other", "mixed", "", 127), "\"x'");
+    EXPECT_EQ(file.GetString("other", "empty", "fallback", 127), "fallback");
+    EXPECT_EQ(file.GetInt("other", "empty", 42), 42);
+    EXPECT_EQ(file.GetString("nowhere", "name", "fallback", 127), "fallback");
+}
+
+TEST(ProfileReader, ReadsIntegersWithSignsHexAndTrailingText) {
+    EXPECT_EQ(ParseProfileInteger("123"), 123);
+    EXPECT_EQ(ParseProfileInteger("-45"), -45);
+    EXPECT_EQ(ParseProfileInteger("+7"), 7);
+    EXPECT_EQ(ParseProfileInteger("0x1F"), 31);
+    EXPECT_EQ(ParseProfileInteger("0XfF"), 255);
+    EXPECT_EQ(ParseProfileInteger("12abc"), 12);
+    EXPECT_EQ(ParseProfileInteger("abc"), 0);
+    EXPECT_EQ(ParseProfileInteger("-"), 0);
+    EXPECT_EQ(ParseProfileInteger("4294967295"), -1);
+}
+
+TEST(Ipv4Address, ParsesDottedFormsAndRejectsTheRest) {
+    const auto bytes = [](uint32_t address) {
+        uint8_t b[4];
+        std::memcpy(b, &address, 4);
+        return std::vector<int>{b[0], b[1], b[2], b[3]};
+    };
+    EXPECT_EQ(bytes(ParseIpv4Address("127.0.0.1")), (std::vector<int>{127, 0, 0, 1}));
+    EXPECT_EQ(bytes(ParseIpv4Address("10.1")), (std::vector<int>{10, 0, 0, 1}));
+    EXPECT_EQ(bytes(ParseIpv4Address("0x7f.1")), (std::vector<int>{127, 0, 0, 1}));
+    EXPECT_EQ(bytes(ParseIpv4Address("010.0.0.1")), (std::vector<int>{8, 0, 0, 1}));
+    for (const char* bad : {"", "1.2.3.4.5", "256.1.1.1", "1.2.3.", "a.b.c.d", "1..2", "1.2.3.256",
+                            "localhost", "09.1.1.1"}) {
+        EXPECT_EQ(ParseIpv4Address(bad), 0xFFFFFFFFu) << bad;
+    }
+}
+
+class TabletSettingsLoading : public ::testing::Test {
+protected:
+    std::unique_ptr<Tablet> Load(const std::string& ini) {
+        root.WriteSettings(ini);
+        return std::make_unique<Tablet>();
+    }
+    ScopedInkoraRoot root;
+};
+
+TEST_F(TabletSettingsLoading, AbsentOrEmptyFileGivesEveryDefault) {
+    for (bool withFile : {false, true}) {
+        if (withFile) {
+            root.WriteSettings("");
+        }
+        const Tablet tablet;
+        const TabletSettings& s = tablet.settings;
+        EXPECT_EQ(s.TabletType, 0);
+        EXPECT_EQ(tablet.GetTransportKind(), 0);
+        EXPECT_EQ(s.TabletComPort, 1);
+        EXPECT_EQ(s.TabletBaudRate, 19200);
+        EXPECT_EQ(s.TabletXStart, 500);
+        EXPECT_EQ(s.TabletYStart, 350);
+        EXPECT_EQ(s.TabletXStop, 2650);
+        EXPECT_EQ(s.TabletYStop, 2100);
+        EXPECT_EQ(s.TabletLogicalXSize, 2150);
+        EXPECT_EQ(s.TabletLogicalYSize, 1400);
+        EXPECT_EQ(s.TabletResolution, 410);
+        EXPECT_EQ(s.SocketPort, 47289);
+        EXPECT_EQ(s.SocketTimeout, 10000);
+        EXPECT_EQ(s.TabletIpAddress, ParseIpv4Address("127.0.0.1"));
+        EXPECT_EQ(s.LCDWriteDelay, 10);
+        EXPECT_EQ(s.LCDRetryCount, 2);
+        EXPECT_EQ(s.TextThreshold, 128);
+        EXPECT_TRUE(s.TranslateBitmapEnable);
+        EXPECT_FALSE(s.UseMultiUsb || s.EnableLogging || s.CheckConnectedOnOpen ||
+                     s.LCDCompressMode || s.LCDZCompression);
+        EXPECT_STREQ(s.TabletPortPath, "");
+        EXPECT_STREQ(s.SettingsFileName, "Inkora.ini");
+        EXPECT_EQ(tablet.serialTransport->GetComPort(), 1);
+    }
+}
+
+TEST_F(TabletSettingsLoading, ModelSectionHoldsThePerModelKeysOnly) {
+    const auto tablet = Load(
+        "[Tablet]\nTabletModel=Pad2\nTabletLogicalXSize=1111\nSocketPort=1\n"
+        "[Pad2]\nTabletLogicalXSize=3000\nSocketPort=2\nTabletRotation=90\n");
+    EXPECT_EQ(tablet->settings.TabletLogicalXSize, 3000);
+    EXPECT_EQ(tablet->settings.TabletLogicalYSize, 1400);
+    EXPECT_EQ(tablet->settings.SocketPort, 1);
+    EXPECT_EQ(tablet->settings.TabletRotation, 90);
+}
+
+TEST_F(TabletSettingsLoading, TruncatesFlagsAndMergesTheType) {
+    const auto tablet = Load(
+        "[Tablet]\nTabletXStart=70000\nUseMultiUsb=2\nLCDZCompression=1\n"
+        "TranslateBitmapEnable=0\nTabletType=22\nTabletIpAddress=not.an.address\n");
+    EXPECT_EQ(tablet->settings.TabletXStart, 4464);
+    EXPECT_FALSE(tablet->settings.UseMultiUsb);
+    EXPECT_TRUE(tablet->settings.LCDZCompression);
+    EXPECT_FALSE(tablet->settings.TranslateBitmapEnable);
+    EXPECT_EQ(tablet->settings.TabletType, 22);
+    EXPECT_EQ(tablet->GetTransportKind(), 6);
+    EXPECT_EQ(tablet->settings.TabletIpAddress, 0xFFFFFFFFu);
+    tablet->settings.TabletType = 9;
+    EXPECT_EQ(tablet->GetTransportKind(), 0);
+}
+
+TEST_F(TabletSettingsLoading, CutsTextsAt127Characters) {
+    const auto tablet = Load("[Tablet]\nTabletPortPath=" + std::string(300, 'p') + "\n");
+    EXPECT_EQ(std::strlen(tablet->settings.TabletPortPath), 127u);
+}
+
+TEST_F(TabletSettingsLoading, SettingsTravelWholeThroughGetAndSet) {
+    const auto tablet = Load("[Tablet]\nTabletComPort=7\nLCDXSize=321\n");
+    TabletSettings copy;
+    tablet->GetTabletSettings(copy);
+    EXPECT_EQ(copy.LCDXSize, 321);
+    copy.TabletComPort = 12;
+    copy.CheckConnectedOnOpen = true;
+    tablet->SetTabletSettings(copy);
+    EXPECT_TRUE(tablet->settings.CheckConnectedOnOpen);
+    EXPECT_EQ(tablet->serialTransport->GetComPort(), 12);
+}
+
+}  // namespace

@@ -1,0 +1,102 @@
+#include "tablet/Tablet.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "HostSession.h"
+#include "platform/Clock.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using testsupport::ScopedInkoraRoot;
+
+TEST(Tablet, KindsWithoutATransportNeitherOpenNorAreFound) {
+    for (const char* type : {"1", "4"}) {
+        ScopedInkoraRoot root;
+        root.WriteSettings(std::string("[Tablet]\nEnableLogging=1\nTabletType=") + type + "\n");
+        Tablet tablet;
+        EXPECT_FALSE(tablet.OpenTablet());
+        EXPECT_FALSE(tablet.isOpen);
+        EXPECT_FALSE(tablet.CheckTabletConnected());
+        EXPECT_FALSE(tablet.CloseTablet());
+        const std::string log = root.ReadFile(root.TempPath("tessel.log"));
+        EXPECT_EQ(log.find("CheckTabletConnected"), std::string::npos) << log;
+    }
+}
+
+TEST(Tablet, ClosedTabletAnswersNumberQueriesAtOnce) {
+    ScopedInkoraRoot root;
+    Tablet tablet;
+    tablet.serialNumber = 77;
+    const uint32_t start = platform::TimeGetTime();
+    EXPECT_EQ(tablet.GetSerialNumber(), 77);
+    EXPECT_EQ(tablet.GetModelNumber(), 0);
+    EXPECT_LT(platform::TimeGetTime() - start, 50u);
+}
+
+TEST(Tablet, GetNextPointPollsAnEmptyQueueUntilTheTimeout) {
+    ScopedInkoraRoot root;
+    Tablet tablet;
+    PointRecord record{};
+    uint32_t start = platform::TimeGetTime();
+    EXPECT_FALSE(tablet.GetNextPoint(record, 0));
+    uint32_t elapsed = platform::TimeGetTime() - start;
+    EXPECT_GE(elapsed, 10u);
+    EXPECT_LT(elapsed, 60u);
+    start = platform::TimeGetTime();
+    EXPECT_FALSE(tablet.GetNextPoint(record, 50));
+    elapsed = platform::TimeGetTime() - start;
+    EXPECT_GT(elapsed, 50u);
+    EXPECT_LT(elapsed, 120u);
+
+    for (uint32_t i = 1; i <= 5; ++i) {
+        tablet.pointQueue->PushPoint(i, 10 * i, 0);
+    }
+    start = platform::TimeGetTime();
+    for (uint32_t i = 1; i <= 5; ++i) {
+        ASSERT_TRUE(tablet.GetNextPoint(record, 10));
+        EXPECT_EQ(record.penData, i);
+        EXPECT_EQ(record.timeStamp, 10 * i);
+    }
+    EXPECT_LT(platform::TimeGetTime() - start, 5u) << "queued points were not taken at once";
+}
+
+TEST(Tablet, GetNextPointTakesAPointThatArrivesWhileItWaits) {
+    ScopedInkoraRoot root;
+    Tablet tablet;
+    std::thread producer([&] {
+        std::this_thread::sleep_for(15ms);
+        tablet.pointQueue->PushItem(42);
+    });
+    PointRecord record{};
+    EXPECT_TRUE(tablet.GetNextPoint(record, 100));
+    EXPECT_EQ(record.penData, 42u);
+    producer.join();
+}
+
+TEST(Tablet, BytesFedThroughFeedReportComeOutAsExactRecords) {
+    ScopedInkoraRoot root;
+    Tablet tablet;
+    tablet.inputProcessor->StartSerialInput();
+    const uint8_t stream[] = {0x00,                           // ends the reset state
+                              0x9C, 0x05, 0x03, 0x7F, 0x07,   // auxiliary value 1023
+                              0x81, 0x27, 0x0C, 0x49, 0x09,   // pen down at 1575, 1225
+                              0x80, 0x27, 0x0C, 0x49, 0x09};  // pen up at the same place
+    const uint32_t before = platform::TimeGetTime();
+    tablet.FeedReport(stream, sizeof stream);
+    PointRecord down{};
+    PointRecord up{};
+    ASSERT_TRUE(tablet.GetNextPoint(down, 1000));
+    ASSERT_TRUE(tablet.GetNextPoint(up, 1000));
+    tablet.inputProcessor->CloseProcessInputData();
+    EXPECT_EQ(down.penData, 0xBC324308u);
+    EXPECT_EQ(up.penData, 0xBC324300u);
+    EXPECT_EQ(down.auxValue, 1023);
+    EXPECT_GE(down.timeStamp - before, 0u);
+    EXPECT_LT(down.timeStamp - before, 1000u);
+}
+
+}  // namespace
