@@ -1,11 +1,44 @@
 #include "transports/SerialIoIFWin.h"
 
-bool SerialIoIFWin::InitTablet() { return false; }
-bool SerialIoIFWin::TabletClose() { return true; }
-bool SerialIoIFWin::TabletWrite(const uint8_t*, int32_t) { return true; }
-void SerialIoIFWin::SetComPort(int32_t port) { comPort = port; }
-int32_t SerialIoIFWin::GetComPort() { return comPort; }
-void SerialIoIFWin::SetBaudRate(int32_t) {}
-bool SerialIoIFWin::CheckConnected() { return false; }
-void SerialIoIFWin::SetPortPath(const char*) {}
+#include "tablet/Tablet.h"
 
+bool SerialIoIFWin::InitTablet() {
+    Tablet* const tablet = owner;
+    return serialPort.OpenPort([tablet](const uint8_t* bytes, int32_t length) {
+        tablet->FeedReport(bytes, length);
+    }) == 1;
+}
+
+bool SerialIoIFWin::TabletClose() {
+    serialPort.ClosePort();
+    return true;
+}
+
+bool SerialIoIFWin::TabletWrite(const uint8_t* data, int32_t length) {
+    if (data != nullptr && length > 0) {
+        serialPort.WritePort(data, length);
+    }
+    return true;
+}
+
+void SerialIoIFWin::SetComPort(int32_t port) {
+    serialPort.SetComPort(port);
+}
+
+int32_t SerialIoIFWin::GetComPort() {
+    return serialPort.GetComPort();
+}
+
+void SerialIoIFWin::SetBaudRate(int32_t baudRate) {
+    serialPort.SetBaudRate(baudRate);
+}
+
+bool SerialIoIFWin::CheckConnected() {
+    return serialPort.IsDsrOn() == 1;
+}
+
+void SerialIoIFWin::SetPortPath(const char* path) {
+    if (path != nullptr && path[0] != '\0') {
+        serialPort.SetPortPath(path);
+    }
+}

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "platform/SerialPort.h"
 #include "tablet/ComponentInterfaces.h"
 
 class Tablet;
 
-// The serial port transport. Not built yet: it never opens.
+// The serial port transport: a pad on a COM port. The port's watch thread hands every block it
+// receives to the owner's FeedReport; the DSR line tells whether the pad is there.
 class SerialIoIFWin final : public SerialIoIF {
 public:
     explicit SerialIoIFWin(Tablet* owner) : owner(owner) {}
@@ -19,5 +21,5 @@ public:
 
 private:
     Tablet* owner;
-    int32_t comPort = 2;
+    platform::SerialPort serialPort;
 };

@@ -1,5 +1,131 @@
 #include "transports/UsbIoIFWin.h"
 
-bool UsbIoIFWin::InitTablet() { return false; }
-bool UsbIoIFWin::TabletClose() { return true; }
+#include <chrono>
+#include <system_error>
 
+#include "platform/Clock.h"
+#include "platform/Threads.h"
+#include "tablet/DiagnosticLog.h"
+#include "tablet/Tablet.h"
+#include "transports/DeviceInterfaceSearch.h"
+#include "transports/UsbPipePacket.h"
+
+namespace {
+
+constexpr auto kReaderStartPause = std::chrono::milliseconds(10);
+constexpr auto kReaderStopPoll = std::chrono::milliseconds(10);
+// A pad that has gone (unplugged, or its driver failing) fails every read at once; the reader
+// rests this long after each failure instead of spinning.
+constexpr auto kFailedReadPause = std::chrono::milliseconds(10);
+
+}  // namespace
+
+UsbIoIFWin::~UsbIoIFWin() {
+    if (readerThread.joinable()) {
+        StopReader();
+    }
+    pipeHandle.Close();
+}
+
+bool UsbIoIFWin::OpenDeviceInterface(const platform::InterfaceClassGuid& interfaceClass,
+                                     int32_t memberIndex, platform::UsbPipe& pipe,
+                                     uint32_t& error) {
+    const DeviceInfoSet infoSet(interfaceClass, error);
+    if (error != 0) {
+        return false;
+    }
+    const DeviceInterfaceDetail detail(infoSet, memberIndex, error);
+    if (error != 0) {
+        return false;
+    }
+    error = pipe.Open(detail.DevicePath());
+    return error == 0;
+}
+
+int32_t UsbIoIFWin::DeviceIndex() const {
+    if (!owner->settings.UseMultiUsb) {
+        return 0;
+    }
+    return owner->serialTransport->GetComPort() - 1;
+}
+
+bool UsbIoIFWin::InitTablet() {
+    if (readerThread.joinable() || pipeHandle.IsOpen()) {
+        return false;
+    }
+    uint32_t error = 0;
+    if (!OpenDeviceInterface(platform::kUsbPipeInterfaceClass, DeviceIndex(), pipeHandle, error)) {
+        return false;
+    }
+    stopReader = false;
+    if (StartUsbReadThread() == 1) {
+        return true;
+    }
+    pipeHandle.Close();
+    return false;
+}
+
+int32_t UsbIoIFWin::StartUsbReadThread() {
+    // Set before the thread exists, so that no close can see it unset while the thread lives.
+    readerRunning = true;
+    try {
+        readerThread = std::thread(&UsbIoIFWin::UsbReadThread, this);
+    } catch (const std::system_error&) {
+        readerRunning = false;
+        return 0;
+    }
+    std::this_thread::sleep_for(kReaderStartPause);
+    return 1;
+}
+
+int32_t UsbIoIFWin::UsbReadThread() {
+    platform::RaiseCurrentThreadPriority();
+    for (;;) {
+        uint8_t packet[platform::UsbPipe::kPacketSize] = {};
+        int32_t count = 0;
+        const bool succeeded = pipeHandle.ReadPacket(packet, count);
+        if (stopReader.load()) {
+            break;
+        }
+        if (IsDeliveredUsbPipePacket(succeeded, count, packet)) {
+            HandlePacket(packet);
+        } else {
+            std::this_thread::sleep_for(kFailedReadPause);
+        }
+    }
+    readerRunning = false;
+    return 0;
+}
+
+void UsbIoIFWin::HandlePacket(const uint8_t (&bytes)[platform::UsbPipe::kPacketSize]) {
+    UsbPipePacket packet = ParseUsbPipePacket(bytes);
+    if (!packet.isPen) {
+        owner->ProcessNonPenData(packet.kind, packet.data);
+        return;
+    }
+    owner->ConvertTabletPoint(packet.x, packet.y);
+    const uint32_t timeStamp = platform::TimeGetTime();
+    owner->pointQueue->PushPoint(Tablet::PackPoint(packet.status, packet.x, packet.y), timeStamp,
+                                 0);
+}
+
+bool UsbIoIFWin::TabletClose() {
+    WriteLogLine("UsbTabletClose - Entry");
+    if (owner->isOpen.load()) {
+        StopReader();
+    }
+    WriteLogLine("UsbTabletClose - Exit");
+    return true;
+}
+
+void UsbIoIFWin::StopReader() {
+    stopReader = true;
+    pipeHandle.CancelReads();
+    while (readerRunning.load()) {
+        std::this_thread::sleep_for(kReaderStopPoll);
+    }
+    if (readerThread.joinable()) {
+        readerThread.join();
+    }
+    pipeHandle.Close();
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// A device interface class, laid out like a Windows GUID.
+struct InterfaceClassGuid {
+    uint32_t data1;
+    uint16_t data2;
+    uint16_t data3;
+    uint8_t data4[8];
+
+    bool operator==(const InterfaceClassGuid&) const = default;
+};
+
+// The interface class of the legacy USB pipe driver, {7B41E0C2-5D93-4A6E-8F18-C2D4A9E6B357}.
+inline constexpr InterfaceClassGuid kUsbPipeInterfaceClass = {
+    0x7B41E0C2, 0x5D93, 0x4A6E, {0x8F, 0x18, 0xC2, 0xD4, 0xA9, 0xE6, 0xB3, 0x57}};
+
+// Fills `paths` with the device paths of the present interfaces of the class, member index i
+// at position i. 0 on success (also when none is present), else the system's error code.
+uint32_t ListDeviceInterfaces(const InterfaceClassGuid& interfaceClass,
+                              std::vector<std::string>& paths);
+
+// One opened pipe interface, delivering one 4-byte packet per read.
+class UsbPipe {
+public:
+    static constexpr int32_t kPacketSize = 4;
+
+    UsbPipe() = default;
+    ~UsbPipe();
+    UsbPipe(const UsbPipe&) = delete;
+    UsbPipe& operator=(const UsbPipe&) = delete;
+
+    // 0 on success, else the system's error code. Only on a closed pipe.
+    uint32_t Open(const std::string& devicePath);
+    bool IsOpen() const { return handle != -1; }
+    // Blocks until a whole packet has arrived (true, count = kPacketSize), or the read failed
+    // or was cancelled (false, count 0; the packet may hold part of a packet).
+    bool ReadPacket(uint8_t (&packet)[kPacketSize], int32_t& count);
+    // Ends a pending read at once and makes every later read fail, until Close. Callable from
+    // another thread while a read is pending.
+    void CancelReads();
+    // Only when no read is pending.
+    void Close();
+
+private:
+    intptr_t handle = -1;
+    intptr_t cancelHandle = -1;
+};
+
+}  // namespace platform

@@ -1,0 +1,57 @@
+#include "PseudoTerminal.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <stdexcept>
+
+namespace testsupport {
+
+PseudoTerminal::PseudoTerminal() {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
+        throw std::runtime_error("no pseudo-terminal");
+    }
+    const std::string slave = ptsname(master_);
+    number_ = std::stoi(slave.substr(slave.rfind('/') + 1));
+}
+
+PseudoTerminal::~PseudoTerminal() {
+    CloseMaster();
+}
+
+void PseudoTerminal::Write(const std::vector<uint8_t>& bytes) const {
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n = write(master_, bytes.data() + sent, bytes.size() - sent);
+        if (n <= 0) {
+            throw std::runtime_error("write to the pseudo-terminal failed");
+        }
+        sent += static_cast<size_t>(n);
+    }
+}
+
+std::vector<uint8_t> PseudoTerminal::Read(size_t count, int timeoutMs) const {
+    std::vector<uint8_t> bytes;
+    uint8_t block[256];
+    pollfd wait{master_, POLLIN, 0};
+    while (bytes.size() < count && poll(&wait, 1, timeoutMs) > 0) {
+        const ssize_t n = read(master_, block, sizeof block);
+        if (n <= 0) {
+            break;
+        }
+        bytes.insert(bytes.end(), block, block + n);
+    }
+    return bytes;
+}
+
+void PseudoTerminal::CloseMaster() {
+    if (master_ >= 0) {
+        close(master_);
+        master_ = -1;
+    }
+}
+
+}  // namespace testsupport

@@ -1,0 +1,273 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "HostSession.h"
+#include "tablet/Tablet.h"
+#include "transports/DeviceInterfaceSearch.h"
+#include "transports/UsbPipePacket.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using testsupport::ScopedInkoraRoot;
+
+UsbPipePacket Parse(std::vector<uint8_t> bytes) {
+    const uint8_t packet[4] = {bytes[0], bytes[1], bytes[2], bytes[3]};
+    return ParseUsbPipePacket(packet);
+}
+
+TEST(UsbPipePacket, PenPacketsCarryTouchSwitchAndTwelveBitCoordinates) {
+    UsbPipePacket packet = Parse({0x08, 0x12, 0x34, 0x56});
+    EXPECT_TRUE(packet.isPen);
+    EXPECT_EQ(packet.x, 0x123);
+    EXPECT_EQ(packet.y, 0x456);
+    EXPECT_EQ(packet.status, 0x01);
+
+    packet = Parse({0x04, 0xFF, 0xF0, 0x00});
+    EXPECT_TRUE(packet.isPen);
+    EXPECT_EQ(packet.x, 0xFFF);
+    EXPECT_EQ(packet.y, 0);
+    EXPECT_EQ(packet.status, 0x40);
+
+    packet = Parse({0x80, 0x12, 0x34, 0x56});  // bit 7 alone keeps it a pen packet
+    EXPECT_TRUE(packet.isPen);
+    EXPECT_EQ(packet.status, 0x00);
+    EXPECT_EQ(Tablet::PackPoint(Parse({0x0C, 0, 0, 0}).status, 0, 0), 0x0Cu);
+}
+
+TEST(UsbPipePacket, OtherPacketsCarryTheirKindAndThreeDataBytes) {
+    UsbPipePacket packet = Parse({0x20, 0x01, 0x02, 0x03});
+    EXPECT_FALSE(packet.isPen);
+    EXPECT_EQ(packet.kind, 1);
+    EXPECT_EQ(packet.data[0], 0x01);
+    EXPECT_EQ(packet.data[1], 0x02);
+    EXPECT_EQ(packet.data[2], 0x03);
+    EXPECT_EQ(Parse({0xA0, 0x01, 0x02, 0x03}).kind, 5);
+    EXPECT_EQ(Parse({0x40, 0, 0, 0}).kind, 2);
+    EXPECT_EQ(Parse({0xFF, 0, 0, 0}).kind, 7);
+}
+
+TEST(UsbPipePacket, OnlySuccessfulReadsDeliverAPacket) {
+    const uint8_t zeros[4] = {0, 0, 0, 0};
+    const uint8_t filled[4] = {0x08, 0, 0, 0};
+    EXPECT_TRUE(IsDeliveredUsbPipePacket(true, 4, zeros));
+    EXPECT_FALSE(IsDeliveredUsbPipePacket(false, 0, zeros));
+    EXPECT_TRUE(IsDeliveredUsbPipePacket(true, 0, filled));
+    EXPECT_FALSE(IsDeliveredUsbPipePacket(true, 0, zeros));
+    EXPECT_FALSE(IsDeliveredUsbPipePacket(false, 0, filled));  // part of a packet
+}
+
+// The simulated legacy driver: FIFOs named inkora-usbpipe* in $INKORA_ROOT/dev. Writing to a
+// FIFO delivers packets to whoever has the node open.
+class UsbPipeDevices {
+public:
+    explicit UsbPipeDevices(const ScopedInkoraRoot& root) : directory(root.path() + "/dev") {
+        std::filesystem::create_directory(directory);
+    }
+    ~UsbPipeDevices() { Unplug(); }
+
+    std::string Add(const std::string& name) {
+        const std::string path = directory + "/" + name;
+        EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
+        return path;
+    }
+    // Whether the transport has the node open: a FIFO takes a writer only while it has a reader.
+    static bool IsOpenedByTheHost(const std::string& path) {
+        const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            return false;
+        }
+        close(fd);
+        return true;
+    }
+    void PlugIn(const std::string& path) {
+        Unplug();
+        writer = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(writer, 0) << "the transport does not read " << path;
+    }
+    void Send(std::vector<uint8_t> bytes) const {
+        ASSERT_EQ(write(writer, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+    void Unplug() {
+        if (writer >= 0) {
+            close(writer);
+            writer = -1;
+        }
+    }
+
+private:
+    std::string directory;
+    int writer = -1;
+};
+
+void WriteUsbSettings(const ScopedInkoraRoot& root, const std::string& extra = "") {
+    root.WriteSettings("[Tablet]\nTabletType=2\nEnableLogging=1\n" + extra);
+}
+
+double ProcessCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+TEST(UsbPipeTransport, QueuesPenPointsAndHandsOtherPacketsToTheDecoder) {
+    ScopedInkoraRoot root;
+    UsbPipeDevices devices(root);
+    const std::string pad = devices.Add("inkora-usbpipe0");
+    WriteUsbSettings(root);
+    Tablet tablet;
+    tablet.auxValue = 321;  // not carried by this transport's points
+    ASSERT_TRUE(tablet.OpenTablet());
+    devices.PlugIn(pad);
+
+    devices.Send({0x0C, 0x62, 0x74, 0xC9});  // touch and switch at pad (1575, 1225)
+    devices.Send({0x40, 0x15, 0xE2, 0x40});  // serial number 123456, model 5
+    devices.Send({0x04, 0xFF, 0xF0, 0x00});  // switch only at pad (4095, 0)
+    devices.Send({0x00, 0x00, 0x00, 0x00});  // a delivered packet of zeros is a point too
+    PointRecord record{};
+    ASSERT_TRUE(tablet.GetNextPoint(record, 1000));
+    EXPECT_EQ(PenStatus(record.penData), 0x0C);
+    EXPECT_EQ(PenX(record.penData), 1075);
+    EXPECT_EQ(PenY(record.penData), 700);
+    EXPECT_EQ(record.auxValue, 0);
+    EXPECT_NE(record.timeStamp, 0u);
+    ASSERT_TRUE(tablet.GetNextPoint(record, 1000));
+    EXPECT_EQ(PenStatus(record.penData), 0x04);
+    EXPECT_EQ(PenX(record.penData), 2150);
+    EXPECT_EQ(PenY(record.penData), 0);
+    EXPECT_EQ(tablet.serialNumber, 123456);
+    EXPECT_EQ(tablet.modelNumber, 5);
+    ASSERT_TRUE(tablet.GetNextPoint(record, 1000));
+    EXPECT_EQ(PenStatus(record.penData), 0x00);
+    EXPECT_EQ(PenX(record.penData), 0);
+    EXPECT_FALSE(tablet.GetNextPoint(record, 30));
+
+    EXPECT_TRUE(tablet.CloseTablet());
+    EXPECT_FALSE(UsbPipeDevices::IsOpenedByTheHost(pad));
+    const std::string log = root.ReadFile(root.TempPath("tessel.log"));
+    EXPECT_NE(log.find("NPD: Got SerialNumber Data"), std::string::npos) << log;
+    EXPECT_NE(log.find("UsbTabletClose - Exit"), std::string::npos) << log;
+}
+
+TEST(UsbPipeTransport, MultiUsbSelectsTheInterfaceThatTheComPortCountsFromOne) {
+    ScopedInkoraRoot root;
+    UsbPipeDevices devices(root);
+    // Name order, not creation order, gives the member index.
+    const std::string third = devices.Add("inkora-usbpipe2");
+    const std::string first = devices.Add("inkora-usbpipe0");
+    const std::string second = devices.Add("inkora-usbpipe1");
+    {
+        WriteUsbSettings(root, "UseMultiUsb=1\nTabletComPort=3\n");
+        Tablet tablet;
+        ASSERT_TRUE(tablet.OpenTablet());
+        EXPECT_TRUE(UsbPipeDevices::IsOpenedByTheHost(third));
+        EXPECT_FALSE(UsbPipeDevices::IsOpenedByTheHost(first));
+        EXPECT_FALSE(UsbPipeDevices::IsOpenedByTheHost(second));
+    }
+    {
+        WriteUsbSettings(root, "UseMultiUsb=0\nTabletComPort=3\n");
+        Tablet tablet;
+        ASSERT_TRUE(tablet.OpenTablet());
+        EXPECT_TRUE(UsbPipeDevices::IsOpenedByTheHost(first));
+        EXPECT_FALSE(UsbPipeDevices::IsOpenedByTheHost(third));
+    }
+    {
+        WriteUsbSettings(root, "UseMultiUsb=1\nTabletComPort=4\n");
+        Tablet tablet;
+        EXPECT_FALSE(tablet.OpenTablet());
+        EXPECT_FALSE(tablet.CheckTabletConnected());
+    }
+}
+
+TEST(UsbPipeTransport, WithoutInterfacesTheOpenFails) {
+    ScopedInkoraRoot root;
+    WriteUsbSettings(root);
+    Tablet tablet;
+    EXPECT_FALSE(tablet.OpenTablet());  // no dev directory at all
+    UsbPipeDevices devices(root);
+    devices.Add("other-node");
+    std::filesystem::create_directory(root.path() + "/dev/inkora-usbpipe-dir");
+    EXPECT_FALSE(tablet.OpenTablet());
+    EXPECT_FALSE(tablet.isOpen);
+}
+
+TEST(DeviceInterfaceSearch, MembersAreThePipeNodesInNameOrder) {
+    ScopedInkoraRoot root;
+    UsbPipeDevices devices(root);
+    devices.Add("inkora-usbpipe-b");
+    devices.Add("inkora-usbpipe-a");
+    devices.Add("tty-inkora-usbpipe");
+    uint32_t error = 1;
+    const DeviceInfoSet infoSet(platform::kUsbPipeInterfaceClass, error);
+    EXPECT_EQ(error, 0u);
+    ASSERT_EQ(infoSet.Members().size(), 2u);
+    const DeviceInterfaceDetail first(infoSet, 0, error);
+    EXPECT_EQ(error, 0u);
+    EXPECT_EQ(std::string(first.DevicePath()), root.path() + "/dev/inkora-usbpipe-a");
+    for (const int32_t index : {2, -1}) {
+        const DeviceInterfaceDetail none(infoSet, index, error);
+        EXPECT_EQ(error, kErrorNoMoreItems);
+        EXPECT_EQ(none.DevicePath(), nullptr);
+    }
+    platform::InterfaceClassGuid otherClass = platform::kUsbPipeInterfaceClass;
+    otherClass.data4[7] ^= 1;
+    EXPECT_TRUE(DeviceInfoSet(otherClass, error).Members().empty());
+}
+
+TEST(UsbPipeTransport, CloseEndsTheReadOfASilentPadPromptly) {
+    ScopedInkoraRoot root;
+    UsbPipeDevices devices(root);
+    const std::string pad = devices.Add("inkora-usbpipe0");
+    WriteUsbSettings(root);
+    Tablet tablet;
+    for (const bool padAttached : {false, true}) {
+        ASSERT_TRUE(tablet.OpenTablet());
+        if (padAttached) {
+            devices.PlugIn(pad);
+        }
+        std::this_thread::sleep_for(30ms);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_TRUE(tablet.CloseTablet());
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
+    }
+}
+
+TEST(UsbPipeTransport, AGonePadDoesNotKeepTheReaderBusyAndMayComeBack) {
+    ScopedInkoraRoot root;
+    UsbPipeDevices devices(root);
+    const std::string pad = devices.Add("inkora-usbpipe0");
+    WriteUsbSettings(root);
+    Tablet tablet;
+    ASSERT_TRUE(tablet.OpenTablet());
+    devices.PlugIn(pad);
+    devices.Send({0x08, 0x62, 0x74, 0xC9});
+    PointRecord record{};
+    ASSERT_TRUE(tablet.GetNextPoint(record, 1000));
+
+    devices.Unplug();  // every read now fails at once
+    std::this_thread::sleep_for(20ms);
+    const double cpuBefore = ProcessCpuMs();
+    std::this_thread::sleep_for(300ms);
+    EXPECT_LT(ProcessCpuMs() - cpuBefore, 60.0);
+
+    devices.PlugIn(pad);
+    devices.Send({0x08, 0x62, 0x74, 0xC9});
+    ASSERT_TRUE(tablet.GetNextPoint(record, 1000));
+    EXPECT_EQ(PenX(record.penData), 1075);
+
+    const auto start = std::chrono::steady_clock::now();
+    devices.Unplug();
+    EXPECT_TRUE(tablet.CloseTablet());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
+}
+
+}  // namespace
