@@ -14,7 +14,7 @@ struct Vec {
 using Path = std::vector<Vec>;
 
 constexpr double kSamplesPerSecond = 200.0;
-constexpr double kTopSpeed = 650.0;  // design units per second
+constexpr double kTopSpeed = 950.0;  // design units per second
 constexpr int kSubdivisions = 24;
 constexpr int kHoverPointsEachEnd = 3;
 
