@@ -1,8 +1,273 @@
 #include "transports/HidIoIFWin.h"
 
-bool HidIoIFWin::InitTablet() { return false; }
-bool HidIoIFWin::TabletClose() { return true; }
-bool HidIoIFWin::TabletWrite(const uint8_t*, int32_t) { return true; }
-int32_t HidIoIFWin::SendModeReport(bool) { return 0; }
-bool HidIoIFWin::CheckConnected() { return false; }
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <system_error>
 
+#include "tablet/DiagnosticLog.h"
+#include "tablet/Tablet.h"
+
+namespace {
+
+constexpr int32_t kModeReportLength = 9;
+constexpr uint8_t kModeOn = 0x20;
+constexpr uint8_t kModeOff = 0x10;
+constexpr auto kPollStep = std::chrono::milliseconds(10);
+
+bool IsPad(const platform::HidInterface& candidate) {
+    return candidate.vendorId == HidIoIFWin::kPadVendorId &&
+           candidate.productId >= HidIoIFWin::kFirstPadProductId;
+}
+
+// The report length serves reads and writes alike, so it must fit the smaller buffer.
+bool FitsBuffers(int32_t reportLength) {
+    return reportLength <= std::min(HidIoIFWin::kReadBufferSize, HidIoIFWin::kWriteBufferSize);
+}
+
+// "Num = N " and then every byte of the report up to the end of the payload, as far as a
+// 256-byte message holds.
+void LogReportBytes(const uint8_t* report, int32_t count) {
+    char line[256];
+    int used = std::snprintf(line, sizeof line, "Num = %d ", count);
+    for (int32_t i = 0; i < count + 2 && used < static_cast<int>(sizeof line) - 1; ++i) {
+        used +=
+            std::snprintf(line + used, sizeof line - static_cast<size_t>(used), "%02x ", report[i]);
+    }
+    WriteLogLine(line);
+}
+
+}  // namespace
+
+HidIoIFWin::~HidIoIFWin() {
+    // The Tablet closes an open pad before it destroys its transports; a reader that still
+    // runs here is stopped so that it never outlives this object.
+    if (readerThread.joinable()) {
+        TabletClose();
+    }
+}
+
+bool HidIoIFWin::InitTablet() {
+    stopReader = false;
+    if (!FindTheHID(owner->settings.TabletComPort - 1)) {
+        readerRunning = false;
+        return false;
+    }
+    readHandle = platform::SystemHidDevices().OpenReader(interfaceDetail);
+    if (readHandle == nullptr) {
+        WriteLogLine("HidReadThread: cannot open the device for reading");
+        ReleaseDevice();
+        readerRunning = false;
+        return false;
+    }
+    // Raised before the thread starts, so that a reader which ends at once clears it last.
+    readerRunning = true;
+    try {
+        readerThread = std::thread(&HidIoIFWin::HidReadThread, this, std::ref(*readHandle),
+                                   reportLength.load());
+    } catch (const std::system_error&) {
+        WriteLogLine("Watch Thread failed to start");
+        readHandle.reset();
+        ReleaseDevice();
+        readerRunning = false;
+        return false;
+    }
+    std::this_thread::sleep_for(kPollStep);
+    return true;
+}
+
+bool HidIoIFWin::TabletClose() {
+    stopReader = true;
+    if (readHandle != nullptr) {
+        readHandle->Cancel();  // the kill signal: ends the reader's wait at once
+    }
+    while (readerRunning) {
+        std::this_thread::sleep_for(kPollStep);
+    }
+    if (readerThread.joinable()) {
+        readerThread.join();
+    }
+    readHandle.reset();
+    ReleaseDevice();
+    return true;
+}
+
+bool HidIoIFWin::FindTheHID(int32_t index) {
+    std::lock_guard<std::mutex> hold(searchMutex);
+    WriteLogLine("Looking for Hid Tablet");
+    ReleaseDevice();
+    int32_t matches = 0;
+    bool taken = false;
+    for (const platform::HidInterface& candidate :
+         platform::SystemHidDevices().EnumerateInterfaces()) {
+        if (TakeOrSkip(candidate, index, matches)) {
+            taken = true;
+            break;
+        }
+    }
+    WriteLogLine("Exiting FindTheHid");
+    WriteLogFormat("FindTheHID  ReportSize = %d", reportLength.load());
+    return taken;
+}
+
+// Takes the candidate when it is our pad; otherwise counts it among the matching pads when it
+// is one and leaves it.
+bool HidIoIFWin::TakeOrSkip(const platform::HidInterface& candidate, int32_t index,
+                            int32_t& matches) {
+    if (!IsPad(candidate)) {
+        return false;
+    }
+    if (!FitsBuffers(candidate.inputReportLength)) {
+        WriteLogFormat("Hid Tablet refused: report size %d does not fit the buffers",
+                       candidate.inputReportLength);
+        return false;
+    }
+    std::unique_ptr<platform::HidDevice> device =
+        platform::SystemHidDevices().OpenDevice(candidate.path);
+    if (device == nullptr) {
+        return false;
+    }
+    WriteLogLine("Found Hid Tablet");
+    if (owner->settings.UseMultiUsb) {
+        if (matches != index) {
+            ++matches;
+            return false;
+        }
+        WriteLogLine("Found our Hid tablet multi");
+    } else {
+        WriteLogLine("Found our Hid tablet");
+    }
+    deviceHandle = std::move(device);
+    interfaceDetail = candidate.path;
+    reportLength = candidate.inputReportLength;
+    return true;
+}
+
+void HidIoIFWin::ReleaseDevice() {
+    deviceHandle.reset();
+    interfaceDetail.clear();
+}
+
+uint8_t HidIoIFWin::MaskByte(int32_t size) {
+    WriteLogFormat("MaskByte report size = %d", size);
+    switch (size) {
+        case 32:
+            return 0x1F;
+        case 64:
+            return 0x3F;
+        case 128:
+            return 0x7F;
+        default:
+            return 0x0F;
+    }
+}
+
+void HidIoIFWin::HidReadThread(platform::HidReportReader& reader, int32_t bytesToRead) {
+    WriteLogFormat("HidReadThread: BytesToRead = %d", bytesToRead);
+    const uint8_t mask = MaskByte(bytesToRead - 1);
+    WriteLogLine("HID Read thread Starting");
+    uint8_t inputBuffer[kReadBufferSize] = {};
+    const int32_t capacity = std::clamp(bytesToRead, 0, kReadBufferSize);
+    bool reading = true;
+    while (reading && !stopReader) {
+        WriteLogLine("HidReadThread: Before read");
+        int32_t received = 0;
+        const platform::HidReadStatus status = reader.ReadReport(inputBuffer, capacity, received);
+        WriteLogFormat("HidReadThread: ReadFile returns %d",
+                       status == platform::HidReadStatus::kReport ? 1 : 0);
+        WriteLogFormat("HidReadThread: wait returns %d, bytesread = %d",
+                       status == platform::HidReadStatus::kCancelled ? 1 : 0, received);
+        reading = HandleReadResult(status, inputBuffer, received, mask);
+    }
+    WriteLogLine("HID Read thread Exiting");
+    readerRunning = false;
+}
+
+// Whether the reader reads on.
+bool HidIoIFWin::HandleReadResult(platform::HidReadStatus status, const uint8_t* report,
+                                  int32_t received, uint8_t mask) {
+    switch (status) {
+        case platform::HidReadStatus::kReport:
+            HandleReport(report, received, mask);
+            return true;
+        case platform::HidReadStatus::kCancelled:
+            WriteLogLine("HidReadThread: Got kill");
+            if (stopReader) {
+                WriteLogLine("HidReadThread: Canceling IO");
+            }
+            return false;
+        case platform::HidReadStatus::kGone:
+            WriteLogLine("HidReadThread: device gone, no more reads");
+            return false;
+        case platform::HidReadStatus::kFailed:
+            WriteLogLine("HidReadThread: read failed, no more reads");
+            return false;
+    }
+    return false;
+}
+
+void HidIoIFWin::HandleReport(const uint8_t* report, int32_t received, uint8_t mask) {
+    const int32_t claimed = mask & report[1];
+    // The count byte cannot vouch for bytes that never came.
+    const int32_t count = std::min(claimed, std::max(received - 2, 0));
+    if (count != claimed) {
+        WriteLogFormat("HidReadThread: count %d cut to the %d bytes received", claimed, count);
+    }
+    WriteLogFormat("Count = %d, InputBuffer[0,1,2] = 0x%x, 0x%x, 0x%x ", count, report[0],
+                   report[1], report[2]);
+    owner->FeedReport(report + 2, count);
+    LogReportBytes(report, count);
+}
+
+bool HidIoIFWin::TabletWrite(const uint8_t* data, int32_t length) {
+    if (length <= 0 || data == nullptr) {
+        return true;
+    }
+    const int32_t size = reportLength;
+    if (size - 2 <= 0 || size > kWriteBufferSize) {
+        WriteLogFormat("TabletWrite: report size %d cannot carry data", size);
+        return true;
+    }
+    SendReports(data, length, size);
+    return true;
+}
+
+// Splits the data into output reports: id 0, the count, up to size - 2 bytes of payload and
+// zeros to the end of the report.
+void HidIoIFWin::SendReports(const uint8_t* data, int32_t length, int32_t size) {
+    if (deviceHandle == nullptr) {
+        return;
+    }
+    const int32_t capacity = size - 2;
+    for (int32_t sent = 0; sent < length;) {
+        const int32_t count = std::min(length - sent, capacity);
+        uint8_t report[kWriteBufferSize] = {};
+        report[1] = static_cast<uint8_t>(count);
+        std::memcpy(report + 2, data + sent, static_cast<size_t>(count));
+        deviceHandle->WriteReport(report, size);
+        sent += count;
+    }
+}
+
+int32_t HidIoIFWin::SendModeReport(bool flag) {
+    uint8_t report[kModeReportLength] = {};
+    report[1] = flag ? kModeOn : kModeOff;
+    return deviceHandle != nullptr && deviceHandle->WriteReport(report, kModeReportLength) ? 1 : 0;
+}
+
+bool HidIoIFWin::CheckConnected() {
+    // The search replaces what it holds: an open pad is set aside and put back afterwards,
+    // and whatever the search took is released.
+    std::unique_ptr<platform::HidDevice> heldDevice = std::move(deviceHandle);
+    std::string heldPath = std::move(interfaceDetail);
+    interfaceDetail.clear();
+    const int32_t heldLength = reportLength;
+    const bool found = FindTheHID(owner->settings.TabletComPort - 1);
+    deviceHandle = std::move(heldDevice);
+    interfaceDetail = std::move(heldPath);
+    if (deviceHandle != nullptr) {
+        reportLength = heldLength;
+    }
+    return found;
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// One present HID device interface. Report lengths are in the Windows layout: the report id
+// byte included, for the interface's first top-level collection with input reports.
+struct HidInterface {
+    std::string path;  // what OpenDevice and OpenReader take
+    uint16_t vendorId = 0;
+    uint16_t productId = 0;
+    int32_t inputReportLength = 0;
+    int32_t outputReportLength = 0;
+};
+
+// An open device for writing output reports.
+class HidDevice {
+public:
+    virtual ~HidDevice() = default;
+    // Sends one report, report id byte first (0 for a device without numbered reports); true
+    // when the whole report went out.
+    virtual bool WriteReport(const uint8_t* report, int32_t length) = 0;
+};
+
+enum class HidReadStatus {
+    kReport,     // one input report arrived
+    kCancelled,  // Cancel was called
+    kGone,       // the device went away
+    kFailed,     // the read completed with an error
+};
+
+// A device opened for reading input reports, one per read.
+class HidReportReader {
+public:
+    virtual ~HidReportReader() = default;
+    // Blocks until an input report arrives, the device goes away or Cancel is called. A report
+    // is stored in the Windows layout: report id byte first (0 for a device without numbered
+    // reports), zero-padded to the interface's input report length but never beyond capacity.
+    // received is the count of bytes that came from the device, the id byte included.
+    virtual HidReadStatus ReadReport(uint8_t* buffer, int32_t capacity, int32_t& received) = 0;
+    // Callable from any thread: ends a blocked ReadReport, and every later one, at once.
+    virtual void Cancel() = 0;
+};
+
+// The system's HID devices: enumeration and report I/O.
+class HidDevices {
+public:
+    virtual ~HidDevices() = default;
+    // The present interfaces, in the system's enumeration order.
+    virtual std::vector<HidInterface> EnumerateInterfaces() = 0;
+    // Opens an interface for writing; nullptr when it cannot be opened.
+    virtual std::unique_ptr<HidDevice> OpenDevice(const std::string& path) = 0;
+    // Opens a second handle on an interface for reading; nullptr when it cannot be opened.
+    virtual std::unique_ptr<HidReportReader> OpenReader(const std::string& path) = 0;
+};
+
+// The process-wide backend: the system's devices unless a test has put others in their place.
+HidDevices& SystemHidDevices();
+
+// Puts a backend in place of the system's for the whole process (nullptr restores the
+// system's) and returns the one it replaces. Only while no transport uses HID devices.
+HidDevices* SetHidDevicesForTesting(HidDevices* replacement);
+
+// The platform's own backend, created once by SystemHidDevices.
+std::unique_ptr<HidDevices> CreatePlatformHidDevices();
+
+}  // namespace platform
