@@ -1,6 +1,134 @@
 #include "transports/NewSocketIoIFWin.h"
 
-bool NewSocketIoIFWin::InitTablet() { return false; }
-bool NewSocketIoIFWin::TabletClose() { return true; }
-bool NewSocketIoIFWin::TabletWrite(const uint8_t*, int32_t) { return false; }
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <string_view>
+#include <thread>
+#include <vector>
 
+#include "platform/Clock.h"
+#include "tablet/DiagnosticLog.h"
+#include "tablet/Tablet.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr uint32_t kAnyLocalAddress = 0;
+constexpr int kListenBacklog = 2;
+constexpr auto kAcceptPause = 100ms;
+
+template <size_t N>
+std::string_view TextOf(const char (&field)[N]) {
+    return {field, static_cast<size_t>(std::find(field, field + N, '\0') - field)};
+}
+
+}  // namespace
+
+bool NewSocketIoIFWin::InitTablet() {
+    WriteLogLine("NewSocket InitTablet Entry");
+    if (owner->isOpen) {
+        WriteLogLine("NewSocket Exiting Tablet already open");
+        return false;
+    }
+    ReleaseLink();
+    readerRunning = false;
+    stopReader = false;
+    const platform::SocketHandle acceptor = OpenAcceptor();
+    if (acceptor == platform::kInvalidSocket) {
+        WriteLogLine("NewSocket Exiting, cannot create acceptor");
+        return false;
+    }
+    const PeerWait outcome = WaitForPeer(acceptor);
+    if (outcome == PeerWait::TimedOut) {
+        WriteLogLine("Socket timed out, failed to open tablet");
+    }
+    const bool started =
+        outcome == PeerWait::Accepted && StartReader([this] { NewSocketReadThread(this); });
+    // Once a peer is taken no further connection is accepted.
+    platform::CloseSocket(acceptor);
+    if (!started) {
+        CloseConnection();
+    }
+    return started;
+}
+
+// A non-blocking listener on every local address. The bind and listen lines are logged
+// whether they succeed or not.
+platform::SocketHandle NewSocketIoIFWin::OpenAcceptor() {
+    const platform::SocketHandle acceptor = platform::CreateStreamSocket();
+    if (acceptor == platform::kInvalidSocket) {
+        return acceptor;
+    }
+    platform::SetSocketNonBlocking(acceptor, true);
+    platform::SetReuseAddress(acceptor);
+    const auto port =
+        static_cast<uint16_t>((static_cast<uint32_t>(owner->settings.SocketPort) + 1) & 0xFFFF);
+    const int bound = platform::BindSocket(acceptor, kAnyLocalAddress, port);
+    const int bindError = platform::LastSocketError();
+    WriteLogFormat("NewSocket Accept error %d, %d", bound, bindError);
+    const int listening = platform::ListenSocket(acceptor, kListenBacklog);
+    const int listenError = platform::LastSocketError();
+    WriteLogFormat("NewSocket listen error %d, %d", listening, listenError);
+    return acceptor;
+}
+
+// Takes connections until one presents the right hello, the time runs out, or accept fails.
+// A pass without a connection sleeps 200 ms; one with a connection sleeps 100 ms before it
+// looks at what the peer sent.
+NewSocketIoIFWin::PeerWait NewSocketIoIFWin::WaitForPeer(platform::SocketHandle acceptor) {
+    const uint32_t start = platform::TimeGetTime();
+    const int32_t timeout = owner->settings.SocketTimeout;
+    const auto timeLeft = [start, timeout] {
+        return static_cast<int32_t>(platform::TimeGetTime() - start) < timeout;
+    };
+    if (!timeLeft()) {
+        return PeerWait::TimedOut;
+    }
+    for (;;) {
+        peerSocket = platform::AcceptConnection(acceptor);
+        if (peerSocket == platform::kInvalidSocket) {
+            const int code = platform::LastSocketError();
+            if (!platform::IsWouldBlock(code)) {
+                WriteLogFormat("NewSocket Exiting accept error %d", code);
+                return PeerWait::Failed;
+            }
+            std::this_thread::sleep_for(kAcceptPause);
+        }
+        std::this_thread::sleep_for(kAcceptPause);
+        if (peerSocket != platform::kInvalidSocket) {
+            if (PeerPresentsIdentity()) {
+                return PeerWait::Accepted;
+            }
+            CloseConnection();
+        }
+        if (!timeLeft()) {
+            return PeerWait::TimedOut;
+        }
+    }
+}
+
+// The hello is what one receive takes; anything the peer sent behind it in the same receive
+// goes with it. A peer that has sent nothing yet is refused.
+bool NewSocketIoIFWin::PeerPresentsIdentity() {
+    std::vector<uint8_t> message(kReceiveLimit);
+    if (platform::PeekBytes(peerSocket, message.data(), kReceiveLimit) <= 0) {
+        return false;
+    }
+    platform::SetSocketNonBlocking(peerSocket, true);
+    WriteLogFormat("setsockopt returns %d", platform::SetNoDelay(peerSocket));
+    const int received = platform::ReceiveBytes(peerSocket, message.data(), kReceiveLimit);
+    return HelloMatches(message.data(), received, TextOf(owner->settings.TabletPortPath));
+}
+
+void NewSocketIoIFWin::NewSocketReadThread(NewSocketIoIFWin* transport) {
+    std::array<uint8_t, kReceiveLimit> buffer;
+    while (!transport->stopReader) {
+        const int32_t received = transport->ServeOnePass(buffer.data(), kReceiveLimit);
+        if (received > 0) {
+            transport->owner->FeedReport(buffer.data(), received);
+        }
+    }
+    transport->ReaderFinished();
+}

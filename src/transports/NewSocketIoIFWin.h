@@ -1,17 +1,29 @@
 #pragma once
 
 #include "tablet/ComponentInterfaces.h"
+#include "transports/SocketLink.h"
 
 class Tablet;
 
-// The TCP listening transport. Not built yet: it never opens.
-class NewSocketIoIFWin final : public NewSocketIoIF {
+// The TCP listening transport: waits on port SocketPort + 1 for a bridge whose first message
+// presents the identity TabletPortPath, then feeds every byte it sends into the owner's byte
+// ring and sends it every write as a frame.
+class NewSocketIoIFWin final : public NewSocketIoIF, private SocketLink {
 public:
-    explicit NewSocketIoIFWin(Tablet* owner) : owner(owner) {}
+    explicit NewSocketIoIFWin(Tablet* owner) : SocketLink(owner) {}
+    ~NewSocketIoIFWin() override { ReleaseLink(); }
+
     bool InitTablet() override;
-    bool TabletClose() override;
-    bool TabletWrite(const uint8_t* data, int32_t length) override;
+    bool TabletClose() override { return CloseLink(); }
+    bool TabletWrite(const uint8_t* data, int32_t length) override {
+        return WriteLink(data, length);
+    }
 
 private:
-    Tablet* owner;
+    enum class PeerWait { Accepted, Failed, TimedOut };
+
+    static void NewSocketReadThread(NewSocketIoIFWin* transport);
+    platform::SocketHandle OpenAcceptor();
+    PeerWait WaitForPeer(platform::SocketHandle acceptor);
+    bool PeerPresentsIdentity();
 };

@@ -1,6 +1,59 @@
 #include "transports/SocketIoIFWin.h"
 
-bool SocketIoIFWin::InitTablet() { return false; }
-bool SocketIoIFWin::TabletClose() { return true; }
-bool SocketIoIFWin::TabletWrite(const uint8_t*, int32_t) { return false; }
+#include <array>
+#include <cstring>
 
+#include "tablet/Tablet.h"
+
+bool SocketIoIFWin::InitTablet() {
+    if (owner->isOpen) {
+        return false;
+    }
+    ReleaseLink();
+    readerRunning = false;
+    stopReader = false;
+    if (!ConnectToServer()) {
+        return false;
+    }
+    platform::SetSocketNonBlocking(peerSocket, true);
+    if (!StartReader([this] { SocketReadThread(this); })) {
+        CloseConnection();
+        return false;
+    }
+    return true;
+}
+
+// Blocking connect: the wait for the server is the system's own connect timeout.
+bool SocketIoIFWin::ConnectToServer() {
+    peerSocket = platform::CreateStreamSocket();
+    if (peerSocket == platform::kInvalidSocket) {
+        return false;
+    }
+    const auto port = static_cast<uint16_t>(owner->settings.SocketPort & 0xFFFF);
+    if (platform::ConnectSocket(peerSocket, owner->settings.TabletIpAddress, port) ==
+        platform::kSocketError) {
+        CloseConnection();
+        return false;
+    }
+    return true;
+}
+
+void SocketIoIFWin::SocketReadThread(SocketIoIFWin* transport) {
+    // A receive need not end on a record boundary: the start of a cut record stays at the
+    // front of the buffer and the next receive lands behind it.
+    std::array<uint8_t, kPointRecordSize - 1 + kReceiveLimit> buffer;
+    int32_t held = 0;
+    PointQueue& points = *transport->owner->pointQueue;
+    while (!transport->stopReader) {
+        const int32_t received = transport->ServeOnePass(buffer.data() + held, kReceiveLimit);
+        if (received == 0) {
+            continue;
+        }
+        held += received;
+        const int32_t taken = TakePointRecords(
+            buffer.data(), held, [&points](uint32_t penData) { points.PushItem(penData); });
+        std::memmove(buffer.data(), buffer.data() + taken, static_cast<size_t>(held - taken));
+        held -= taken;
+    }
+    transport->ReaderFinished();
+}

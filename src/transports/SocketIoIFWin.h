@@ -1,17 +1,25 @@
 #pragma once
 
 #include "tablet/ComponentInterfaces.h"
+#include "transports/SocketLink.h"
 
 class Tablet;
 
-// The TCP client transport. Not built yet: it never opens.
-class SocketIoIFWin final : public SocketIoIF {
+// The TCP client transport: connects to a pad server at TabletIpAddress, port SocketPort,
+// queues the pen points it serves (12-byte records) straight into the owner's pointQueue, and
+// sends it every write as a frame.
+class SocketIoIFWin final : public SocketIoIF, private SocketLink {
 public:
-    explicit SocketIoIFWin(Tablet* owner) : owner(owner) {}
+    explicit SocketIoIFWin(Tablet* owner) : SocketLink(owner) {}
+    ~SocketIoIFWin() override { ReleaseLink(); }
+
     bool InitTablet() override;
-    bool TabletClose() override;
-    bool TabletWrite(const uint8_t* data, int32_t length) override;
+    bool TabletClose() override { return CloseLink(); }
+    bool TabletWrite(const uint8_t* data, int32_t length) override {
+        return WriteLink(data, length);
+    }
 
 private:
-    Tablet* owner;
+    static void SocketReadThread(SocketIoIFWin* transport);
+    bool ConnectToServer();
 };

@@ -1,0 +1,136 @@
+#include "transports/SocketLink.h"
+
+#include <cstring>
+#include <system_error>
+
+#include "tablet/Tablet.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kIdlePoll = 10ms;
+constexpr auto kStopPoll = 10ms;
+constexpr auto kHandOverPoll = 1ms;
+constexpr auto kHandOverLimit = 1000ms;
+// How long the reader keeps a frame going to a peer that takes it slowly. Well inside the
+// writer's hand-over limit, so that a running reader always answers a write in time.
+constexpr auto kSendCompletionLimit = 500ms;
+constexpr auto kSendRetryPause = 1ms;
+
+}  // namespace
+
+SocketLink::SocketLink(Tablet* owner) : owner(owner) {
+    platform::InitWinsock();
+}
+
+SocketLink::~SocketLink() {
+    ReleaseLink();
+}
+
+bool SocketLink::CloseLink() {
+    if (!owner->isOpen) {
+        return true;
+    }
+    StopAndJoinReader();
+    CloseConnection();
+    return true;
+}
+
+bool SocketLink::WriteLink(const uint8_t* data, int32_t length) {
+    if (!owner->isOpen || length < 0 || length > kMaxWritePayload || !readerRunning) {
+        return false;
+    }
+    // A write that outlived its wait may still be with the reader: its buffer stays untouched.
+    if (!WaitForHandOver()) {
+        return false;
+    }
+    if (length > 0) {
+        std::memcpy(sendBuffer, data, static_cast<size_t>(length));
+    }
+    sendLength = length;
+    sendPending = true;
+    return WaitForHandOver();
+}
+
+bool SocketLink::StartReader(std::function<void()> readerProcedure) {
+    sendPending = false;
+    readerRunning = true;
+    try {
+        readerThread = std::thread(std::move(readerProcedure));
+    } catch (const std::system_error&) {
+        readerRunning = false;
+        return false;
+    }
+    return true;
+}
+
+int32_t SocketLink::ServeOnePass(uint8_t* buffer, int32_t capacity) {
+    if (sendPending) {
+        SendPendingFrame();
+    }
+    const int peeked = platform::PeekBytes(peerSocket, buffer, capacity);
+    if (peeked <= 0) {
+        // Nothing yet (would-block), an error, or a peer that has closed: the reader polls on
+        // until it is stopped.
+        std::this_thread::sleep_for(kIdlePoll);
+        return 0;
+    }
+    const int received = platform::ReceiveBytes(peerSocket, buffer, capacity);
+    return received > 0 ? received : 0;
+}
+
+void SocketLink::ReleaseLink() {
+    StopAndJoinReader();
+    CloseConnection();
+}
+
+void SocketLink::CloseConnection() {
+    if (peerSocket != platform::kInvalidSocket) {
+        platform::CloseSocket(peerSocket);
+        peerSocket = platform::kInvalidSocket;
+    }
+}
+
+void SocketLink::StopAndJoinReader() {
+    stopReader = true;
+    while (readerRunning) {
+        std::this_thread::sleep_for(kStopPoll);
+    }
+    if (readerThread.joinable()) {
+        readerThread.join();
+    }
+}
+
+bool SocketLink::WaitForHandOver() {
+    const auto deadline = std::chrono::steady_clock::now() + kHandOverLimit;
+    while (sendPending && readerRunning && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(kHandOverPoll);
+    }
+    return !sendPending;
+}
+
+void SocketLink::SendPendingFrame() {
+    uint8_t frame[kMaxFrameSize];
+    const int32_t frameSize = BuildDataFrame(sendBuffer, sendLength, frame);
+    SendWhole(frame, frameSize);
+    sendPending = false;
+}
+
+bool SocketLink::SendWhole(const uint8_t* bytes, int32_t length) {
+    const auto deadline = std::chrono::steady_clock::now() + kSendCompletionLimit;
+    int32_t sent = 0;
+    while (sent < length) {
+        const int taken = platform::SendBytes(peerSocket, bytes + sent, length - sent);
+        if (taken > 0) {
+            sent += taken;
+            continue;
+        }
+        const bool full = taken == 0 || platform::IsWouldBlock(platform::LastSocketError());
+        if (!full || stopReader || std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(kSendRetryPause);
+    }
+    return true;
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/Sockets.h"
+
+// The far side of the TCP transports in tests: plain sockets on 127.0.0.1, non-blocking, with
+// waits bounded by a timeout.
+namespace loopback {
+
+using namespace std::chrono_literals;
+using Milliseconds = std::chrono::milliseconds;
+using Bytes = std::vector<uint8_t>;
+
+// 127.0.0.1 in network byte order.
+uint32_t LoopbackAddress();
+// A port nobody listens on at the moment of asking.
+uint16_t FreePort();
+// Appends value as a 32-bit little-endian word.
+void AppendWord(Bytes& bytes, uint32_t value);
+
+class Connection {
+public:
+    explicit Connection(platform::SocketHandle socket = platform::kInvalidSocket);
+    ~Connection();
+    Connection(Connection&& other) noexcept;
+    Connection& operator=(Connection&& other) noexcept;
+
+    bool valid() const { return socket_ != platform::kInvalidSocket; }
+    void Close();
+    bool SendAll(const Bytes& bytes);
+    // Up to count bytes, fewer when the timeout passes first or the peer closes.
+    Bytes Receive(size_t count, Milliseconds timeout);
+    // Whether the peer closes the connection within the timeout (data on the way is dropped).
+    bool WaitForClose(Milliseconds timeout);
+
+private:
+    platform::SocketHandle socket_;
+};
+
+// A listener on 127.0.0.1 at a free port: the pad server of the TCP client.
+class Server {
+public:
+    Server();
+    ~Server();
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    uint16_t port() const { return port_; }
+    // The next connection, or an invalid one when none comes within the timeout.
+    Connection Accept(Milliseconds timeout);
+
+private:
+    platform::SocketHandle listener_;
+    uint16_t port_ = 0;
+};
+
+// Connects to 127.0.0.1:port, retrying while nobody listens there yet.
+Connection ConnectWhenListening(uint16_t port, Milliseconds timeout);
+
+}  // namespace loopback
