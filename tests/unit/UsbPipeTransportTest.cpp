@@ -12,7 +12,6 @@
 
 #include "HostSession.h"
 #include "tablet/Tablet.h"
-#include "transports/DeviceInterfaceSearch.h"
 #include "transports/UsbPipePacket.h"
 
 namespace {
@@ -25,44 +24,34 @@ UsbPipePacket Parse(std::vector<uint8_t> bytes) {
     return ParseUsbPipePacket(packet);
 }
 
-TEST(UsbPipePacket, PenPacketsCarryTouchSwitchAndTwelveBitCoordinates) {
+TEST(UsbPipePacket, SplitsPenPacketsFromOtherPacketsByBitsSixAndFive) {
     UsbPipePacket packet = Parse({0x08, 0x12, 0x34, 0x56});
     EXPECT_TRUE(packet.isPen);
     EXPECT_EQ(packet.x, 0x123);
     EXPECT_EQ(packet.y, 0x456);
-    EXPECT_EQ(packet.status, 0x01);
-
+    EXPECT_EQ(packet.status, 0x01);  // touch, in the byte stream's layout
     packet = Parse({0x04, 0xFF, 0xF0, 0x00});
-    EXPECT_TRUE(packet.isPen);
     EXPECT_EQ(packet.x, 0xFFF);
     EXPECT_EQ(packet.y, 0);
-    EXPECT_EQ(packet.status, 0x40);
-
+    EXPECT_EQ(packet.status, 0x40);            // switch
     packet = Parse({0x80, 0x12, 0x34, 0x56});  // bit 7 alone keeps it a pen packet
     EXPECT_TRUE(packet.isPen);
     EXPECT_EQ(packet.status, 0x00);
-    EXPECT_EQ(Tablet::PackPoint(Parse({0x0C, 0, 0, 0}).status, 0, 0), 0x0Cu);
-}
 
-TEST(UsbPipePacket, OtherPacketsCarryTheirKindAndThreeDataBytes) {
-    UsbPipePacket packet = Parse({0x20, 0x01, 0x02, 0x03});
+    packet = Parse({0x20, 0x01, 0x02, 0x03});
     EXPECT_FALSE(packet.isPen);
     EXPECT_EQ(packet.kind, 1);
-    EXPECT_EQ(packet.data[0], 0x01);
-    EXPECT_EQ(packet.data[1], 0x02);
-    EXPECT_EQ(packet.data[2], 0x03);
+    EXPECT_EQ(std::vector<uint8_t>(packet.data, packet.data + 3),
+              (std::vector<uint8_t>{0x01, 0x02, 0x03}));
     EXPECT_EQ(Parse({0xA0, 0x01, 0x02, 0x03}).kind, 5);
-    EXPECT_EQ(Parse({0x40, 0, 0, 0}).kind, 2);
     EXPECT_EQ(Parse({0xFF, 0, 0, 0}).kind, 7);
-}
 
-TEST(UsbPipePacket, OnlySuccessfulReadsDeliverAPacket) {
     const uint8_t zeros[4] = {0, 0, 0, 0};
     const uint8_t filled[4] = {0x08, 0, 0, 0};
     EXPECT_TRUE(IsDeliveredUsbPipePacket(true, 4, zeros));
-    EXPECT_FALSE(IsDeliveredUsbPipePacket(false, 0, zeros));
     EXPECT_TRUE(IsDeliveredUsbPipePacket(true, 0, filled));
     EXPECT_FALSE(IsDeliveredUsbPipePacket(true, 0, zeros));
+    EXPECT_FALSE(IsDeliveredUsbPipePacket(false, 0, zeros));
     EXPECT_FALSE(IsDeliveredUsbPipePacket(false, 0, filled));  // part of a packet
 }
 
@@ -180,8 +169,8 @@ TEST(UsbPipeTransport, MultiUsbSelectsTheInterfaceThatTheComPortCountsFromOne) {
         EXPECT_TRUE(UsbPipeDevices::IsOpenedByTheHost(first));
         EXPECT_FALSE(UsbPipeDevices::IsOpenedByTheHost(third));
     }
-    {
-        WriteUsbSettings(root, "UseMultiUsb=1\nTabletComPort=4\n");
+    for (const char* port : {"4", "0"}) {  // past the last member, before the first
+        WriteUsbSettings(root, std::string("UseMultiUsb=1\nTabletComPort=") + port + "\n");
         Tablet tablet;
         EXPECT_FALSE(tablet.OpenTablet());
         EXPECT_FALSE(tablet.CheckTabletConnected());
@@ -195,53 +184,13 @@ TEST(UsbPipeTransport, WithoutInterfacesTheOpenFails) {
     EXPECT_FALSE(tablet.OpenTablet());  // no dev directory at all
     UsbPipeDevices devices(root);
     devices.Add("other-node");
+    devices.Add("tty-inkora-usbpipe0");
     std::filesystem::create_directory(root.path() + "/dev/inkora-usbpipe-dir");
     EXPECT_FALSE(tablet.OpenTablet());
     EXPECT_FALSE(tablet.isOpen);
 }
 
-TEST(DeviceInterfaceSearch, MembersAreThePipeNodesInNameOrder) {
-    ScopedInkoraRoot root;
-    UsbPipeDevices devices(root);
-    devices.Add("inkora-usbpipe-b");
-    devices.Add("inkora-usbpipe-a");
-    devices.Add("tty-inkora-usbpipe");
-    uint32_t error = 1;
-    const DeviceInfoSet infoSet(platform::kUsbPipeInterfaceClass, error);
-    EXPECT_EQ(error, 0u);
-    ASSERT_EQ(infoSet.Members().size(), 2u);
-    const DeviceInterfaceDetail first(infoSet, 0, error);
-    EXPECT_EQ(error, 0u);
-    EXPECT_EQ(std::string(first.DevicePath()), root.path() + "/dev/inkora-usbpipe-a");
-    for (const int32_t index : {2, -1}) {
-        const DeviceInterfaceDetail none(infoSet, index, error);
-        EXPECT_EQ(error, kErrorNoMoreItems);
-        EXPECT_EQ(none.DevicePath(), nullptr);
-    }
-    platform::InterfaceClassGuid otherClass = platform::kUsbPipeInterfaceClass;
-    otherClass.data4[7] ^= 1;
-    EXPECT_TRUE(DeviceInfoSet(otherClass, error).Members().empty());
-}
-
-TEST(UsbPipeTransport, CloseEndsTheReadOfASilentPadPromptly) {
-    ScopedInkoraRoot root;
-    UsbPipeDevices devices(root);
-    const std::string pad = devices.Add("inkora-usbpipe0");
-    WriteUsbSettings(root);
-    Tablet tablet;
-    for (const bool padAttached : {false, true}) {
-        ASSERT_TRUE(tablet.OpenTablet());
-        if (padAttached) {
-            devices.PlugIn(pad);
-        }
-        std::this_thread::sleep_for(30ms);
-        const auto start = std::chrono::steady_clock::now();
-        EXPECT_TRUE(tablet.CloseTablet());
-        EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
-    }
-}
-
-TEST(UsbPipeTransport, AGonePadDoesNotKeepTheReaderBusyAndMayComeBack) {
+TEST(UsbPipeTransport, AGonePadDoesNotKeepTheReaderBusyAndASilentOneDoesNotDelayClose) {
     ScopedInkoraRoot root;
     UsbPipeDevices devices(root);
     const std::string pad = devices.Add("inkora-usbpipe0");
@@ -264,8 +213,9 @@ TEST(UsbPipeTransport, AGonePadDoesNotKeepTheReaderBusyAndMayComeBack) {
     ASSERT_TRUE(tablet.GetNextPoint(record, 1000));
     EXPECT_EQ(PenX(record.penData), 1075);
 
+    // The pad stays attached and silent: close must end the pending read itself.
+    std::this_thread::sleep_for(20ms);
     const auto start = std::chrono::steady_clock::now();
-    devices.Unplug();
     EXPECT_TRUE(tablet.CloseTablet());
     EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
 }
