@@ -1,5 +1,7 @@
 #include "padsim/Playback.h"
 
+#include <cmath>
+
 namespace padsim {
 
 Playback::Playback(PointSource source, double pointsPerSecond, bool loop)
@@ -31,7 +33,7 @@ Clock::time_point Playback::DueTime(uint64_t k) const {
     if (pointsPerSecond_ <= 0) {
         return start_;
     }
-    const std::chrono::duration<double> offset(double(k) / pointsPerSecond_);
+    const std::chrono::nanoseconds offset(std::llround(double(k) * 1e9 / pointsPerSecond_));
     return start_ + std::chrono::duration_cast<Clock::duration>(offset);
 }
 
