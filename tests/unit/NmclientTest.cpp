@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -108,6 +109,21 @@ TEST(NmclientMessages, LinesAreJsonEvenForTextThatIsNot) {
     EXPECT_EQ(JsonLine("{\"a\":\n1}"), "\"{\\\"a\\\":\\n1}\"");
     EXPECT_EQ(JsonLine(std::string("a\x01\xff\xc3\xa9", 5)), "\"a\\u0001\\u00ff\xc3\xa9\"");
     EXPECT_TRUE(ParseJson(JsonLine(std::string("\x80\xc3", 2))));
+}
+
+TEST(NmclientMessages, AnyBytesGiveAJsonLineAndNeverUpsetTheParser) {
+    std::mt19937 random(12345);
+    const std::string alphabet = "{}[]\":,.-+eE0123456789truefalsn \\u\x01\xc3\xa9\xff";
+    for (int round = 0; round < 20000; ++round) {
+        std::string text;
+        const size_t length = random() % 24;
+        for (size_t i = 0; i < length; ++i) {
+            text.push_back(round % 2 ? alphabet[random() % alphabet.size()]
+                                     : static_cast<char>(random()));
+        }
+        ClassifyFrame(text);
+        ASSERT_TRUE(ParseJson(JsonLine(text))) << text;
+    }
 }
 
 SessionVerdict GoodSession() {

@@ -97,7 +97,10 @@ int RunSerial(const Options& options, Playback& playback) {
         const SessionEnd end = RunSession(channel, session, deadline);
         hostSeen = hostSeen || end == SessionEnd::kHostClosed || session.requestsSeen() > 0;
         if (FinishSession(end, session, options)) {
-            return kExitNormal;
+            // Without a hang-up or a request, nothing shows that a host ever used the line.
+            return end == SessionEnd::kHostClosed
+                       ? kExitNormal
+                       : ExitCodeAfterRun(hostSeen, options, "no host used the serial line");
         }
         WaitForReopen(line.get(), deadline);
     }

@@ -109,7 +109,7 @@ std::string DescribeEnd(SessionEnd end) {
         case SessionEnd::kProtocolError:
             return "dropping the connection after a protocol error";
         case SessionEnd::kStopped:
-            return "stopping on request";
+            return "closing the connection on a stop request";
         case SessionEnd::kTimeLimit:
             return "time limit reached";
     }

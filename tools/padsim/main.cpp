@@ -48,5 +48,9 @@ int main(int argc, char** argv) {
     padsim::InstallSignalHandlers();
     const double rate = options.burst ? 0.0 : options.rate;
     padsim::Playback playback(source.source, rate, options.loop);
-    return Run(options, playback);
+    const int exitCode = Run(options, playback);
+    if (padsim::StopRequested()) {
+        padsim::Log("stopped by a signal");
+    }
+    return exitCode;
 }
