@@ -49,6 +49,9 @@ HidIoIFWin::~HidIoIFWin() {
 }
 
 bool HidIoIFWin::InitTablet() {
+    if (readerThread.joinable()) {
+        TabletClose();  // a reader of an earlier opening that nobody stopped
+    }
     stopReader = false;
     if (!FindTheHID(owner->settings.TabletComPort - 1)) {
         readerRunning = false;

@@ -128,9 +128,11 @@ TEST(HidReportDescriptor, FirstInputCollectionSkipsCollectionsWithoutInput) {
 }
 
 TEST(HidReportDescriptor, HostileInputIsBoundedAndNeverOverflows) {
-    // 2^32 - 1 bits times 2^32 - 1 fields saturates instead of wrapping around.
-    const HidDescriptorLayout huge = Parse(VendorCollection(
-        {0x77, 0xFF, 0xFF, 0xFF, 0xFF, 0x97, 0xFF, 0xFF, 0xFF, 0xFF, 0x81, 0x02, 0x81, 0x02}));
+    // (2^32 - 1) bits times 2^32 - 1 fields, then 2^33 bits more: a sum kept in 64 bits would
+    // wrap around to 1 bit.
+    const HidDescriptorLayout huge = Parse(
+        VendorCollection({0x77, 0xFF, 0xFF, 0xFF, 0xFF, 0x97, 0xFF, 0xFF, 0xFF, 0xFF, 0x81, 0x02,
+                          0x77, 0x00, 0x00, 0x02, 0x00, 0x97, 0x00, 0x00, 0x01, 0x00, 0x81, 0x02}));
     EXPECT_EQ(huge.collections.at(0).inputReportLength, std::numeric_limits<int32_t>::max());
 
     Bytes pushes(1000, 0xA4);

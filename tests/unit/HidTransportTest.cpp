@@ -258,6 +258,16 @@ TEST_F(HidTransport, CloseEndsAnIdleReaderAtOnce) {
     EXPECT_NE(log.find("HID Read thread Exiting"), std::string::npos) << log;
 }
 
+TEST_F(HidTransport, ReopeningWithoutCloseStopsTheEarlierReader) {
+    SimulatedHidPad& pad = bus.Plug(kVendor, 0x0043);
+    MakeTablet();
+    ASSERT_TRUE(Hid().InitTablet());
+    ASSERT_TRUE(Hid().InitTablet());
+    EXPECT_EQ(pad.OpenHandles(), 2);
+    EXPECT_TRUE(Hid().TabletClose());
+    EXPECT_EQ(pad.OpenHandles(), 0);
+}
+
 TEST_F(HidTransport, HangUpEndsTheReadsAndCloseStillWorks) {
     SimulatedHidPad& pad = bus.Plug(kVendor, 0x0043);
     MakeTablet();
