@@ -239,6 +239,18 @@ TEST(PadsimSession, PointsFollowTheirDeadlinesWithoutDrift) {
     EXPECT_EQ(rig.log.back(), "sent 3 points");
 }
 
+TEST(PadsimSession, ADelayPostponesTheWholeSchedule) {
+    padsim::SessionConfig config = BridgeConfig(0);
+    config.startDelay = 50ms;
+    SessionRig rig(config);
+    const auto t0 = Clock::now();
+    rig.session.Pump(t0);
+    EXPECT_TRUE(rig.TakeOutput().empty());
+    EXPECT_EQ(*rig.session.NextDeadline(), t0 + 50ms);
+    rig.session.Pump(t0 + 60ms);
+    EXPECT_EQ(rig.TakeOutput().size(), 10u) << "the points due at 50 and 60 ms";
+}
+
 TEST(PadsimSession, PadServerRecordsCarryLogicalPointsAndFramesAreNotAnswered) {
     padsim::SessionConfig config;
     config.inbound = padsim::Inbound::kFrames;

@@ -1,0 +1,316 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <thread>
+
+#include "HostSession.h"
+#include "LoopbackPeer.h"
+
+namespace {
+
+using namespace testsupport;
+using loopback::Bytes;
+
+const std::string kGoodbye = "{\"text\":\"EXITING...\"}";
+const std::string kZeroReply =
+    "{\"command\":\"OPEN\",\"status\":0,\"device\":0,\"maxx\":0,\"maxy\":0}";
+const std::string kDefaultReply =
+    "{\"command\":\"OPEN\",\"status\":1,\"device\":1,\"maxx\":2150,\"maxy\":1400}";
+const std::string kIdentity = "pad-bridge-1";
+
+std::string PointMessage(int x, int y, int p) {
+    return "{\"command\":\"POINT\",\"X\":" + std::to_string(x) + ",\"Y\":" + std::to_string(y) +
+           ",\"P\":" + std::to_string(p) + "}";
+}
+
+struct PadPoint {
+    int x;
+    int y;
+    bool touch;
+};
+
+// Where a raw pad point lands with the default window (500..2650 by 350..2100) and logical
+// size (2150 by 1400), by the pad's own arithmetic: scale, truncate toward zero, clamp.
+std::pair<int, int> Logical(int x, int y, int rotation) {
+    const auto scale = [](int offset, int size, int extent) {
+        const int v = offset * size / extent;
+        return v < 0 ? 0 : (v > size ? size : v);
+    };
+    switch (rotation) {
+        case 90:
+            return {scale(y - 2100, 2150, 350 - 2100), scale(x - 500, 1400, 2650 - 500)};
+        case 180:
+            return {scale(x - 2650, 2150, 500 - 2650), scale(y - 2100, 1400, 350 - 2100)};
+        default:
+            return {scale(x - 500, 2150, 2650 - 500), scale(y - 350, 1400, 2100 - 350)};
+    }
+}
+
+// The POINT messages the browser must see for a sequence of pad points: touching points, then
+// one lift message per stroke; hover points are dropped.
+std::vector<std::string> ExpectedMessages(const std::vector<PadPoint>& points, int rotation) {
+    std::vector<std::string> messages;
+    bool down = false;
+    for (const PadPoint& p : points) {
+        if (!p.touch && !down) {
+            continue;
+        }
+        const auto [x, y] = Logical(p.x, p.y, rotation);
+        messages.push_back(PointMessage(x, y, p.touch ? 1 : 0));
+        down = p.touch;
+    }
+    return messages;
+}
+
+// A capture over the TCP transports: the host under a temporary root, and the pad on the far
+// side of a loopback port.
+class TcpCapture : public ::testing::Test {
+protected:
+    // The TCP listener listens on SocketPort + 1.
+    void WriteListenerSettings(const std::string& extra = "", int timeoutMs = 4000) {
+        root.WriteSettings(
+            "[Tablet]\nTabletType=7\nEnableLogging=1\nSocketPort=" + std::to_string(port - 1) +
+            "\nSocketTimeout=" + std::to_string(timeoutMs) + "\nTabletPortPath=" + kIdentity +
+            "\n" + extra);
+    }
+    void WriteClientSettings() {
+        root.WriteSettings("[Tablet]\nTabletType=5\nEnableLogging=1\nSocketPort=" +
+                           std::to_string(port) + "\nTabletIpAddress=127.0.0.1\n");
+    }
+    std::string WriteStrokes(const std::vector<PadPoint>& points) {
+        const std::string path = root.path() + "/strokes.txt";
+        std::ofstream file(path);
+        for (const PadPoint& p : points) {
+            file << p.x << ' ' << p.y << ' ' << (p.touch ? 1 : 0) << '\n';
+        }
+        return path;
+    }
+    void StartPadsim(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), PADSIM_BINARY);
+        padsim = std::make_unique<ChildProcess>(arguments);
+    }
+    void StartBridge(const std::vector<std::string>& extra) {
+        std::vector<std::string> arguments = {"bridge",     "--port",  std::to_string(port),
+                                              "--identity", kIdentity, "--time-limit",
+                                              "30"};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        StartPadsim(arguments);
+    }
+    // Reads frames until `count` POINT messages have come (or the time runs out).
+    std::vector<std::string> ReadPoints(size_t count, Milliseconds timeout = 10000ms) {
+        std::vector<std::string> points;
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (points.size() < count && std::chrono::steady_clock::now() < deadline) {
+            const std::optional<std::string> frame = host->ReadFrame(1000ms);
+            if (frame) {
+                points.push_back(*frame);
+            }
+        }
+        return points;
+    }
+    void CloseAndExpectGoodbyeLast() {
+        host->SendClose();
+        std::optional<std::string> frame;
+        std::string last;
+        while ((frame = host->ReadFrame(3000ms))) {
+            last = *frame;
+        }
+        EXPECT_EQ(last, kGoodbye);
+        EXPECT_TRUE(host->process().OutputEnds(3000ms));
+        EXPECT_EQ(host->process().WaitForExit(5000ms), 0);
+    }
+
+    TemporaryRoot root;
+    uint16_t port = loopback::FreePort();
+    std::unique_ptr<ChildProcess> padsim;
+    std::unique_ptr<HostSession> host;
+};
+
+// Two strokes with hovering before, between and after, one point beyond the window's edge.
+const std::vector<PadPoint> kStrokes = {
+    {600, 400, false},   {700, 500, true},    {710, 520, true},   {3000, 2500, true},
+    {720, 530, false},   {730, 540, false},   {1500, 1200, true}, {1510, 1210, true},
+    {1520, 1220, false}, {1530, 1230, false},
+};
+
+TEST_F(TcpCapture, ListenerTurnsStrokesIntoExactPointMessages) {
+    for (int rotation : {0, 90}) {
+        SCOPED_TRACE(rotation);
+        WriteListenerSettings("TabletRotation=" + std::to_string(rotation) + "\n");
+        StartBridge({"--strokes", WriteStrokes(kStrokes), "--raw-coordinates", "--rate", "500"});
+        host = std::make_unique<HostSession>(root);
+        host->SendOpen();
+        EXPECT_EQ(host->ReadFrame(10000ms), kDefaultReply);
+        const std::vector<std::string> expected = ExpectedMessages(kStrokes, rotation);
+        EXPECT_EQ(ReadPoints(expected.size()), expected);
+        EXPECT_EQ(host->process().Read(1, 300ms), "") << "more messages than points";
+        CloseAndExpectGoodbyeLast();
+        padsim.reset();
+    }
+}
+
+TEST_F(TcpCapture, ListenerAsksForTheNumbersWithFourRequestFrames) {
+    WriteListenerSettings();
+    host = std::make_unique<HostSession>(root);
+    host->SendOpen();
+    Bytes hello;
+    loopback::AppendWord(hello, 2);
+    loopback::AppendWord(hello, 0);
+    hello.insert(hello.end(), kIdentity.begin(), kIdentity.end());
+    hello.push_back(0);
+    // The presence check takes the bridge and drops it; the open takes it again.
+    loopback::Connection check = loopback::ConnectWhenListening(port, 5000ms);
+    ASSERT_TRUE(check.valid());
+    ASSERT_TRUE(check.SendAll(hello));
+    EXPECT_TRUE(check.WaitForClose(5000ms));
+    loopback::Connection bridge = loopback::ConnectWhenListening(port, 5000ms);
+    ASSERT_TRUE(bridge.valid());
+    ASSERT_TRUE(bridge.SendAll(hello));
+    const Bytes request = {1, 0, 0, 0, 1, 0, 0, 0, 0};
+    Bytes expected;
+    for (int i = 0; i < 4; ++i) {
+        expected.insert(expected.end(), request.begin(), request.end());
+    }
+    EXPECT_EQ(bridge.Receive(expected.size() + 1, 2000ms), expected);
+    EXPECT_EQ(host->ReadFrame(5000ms), kDefaultReply);
+    CloseAndExpectGoodbyeLast();
+}
+
+TEST_F(TcpCapture, BridgeWithTheWrongIdentityIsRefused) {
+    WriteListenerSettings("", 1000);
+    StartPadsim({"bridge", "--port", std::to_string(port), "--identity", "PAD-BRIDGE-1",
+                 "--time-limit", "10"});
+    host = std::make_unique<HostSession>(root);
+    host->SendOpen();
+    EXPECT_EQ(host->ReadFrame(5000ms), kZeroReply);
+    CloseAndExpectGoodbyeLast();
+}
+
+TEST_F(TcpCapture, BridgeGoneAfterThePresenceCheckEndsTheHostWithoutReply) {
+    WriteListenerSettings("", 700);
+    host = std::make_unique<HostSession>(root);
+    host->SendOpen();
+    Bytes hello;
+    loopback::AppendWord(hello, 2);
+    loopback::AppendWord(hello, 0);
+    hello.insert(hello.end(), kIdentity.begin(), kIdentity.end());
+    hello.push_back(0);
+    loopback::Connection check = loopback::ConnectWhenListening(port, 5000ms);
+    ASSERT_TRUE(check.SendAll(hello));
+    EXPECT_TRUE(check.WaitForClose(5000ms));
+    std::string output;
+    EXPECT_TRUE(host->process().OutputEnds(8000ms, &output));
+    EXPECT_EQ(output, "");
+    EXPECT_EQ(host->process().WaitForExit(3000ms), 0);
+    EXPECT_NE(host->process().ErrorOutput().find("Failed to open a connection with the Lumarq "
+                                                 "device."),
+              std::string::npos);
+}
+
+TEST_F(TcpCapture, SecondOpenDuringACaptureStartsAfreshAndCloseEndsTheStream) {
+    WriteListenerSettings();
+    StartBridge({"--loop", "--rate", "1000"});
+    host = std::make_unique<HostSession>(root);
+    host->SendOpen();
+    EXPECT_EQ(host->ReadFrame(10000ms), kDefaultReply);
+    EXPECT_EQ(ReadPoints(50).size(), 50u);
+    host->SendOpen();
+    // Points may still be on their way; the next OPEN reply must come, then points again.
+    bool replied = false;
+    for (int i = 0; i < 5000 && !replied; ++i) {
+        const std::optional<std::string> frame = host->ReadFrame(10000ms);
+        ASSERT_TRUE(frame);
+        replied = *frame == kDefaultReply;
+        if (!replied) {
+            ASSERT_EQ(frame->rfind("{\"command\":\"POINT\"", 0), 0u) << *frame;
+        }
+    }
+    EXPECT_TRUE(replied);
+    EXPECT_EQ(ReadPoints(50).size(), 50u);
+    CloseAndExpectGoodbyeLast();
+}
+
+TEST_F(TcpCapture, TwentyThousandPointsAtTenThousandPerSecondArriveExactly) {
+    std::vector<PadPoint> points;
+    for (int i = 0; i < 20000; ++i) {
+        points.push_back({500 + i % 2150, 350 + 5 * (i / 2150), true});
+    }
+    points.push_back({500, 350, false});
+    WriteListenerSettings();
+    StartBridge({"--strokes", WriteStrokes(points), "--raw-coordinates", "--rate", "10000"});
+    host = std::make_unique<HostSession>(root);
+    host->SendOpen();
+    EXPECT_EQ(host->ReadFrame(10000ms), kDefaultReply);
+    const std::vector<std::string> expected = ExpectedMessages(points, 0);
+    const std::vector<std::string> received = ReadPoints(expected.size(), 20000ms);
+    ASSERT_EQ(received.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        ASSERT_EQ(received[i], expected[i]) << "message " << i;
+    }
+    CloseAndExpectGoodbyeLast();
+}
+
+// The TCP client: the host connects to a pad server that sends finished point records.
+Bytes Record(uint32_t type, uint8_t status, int x, int y) {
+    Bytes record;
+    loopback::AppendWord(record, type);
+    loopback::AppendWord(record, 0xDEADBEEF);
+    record.insert(record.end(), {status, static_cast<uint8_t>(x >> 4),
+                                 static_cast<uint8_t>((x & 0x0F) << 4 | (y >> 8)),
+                                 static_cast<uint8_t>(y & 0xFF)});
+    return record;
+}
+
+TEST_F(TcpCapture, ClientQueuesServerRecordsEvenWhenSplitAcrossReceives) {
+    loopback::Server server;
+    port = server.port();
+    WriteClientSettings();
+    host = std::make_unique<HostSession>(root);
+    host->SendOpen();
+    loopback::Connection check = server.Accept(5000ms);
+    ASSERT_TRUE(check.valid());
+    EXPECT_TRUE(check.WaitForClose(5000ms));
+    loopback::Connection pad = server.Accept(5000ms);
+    ASSERT_TRUE(pad.valid());
+    EXPECT_EQ(pad.Receive(36, 2000ms).size(), 36u);  // the four request frames
+    EXPECT_EQ(host->ReadFrame(5000ms), kDefaultReply);
+
+    Bytes stream = Record(0, 0x08, 100, 200);
+    const Bytes skipped = Record(3, 0x08, 1, 1);
+    const Bytes second = Record(0, 0x08, 4095, 0);
+    const Bytes lift = Record(0, 0x00, 7, 9);
+    stream.insert(stream.end(), skipped.begin(), skipped.end());
+    stream.insert(stream.end(), second.begin(), second.begin() + 5);
+    ASSERT_TRUE(pad.SendAll(stream));
+    std::this_thread::sleep_for(100ms);  // the host receives the cut record on its own
+    Bytes rest(second.begin() + 5, second.end());
+    rest.insert(rest.end(), lift.begin(), lift.end());
+    ASSERT_TRUE(pad.SendAll(rest));
+    const std::vector<std::string> expected = {PointMessage(100, 200, 1), PointMessage(4095, 0, 1),
+                                               PointMessage(7, 9, 0)};
+    EXPECT_EQ(ReadPoints(3), expected);
+    CloseAndExpectGoodbyeLast();
+}
+
+TEST_F(TcpCapture, ClientCapturesFromThePadSimulatorServer) {
+    WriteClientSettings();
+    StartPadsim({"server", "--port", std::to_string(port), "--strokes", WriteStrokes(kStrokes),
+                 "--raw-coordinates", "--time-limit", "20", "--rate", "500"});
+    host = std::make_unique<HostSession>(root);
+    host->SendOpen();
+    EXPECT_EQ(host->ReadFrame(10000ms), kDefaultReply);
+    // The server sends finished logical points: they reach the browser unchanged.
+    std::vector<std::string> expected;
+    bool down = false;
+    for (const PadPoint& p : kStrokes) {
+        if (p.touch || down) {
+            expected.push_back(PointMessage(p.x, p.y, p.touch ? 1 : 0));
+        }
+        down = p.touch;
+    }
+    EXPECT_EQ(ReadPoints(expected.size()), expected);
+    CloseAndExpectGoodbyeLast();
+}
+
+}  // namespace
