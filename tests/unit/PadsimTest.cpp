@@ -291,6 +291,12 @@ TEST(PadsimOptions, ModeDefaultsAndChecks) {
     ASSERT_TRUE(pipe.options);
     EXPECT_EQ(pipe.options->node, "/tmp/root/dev/inkora-usbpipe0");
 
+    EXPECT_DOUBLE_EQ(padsim::PointsPerSecond(*bridge.options), 200.0);
+    const auto burst = padsim::ParseOptions({"server", "--burst", "10"}, nullptr);
+    EXPECT_DOUBLE_EQ(padsim::PointsPerSecond(*burst.options), 0.0) << "as fast as possible";
+    const auto paced = padsim::ParseOptions({"server", "--burst", "10", "--rate", "5e3"}, nullptr);
+    EXPECT_DOUBLE_EQ(padsim::PointsPerSecond(*paced.options), 5000.0);
+
     EXPECT_TRUE(padsim::ParseOptions({"serial", "--help"}, nullptr).helpWanted);
     EXPECT_FALSE(padsim::ParseOptions({}, nullptr).options);
     EXPECT_FALSE(padsim::ParseOptions({"modem"}, nullptr).options);

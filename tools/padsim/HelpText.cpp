@@ -47,6 +47,10 @@ Options:
                         number, which sends 0x00 four times). 0 starts at once. The host's
                         presence check connects and leaves without a request, so it gets no
                         points. Not used by usbpipe.
+  --delay MS            wait MS milliseconds after the start (requests or settle) before
+                        the first point (0); lets a burst begin once the host's point pump
+                        runs, about 200 ms after the last request, instead of filling the
+                        host's queue of 4999 points before it
   --settle MS           usbpipe: start the points once a reader has held the node this long
                         (300), which lets the presence check's short open pass
   --strokes FILE        play the points of FILE instead of the built-in signature
@@ -55,7 +59,8 @@ Options:
   --rate N              points per second (200, like a real pad); paced by absolute deadlines
   --once                play the points once, then end when the host closes (default)
   --loop                play the points over and over until stopped or the time limit
-  --burst N             play N synthetic points as fast as possible (for benchmarks)
+  --burst N             play N synthetic points (for benchmarks), as fast as possible
+                        unless --rate is given
   --window X0,Y0,X1,Y1  the pad's coordinate window (500,350,2650,2100)
   --logical-size W,H    server mode: the logical size points are mapped to (2150,1400)
   --time-limit S        end the run after S seconds in all (30); 0 for no limit

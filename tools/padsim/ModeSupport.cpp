@@ -8,6 +8,7 @@ namespace padsim {
 SessionConfig BaseSessionConfig(const Options& options) {
     SessionConfig config;
     config.startAfter = options.startAfter;
+    config.startDelay = std::chrono::milliseconds(options.startDelayMs);
     config.serialNumber = options.serialNumber;
     config.modelNumber = options.modelNumber;
     config.window = options.window;

@@ -113,6 +113,11 @@ bool SetLogicalSize(Options& o, const std::string& v) {
     return true;
 }
 
+bool SetRate(Options& o, const std::string& v) {
+    o.rate = Number<double>(v, 0.001, 1e7);
+    return o.rate.has_value();
+}
+
 bool SetBurst(Options& o, const std::string& v) {
     const auto n = Number<uint64_t>(v, 1, UINT64_MAX / 2);
     o.burst = n;
@@ -130,8 +135,9 @@ const std::map<std::string, Setter>& ValueOptions() {
         {"--model-number", NumberSetter<uint32_t>(&Options::modelNumber, 0, kMaxModelNumber)},
         {"--start-after", NumberSetter<uint64_t>(&Options::startAfter, 0, UINT64_MAX)},
         {"--settle", NumberSetter<int>(&Options::settleMs, 0, 600000)},
+        {"--delay", NumberSetter<int>(&Options::startDelayMs, 0, 600000)},
         {"--strokes", TextSetter(&Options::strokesFile)},
-        {"--rate", NumberSetter<double>(&Options::rate, 0.001, 1e7)},
+        {"--rate", SetRate},
         {"--burst", SetBurst},
         {"--window", SetWindow},
         {"--logical-size", SetLogicalSize},
@@ -188,6 +194,11 @@ bool HelpAsked(const std::vector<std::string>& args) {
 }
 
 }  // namespace
+
+double PointsPerSecond(const Options& options) {
+    constexpr double kPadRate = 200.0;
+    return options.rate.value_or(options.burst ? 0.0 : kPadRate);
+}
 
 OptionsResult ParseOptions(const std::vector<std::string>& args, const char* inkoraRoot) {
     OptionsResult result;

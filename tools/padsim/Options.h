@@ -21,10 +21,11 @@ struct Options {
     uint32_t serialNumber = 123456;
     uint32_t modelNumber = 5;
     uint64_t startAfter = 4;
+    int startDelayMs = 0;
     int settleMs = 300;
     std::string strokesFile;
     bool rawCoordinates = false;
-    double rate = 200.0;
+    std::optional<double> rate;  // points per second; see PointsPerSecond
     bool loop = false;
     std::optional<uint64_t> burst;
     PadWindow window;
@@ -44,6 +45,10 @@ inline constexpr uint16_t kDefaultServerPort = 47289;
 // Reads the command line (without the program name). `inkoraRoot` is the value of INKORA_ROOT,
 // or null, for the default FIFO path.
 OptionsResult ParseOptions(const std::vector<std::string>& args, const char* inkoraRoot);
+
+// The pace of the points: --rate when given, else as fast as possible for a burst and 200 per
+// second (a real pad's rate) otherwise. 0 stands for as fast as possible.
+double PointsPerSecond(const Options& options);
 
 std::string HelpText();
 

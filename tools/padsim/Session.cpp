@@ -85,7 +85,7 @@ void Session::OnRequestByte(uint8_t byte) {
 void Session::Pump(Clock::time_point now) {
     if (startWanted_ && !streaming_) {
         streaming_ = true;
-        playback_.Restart(now);
+        playback_.Restart(now + config_.startDelay);
         log_("streaming " + std::to_string(playback_.pointsPerPass()) + " points");
     }
     if (!streaming_ || output_.size() >= kOutputHighWater) {

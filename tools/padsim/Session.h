@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -30,7 +31,8 @@ struct SessionConfig {
     Inbound inbound = Inbound::kRawBytes;
     Outbound outbound = Outbound::kStreamPackets;
     bool answersRequests = true;
-    uint64_t startAfter = 4;  // request bytes to see before the points start
+    uint64_t startAfter = 4;                  // request bytes to see before the points start
+    std::chrono::milliseconds startDelay{0};  // from the start condition to the first point
     uint32_t serialNumber = 123456;
     uint32_t modelNumber = 5;
     // Point records carry logical coordinates: map the pad window onto the logical size first.

@@ -46,8 +46,7 @@ int main(int argc, char** argv) {
         return padsim::kExitUsage;
     }
     padsim::InstallSignalHandlers();
-    const double rate = options.burst ? 0.0 : options.rate;
-    padsim::Playback playback(source.source, rate, options.loop);
+    padsim::Playback playback(source.source, padsim::PointsPerSecond(options), options.loop);
     const int exitCode = Run(options, playback);
     if (padsim::StopRequested()) {
         padsim::Log("stopped by a signal");
