@@ -56,6 +56,7 @@ int RunBridge(const Options& options, Playback& playback) {
         Channel channel(fd, true, true, 0);
         if (!SendHello(channel, options.identity)) {
             Log("host closed the connection before the hello");
+            Nap(kRetryInterval, deadline);
             continue;
         }
         Log("hello sent with identity \"" + options.identity + "\"");
