@@ -1,15 +1,49 @@
 #!/usr/bin/env bash
-# Builds the host and runs it through one session with a browser stand-in.
-# The capture pipeline is not built yet, so the session is a CLOSE round trip: the host answers
-# with its goodbye frame and exits 0.
+# Builds the host and its two stand-ins, then captures a signature end to end: padsim plays a
+# pad behind a TCP bridge, the host listens for it (transport kind 7) and nmclient plays the
+# browser. Prints the OPEN reply, a running count of points, and where the SVG was written.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+echo "Building the host, padsim and nmclient..."
 cmake -S . -B build -G Ninja >/dev/null
-cmake --build build --target Lumarq.OrvaneSignExtension >/dev/null
-root=$(mktemp -d)
-trap 'rm -rf "$root"' EXIT
+cmake --build build --target Lumarq.OrvaneSignExtension padsim nmclient >/dev/null
+
+root=$(mktemp -d /tmp/inkora-demo.XXXXXX)
+padsim_pid=
+cleanup() {
+    [ -n "$padsim_pid" ] && kill "$padsim_pid" 2>/dev/null
+    wait 2>/dev/null || true
+}
+trap cleanup EXIT
 mkdir -p "$root/windows" "$root/temp"
-echo "Sending CLOSE to the host; its answer (length, then text):"
-printf '\x13\x00\x00\x00{"command":"CLOSE"}' |
-    INKORA_ROOT="$root" build/bin/Lumarq.OrvaneSignExtension 2>/dev/null | od -A d -c
-echo "host exit code: ${PIPESTATUS[1]}"
+
+# A free port for the host to listen on (it listens on SocketPort + 1).
+port_is_free() { ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+port=$((20000 + RANDOM % 40000))
+while ! port_is_free "$port"; do port=$((20000 + RANDOM % 40000)); done
+
+cat >"$root/windows/Inkora.ini" <<INI
+[Tablet]
+TabletType=7
+SocketPort=$((port - 1))
+SocketTimeout=5000
+TabletPortPath=demo-bridge
+EnableLogging=1
+INI
+
+build/bin/padsim bridge --port "$port" --identity demo-bridge --time-limit 20 \
+    2>"$root/padsim.log" &
+padsim_pid=$!
+
+svg="$root/signature.svg"
+echo "Capturing the sample signature (about 6 seconds at a real pad's 200 points per second)..."
+set +e
+INKORA_ROOT="$root" build/bin/nmclient --duration 8 --progress --svg "$svg" \
+    --host-stderr "$root/host-trace.log" | grep -v '"POINT"'
+status=${PIPESTATUS[0]}
+set -e
+echo "nmclient exit code: $status (0: the session went as the protocol says)"
+echo "Host trace: $root/host-trace.log, diagnostic log: $root/temp/tessel.log"
+echo "Signature written to: $svg"
+exit "$status"
