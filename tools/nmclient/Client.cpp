@@ -115,6 +115,11 @@ void Client::CloseAndWait() {
         outcome.how = std::string("did not end within ") + seconds + " s after CLOSE";
     }
     verdict_.OnHostExit(outcome.exitCode, outcome.how);
+    if (options_.stats && outcome.ended) {
+        std::fprintf(stderr,
+                     "nmclient: host used %.3f s user, %.3f s system, peak resident %ld KiB\n",
+                     outcome.userSeconds, outcome.systemSeconds, outcome.peakResidentKiB);
+    }
 }
 
 void Client::ReadOutput(milliseconds wait) {

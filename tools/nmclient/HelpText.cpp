@@ -29,6 +29,8 @@ Options:
   --host-stderr FILE   write the host's trace lines to FILE instead of nmclient's stderr
   --quiet              print no frame lines
   --progress           keep a running count of points on one line of standard error
+  --stats              when the host has ended, print its processor time (user, system)
+                       and peak resident memory on standard error
   --help               this text
 
 Frames may arrive split across reads; a length above 1 MiB is a protocol error.

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -124,12 +125,19 @@ HostProcess::Outcome HostProcess::Wait(std::chrono::milliseconds timeout) {
     const auto end = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         int status = 0;
-        const pid_t done = pid_ > 0 ? waitpid(pid_, &status, WNOHANG) : -1;
+        rusage usage{};
+        const pid_t done = pid_ > 0 ? wait4(pid_, &status, WNOHANG, &usage) : -1;
         if (done == pid_) {
             ended_ = true;
             const auto code =
                 WIFEXITED(status) ? std::optional<int>(WEXITSTATUS(status)) : std::nullopt;
-            return {true, code, DescribeStatus(status)};
+            const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+            return {true,
+                    code,
+                    DescribeStatus(status),
+                    seconds(usage.ru_utime),
+                    seconds(usage.ru_stime),
+                    usage.ru_maxrss};
         }
         if (done < 0 || std::chrono::steady_clock::now() >= end) {
             return {false, std::nullopt, "did not end"};

@@ -30,6 +30,10 @@ public:
         bool ended = false;
         std::optional<int> exitCode;  // nothing when killed by a signal or still running
         std::string how;              // "exited with code 0", "was killed by signal 9", ...
+        // What the host used over its life, once it has ended.
+        double userSeconds = 0;
+        double systemSeconds = 0;
+        long peakResidentKiB = 0;
     };
     // Waits up to `timeout` for the host to end.
     Outcome Wait(std::chrono::milliseconds timeout);

@@ -21,6 +21,8 @@ bool TakeFlag(const std::string& word, ClientOptions& o) {
         o.quiet = true;
     } else if (word == "--progress") {
         o.progress = true;
+    } else if (word == "--stats") {
+        o.stats = true;
     } else {
         return false;
     }

@@ -17,6 +17,7 @@ struct ClientOptions {
     std::string hostStderrFile;
     bool quiet = false;
     bool progress = false;
+    bool stats = false;  // report the host's processor time and peak memory
     std::optional<int64_t> expectStatus;
 };
 
