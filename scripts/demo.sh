@@ -40,7 +40,7 @@ svg="$root/signature.svg"
 echo "Capturing the sample signature (about 6 seconds at a real pad's 200 points per second)..."
 set +e
 INKORA_ROOT="$root" build/bin/nmclient --duration 8 --progress --svg "$svg" \
-    --host-stderr "$root/host-trace.log" | grep -v '"POINT"'
+    --host-stderr "$root/host-trace.log" | grep --line-buffered -v '"POINT"'
 status=${PIPESTATUS[0]}
 set -e
 echo "nmclient exit code: $status (0: the session went as the protocol says)"

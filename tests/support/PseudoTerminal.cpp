@@ -5,7 +5,9 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 
 namespace testsupport {
 
@@ -34,15 +36,19 @@ void PseudoTerminal::Write(const std::vector<uint8_t>& bytes) const {
 }
 
 std::vector<uint8_t> PseudoTerminal::Read(size_t count, int timeoutMs) const {
+    // While no program holds the slave side open, the master reports a hang-up; that is waited
+    // out like silence, since the program under test may open the line later.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     std::vector<uint8_t> bytes;
     uint8_t block[256];
-    pollfd wait{master_, POLLIN, 0};
-    while (bytes.size() < count && poll(&wait, 1, timeoutMs) > 0) {
-        const ssize_t n = read(master_, block, sizeof block);
-        if (n <= 0) {
-            break;
+    while (bytes.size() < count && std::chrono::steady_clock::now() < deadline) {
+        pollfd wait{master_, POLLIN, 0};
+        const ssize_t n = poll(&wait, 1, 10) > 0 ? read(master_, block, sizeof block) : 0;
+        if (n > 0) {
+            bytes.insert(bytes.end(), block, block + n);
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
-        bytes.insert(bytes.end(), block, block + n);
     }
     return bytes;
 }

@@ -1,0 +1,164 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+
+#include "HostSession.h"
+#include "PseudoTerminal.h"
+
+namespace {
+
+using namespace testsupport;
+using Bytes = std::vector<uint8_t>;
+
+const std::string kGoodbye = "{\"text\":\"EXITING...\"}";
+const std::string kDefaultReply =
+    "{\"command\":\"OPEN\",\"status\":1,\"device\":1,\"maxx\":2150,\"maxy\":1400}";
+
+std::string PointMessage(int x, int y, int p) {
+    return "{\"command\":\"POINT\",\"X\":" + std::to_string(x) + ",\"Y\":" + std::to_string(y) +
+           ",\"P\":" + std::to_string(p) + "}";
+}
+
+// Logical coordinates of a raw pad point under the default window and logical size.
+std::pair<int, int> Logical(int x, int y) {
+    const auto scale = [](int offset, int size, int extent) {
+        const int v = offset * size / extent;
+        return v < 0 ? 0 : (v > size ? size : v);
+    };
+    return {scale(x - 500, 2150, 2150), scale(y - 350, 1400, 1750)};
+}
+
+// The pad's 5-byte packet: sync byte with the touch bit, then X and Y as 7 low and 5 high bits.
+Bytes PadPacket(int x, int y, bool touch, uint8_t kind = 0) {
+    return {static_cast<uint8_t>(0x80 | kind << 2 | (touch ? 1 : 0)),
+            static_cast<uint8_t>(x & 0x7F), static_cast<uint8_t>(x >> 7 & 0x1F),
+            static_cast<uint8_t>(y & 0x7F), static_cast<uint8_t>(y >> 7 & 0x1F)};
+}
+
+class LocalDeviceCapture : public ::testing::Test {
+protected:
+    std::vector<std::string> ReadFrames(size_t count, Milliseconds timeout = 5000ms) {
+        std::vector<std::string> frames;
+        while (frames.size() < count) {
+            const std::optional<std::string> frame = host->ReadFrame(timeout);
+            if (!frame) {
+                break;
+            }
+            frames.push_back(*frame);
+        }
+        return frames;
+    }
+    // Sends CLOSE and reads to the end of the output: the goodbye must be the last frame.
+    // Returns how long the goodbye took.
+    Milliseconds CloseAndExpectGoodbyeLast() {
+        const auto start = std::chrono::steady_clock::now();
+        host->SendClose();
+        std::optional<std::string> frame;
+        std::string last;
+        while ((frame = host->ReadFrame(3000ms)) && *frame != kGoodbye) {
+            last = *frame;
+        }
+        const auto took =
+            std::chrono::duration_cast<Milliseconds>(std::chrono::steady_clock::now() - start);
+        EXPECT_EQ(frame, kGoodbye) << "after " << last;
+        EXPECT_TRUE(host->process().OutputEnds(3000ms)) << "frames after the goodbye";
+        EXPECT_EQ(host->process().WaitForExit(5000ms), 0);
+        return took;
+    }
+
+    TemporaryRoot root;
+    std::unique_ptr<HostSession> host;
+};
+
+TEST_F(LocalDeviceCapture, PadOnAPseudoTerminal) {
+    PseudoTerminal line;
+    root.WriteSettings("[Tablet]\nTabletType=0\nTabletPortPath=/dev/pts/\nTabletComPort=" +
+                       std::to_string(line.Number()) + "\nTabletBaudRate=38400\n");
+    host = std::make_unique<HostSession>(root);
+    host->SendOpen();
+    // The numbers query: four request bytes, answered as a pad answers them. The first answer
+    // after the open falls into the input loop's reset state, the later ones are decoded.
+    const Bytes requests = line.Read(4, 5000);
+    EXPECT_EQ(requests, Bytes(4, 0x00));
+    for (int i = 0; i < 4; ++i) {
+        line.Write(PadPacket(123456 >> 12 | 5 << 6, 123456 & 0xFFF, false, 2));
+    }
+    EXPECT_EQ(host->ReadFrame(5000ms), kDefaultReply);
+
+    // One stroke of 300 points in a single write of 1500 bytes, then the lift.
+    Bytes burst;
+    std::vector<std::string> expected;
+    for (int i = 0; i < 300; ++i) {
+        const int x = 600 + 5 * i;
+        const int y = 400 + 3 * i;
+        const Bytes packet = PadPacket(x, y, true);
+        burst.insert(burst.end(), packet.begin(), packet.end());
+        const auto [lx, ly] = Logical(x, y);
+        expected.push_back(PointMessage(lx, ly, 1));
+    }
+    const Bytes lift = PadPacket(2095, 1297, false);
+    burst.insert(burst.end(), lift.begin(), lift.end());
+    const auto [lx, ly] = Logical(2095, 1297);
+    expected.push_back(PointMessage(lx, ly, 0));
+    line.Write(burst);
+    EXPECT_EQ(ReadFrames(expected.size()), expected);
+    CloseAndExpectGoodbyeLast();
+}
+
+TEST_F(LocalDeviceCapture, PadBehindTheLegacyUsbPipe) {
+    std::filesystem::create_directory(root.path() + "/dev");
+    const std::string node = root.path() + "/dev/inkora-usbpipe0";
+    ASSERT_EQ(mkfifo(node.c_str(), 0600), 0);
+    const int pad = open(node.c_str(), O_RDWR);  // keeps the pipe alive across the host's opens
+    ASSERT_GE(pad, 0);
+    root.WriteSettings("[Tablet]\nTabletType=2\nEnableLogging=1\n");
+    host = std::make_unique<HostSession>(root);
+    host->SendOpen();
+    EXPECT_EQ(host->ReadFrame(5000ms), kDefaultReply);
+
+    const Bytes packets = {
+        0x00, 0x40, 0x03, 0x20,  // hovering: X 1024, Y 800, no touch: dropped
+        0x08, 0x40, 0x03, 0x20,  // touching at the same place
+        0x40, 0x01, 0x02, 0x03,  // a non-pen packet (kind 2): never a point
+        0x8C, 0x12, 0x34, 0x56,  // touch and switch, bit 7 set: still a pen packet
+        0x04, 0xFF, 0xF0, 0x00,  // switch only, X 4095: the lift, clamped
+    };
+    ASSERT_EQ(write(pad, packets.data(), packets.size()), static_cast<ssize_t>(packets.size()));
+    const auto [x1, y1] = Logical(1024, 800);
+    const auto [x2, y2] = Logical(0x123, 0x456);
+    const auto [x3, y3] = Logical(0xFFF, 0);
+    const std::vector<std::string> expected = {PointMessage(x1, y1, 1), PointMessage(x2, y2, 1),
+                                               PointMessage(x3, y3, 0)};
+    EXPECT_EQ(ReadFrames(3), expected);
+    // The pad now stays silent: CLOSE must not wait for a packet that never comes.
+    EXPECT_LT(CloseAndExpectGoodbyeLast(), 1000ms);
+    const std::string log = root.ReadFile(root.TempPath("tessel.log"));
+    EXPECT_NE(log.find("NPD: Status Byte = 02, DataBytes = 01 02 03"), std::string::npos) << log;
+    close(pad);
+}
+
+TEST_F(LocalDeviceCapture, PadSimulatorOnASerialLine) {
+    auto padsim = std::make_unique<ChildProcess>(
+        std::vector<std::string>{PADSIM_BINARY, "serial", "--time-limit", "30", "--rate", "1000"});
+    const std::string path = padsim->Read(64, 5000ms);
+    const size_t prefix = path.find("/dev/pts/");
+    ASSERT_NE(prefix, std::string::npos) << path;
+    const int number = std::stoi(path.substr(prefix + 9));
+    root.WriteSettings("[Tablet]\nTabletType=3\nTabletPortPath=/dev/pts/\nTabletComPort=" +
+                       std::to_string(number) + "\n");
+    host = std::make_unique<HostSession>(root);
+    host->SendOpen();
+    EXPECT_EQ(host->ReadFrame(5000ms), kDefaultReply);
+    const std::vector<std::string> points = ReadFrames(200);
+    ASSERT_EQ(points.size(), 200u);
+    EXPECT_EQ(points.front().rfind("{\"command\":\"POINT\",", 0), 0u);
+    CloseAndExpectGoodbyeLast();
+}
+
+}  // namespace
