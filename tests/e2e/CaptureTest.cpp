@@ -1,15 +1,12 @@
 #include <gtest/gtest.h>
 
+#include "HostMessages.h"
 #include "HostSession.h"
 #include "LogLines.h"
 
 namespace {
 
 using namespace testsupport;
-
-const std::string kGoodbye = "{\"text\":\"EXITING...\"}";
-const std::string kZeroReply =
-    "{\"command\":\"OPEN\",\"status\":0,\"device\":0,\"maxx\":0,\"maxy\":0}";
 
 TEST(Capture, OpenWithoutSettingsFileHasNoVisibleEffect) {
     TemporaryRoot root;
@@ -30,7 +27,7 @@ TEST(Capture, PadKindWithoutTransportIsAnsweredWithZerosEveryTime) {
     HostSession host(root);
     for (int attempt = 0; attempt < 2; ++attempt) {
         host.SendOpen();
-        EXPECT_EQ(host.ReadFrame(), kZeroReply);
+        EXPECT_EQ(host.ReadFrame(), kZeroOpenReply);
     }
     host.SendClose();
     EXPECT_EQ(host.ReadFrame(), kGoodbye);

@@ -2,13 +2,12 @@
 
 #include <thread>
 
+#include "HostMessages.h"
 #include "HostSession.h"
 
 namespace {
 
 using namespace testsupport;
-
-const std::string kGoodbye = "{\"text\":\"EXITING...\"}";
 
 // Waits until the host has echoed `text` on its trace output, which shows it has read it.
 bool WaitForTrace(ChildProcess& host, const std::string& text, Milliseconds timeout = 5000ms) {

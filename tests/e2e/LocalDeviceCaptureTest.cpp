@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "HostMessages.h"
 #include "HostSession.h"
 #include "PseudoTerminal.h"
 
@@ -15,24 +16,6 @@ namespace {
 
 using namespace testsupport;
 using Bytes = std::vector<uint8_t>;
-
-const std::string kGoodbye = "{\"text\":\"EXITING...\"}";
-const std::string kDefaultReply =
-    "{\"command\":\"OPEN\",\"status\":1,\"device\":1,\"maxx\":2150,\"maxy\":1400}";
-
-std::string PointMessage(int x, int y, int p) {
-    return "{\"command\":\"POINT\",\"X\":" + std::to_string(x) + ",\"Y\":" + std::to_string(y) +
-           ",\"P\":" + std::to_string(p) + "}";
-}
-
-// Logical coordinates of a raw pad point under the default window and logical size.
-std::pair<int, int> Logical(int x, int y) {
-    const auto scale = [](int offset, int size, int extent) {
-        const int v = offset * size / extent;
-        return v < 0 ? 0 : (v > size ? size : v);
-    };
-    return {scale(x - 500, 2150, 2150), scale(y - 350, 1400, 1750)};
-}
 
 // The pad's 5-byte packet: sync byte with the touch bit, then X and Y as 7 low and 5 high bits.
 Bytes PadPacket(int x, int y, bool touch, uint8_t kind = 0) {
@@ -89,7 +72,7 @@ TEST_F(LocalDeviceCapture, PadOnAPseudoTerminal) {
     for (int i = 0; i < 4; ++i) {
         line.Write(PadPacket(123456 >> 12 | 5 << 6, 123456 & 0xFFF, false, 2));
     }
-    EXPECT_EQ(host->ReadFrame(5000ms), kDefaultReply);
+    EXPECT_EQ(host->ReadFrame(5000ms), kDefaultOpenReply);
 
     // One stroke of 300 points in a single write of 1500 bytes, then the lift.
     Bytes burst;
@@ -99,12 +82,12 @@ TEST_F(LocalDeviceCapture, PadOnAPseudoTerminal) {
         const int y = 400 + 3 * i;
         const Bytes packet = PadPacket(x, y, true);
         burst.insert(burst.end(), packet.begin(), packet.end());
-        const auto [lx, ly] = Logical(x, y);
+        const auto [lx, ly] = DefaultLogicalPoint(x, y);
         expected.push_back(PointMessage(lx, ly, 1));
     }
     const Bytes lift = PadPacket(2095, 1297, false);
     burst.insert(burst.end(), lift.begin(), lift.end());
-    const auto [lx, ly] = Logical(2095, 1297);
+    const auto [lx, ly] = DefaultLogicalPoint(2095, 1297);
     expected.push_back(PointMessage(lx, ly, 0));
     line.Write(burst);
     EXPECT_EQ(ReadFrames(expected.size()), expected);
@@ -120,7 +103,7 @@ TEST_F(LocalDeviceCapture, PadBehindTheLegacyUsbPipe) {
     root.WriteSettings("[Tablet]\nTabletType=2\nEnableLogging=1\n");
     host = std::make_unique<HostSession>(root);
     host->SendOpen();
-    EXPECT_EQ(host->ReadFrame(5000ms), kDefaultReply);
+    EXPECT_EQ(host->ReadFrame(5000ms), kDefaultOpenReply);
 
     const Bytes packets = {
         0x00, 0x40, 0x03, 0x20,  // hovering: X 1024, Y 800, no touch: dropped
@@ -130,9 +113,9 @@ TEST_F(LocalDeviceCapture, PadBehindTheLegacyUsbPipe) {
         0x04, 0xFF, 0xF0, 0x00,  // switch only, X 4095: the lift, clamped
     };
     ASSERT_EQ(write(pad, packets.data(), packets.size()), static_cast<ssize_t>(packets.size()));
-    const auto [x1, y1] = Logical(1024, 800);
-    const auto [x2, y2] = Logical(0x123, 0x456);
-    const auto [x3, y3] = Logical(0xFFF, 0);
+    const auto [x1, y1] = DefaultLogicalPoint(1024, 800);
+    const auto [x2, y2] = DefaultLogicalPoint(0x123, 0x456);
+    const auto [x3, y3] = DefaultLogicalPoint(0xFFF, 0);
     const std::vector<std::string> expected = {PointMessage(x1, y1, 1), PointMessage(x2, y2, 1),
                                                PointMessage(x3, y3, 0)};
     EXPECT_EQ(ReadFrames(3), expected);
@@ -154,7 +137,7 @@ TEST_F(LocalDeviceCapture, PadSimulatorOnASerialLine) {
                        std::to_string(number) + "\n");
     host = std::make_unique<HostSession>(root);
     host->SendOpen();
-    EXPECT_EQ(host->ReadFrame(5000ms), kDefaultReply);
+    EXPECT_EQ(host->ReadFrame(5000ms), kDefaultOpenReply);
     const std::vector<std::string> points = ReadFrames(200);
     ASSERT_EQ(points.size(), 200u);
     EXPECT_EQ(points.front().rfind("{\"command\":\"POINT\",", 0), 0u);

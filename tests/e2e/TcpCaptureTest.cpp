@@ -4,6 +4,7 @@
 #include <memory>
 #include <thread>
 
+#include "HostMessages.h"
 #include "HostSession.h"
 #include "LoopbackPeer.h"
 
@@ -12,40 +13,13 @@ namespace {
 using namespace testsupport;
 using loopback::Bytes;
 
-const std::string kGoodbye = "{\"text\":\"EXITING...\"}";
-const std::string kZeroReply =
-    "{\"command\":\"OPEN\",\"status\":0,\"device\":0,\"maxx\":0,\"maxy\":0}";
-const std::string kDefaultReply =
-    "{\"command\":\"OPEN\",\"status\":1,\"device\":1,\"maxx\":2150,\"maxy\":1400}";
 const std::string kIdentity = "pad-bridge-1";
-
-std::string PointMessage(int x, int y, int p) {
-    return "{\"command\":\"POINT\",\"X\":" + std::to_string(x) + ",\"Y\":" + std::to_string(y) +
-           ",\"P\":" + std::to_string(p) + "}";
-}
 
 struct PadPoint {
     int x;
     int y;
     bool touch;
 };
-
-// Where a raw pad point lands with the default window (500..2650 by 350..2100) and logical
-// size (2150 by 1400), by the pad's own arithmetic: scale, truncate toward zero, clamp.
-std::pair<int, int> Logical(int x, int y, int rotation) {
-    const auto scale = [](int offset, int size, int extent) {
-        const int v = offset * size / extent;
-        return v < 0 ? 0 : (v > size ? size : v);
-    };
-    switch (rotation) {
-        case 90:
-            return {scale(y - 2100, 2150, 350 - 2100), scale(x - 500, 1400, 2650 - 500)};
-        case 180:
-            return {scale(x - 2650, 2150, 500 - 2650), scale(y - 2100, 1400, 350 - 2100)};
-        default:
-            return {scale(x - 500, 2150, 2650 - 500), scale(y - 350, 1400, 2100 - 350)};
-    }
-}
 
 // The POINT messages the browser must see for a sequence of pad points: touching points, then
 // one lift message per stroke; hover points are dropped.
@@ -56,11 +30,21 @@ std::vector<std::string> ExpectedMessages(const std::vector<PadPoint>& points, i
         if (!p.touch && !down) {
             continue;
         }
-        const auto [x, y] = Logical(p.x, p.y, rotation);
+        const auto [x, y] = DefaultLogicalPoint(p.x, p.y, rotation);
         messages.push_back(PointMessage(x, y, p.touch ? 1 : 0));
         down = p.touch;
     }
     return messages;
+}
+
+// The bridge's hello: type 2, a word the host does not read, the identity with its NUL.
+Bytes Hello(const std::string& identity) {
+    Bytes hello;
+    loopback::AppendWord(hello, 2);
+    loopback::AppendWord(hello, 0);
+    hello.insert(hello.end(), identity.begin(), identity.end());
+    hello.push_back(0);
+    return hello;
 }
 
 // A capture over the TCP transports: the host under a temporary root, and the pad on the far
@@ -141,7 +125,7 @@ TEST_F(TcpCapture, ListenerTurnsStrokesIntoExactPointMessages) {
         StartBridge({"--strokes", WriteStrokes(kStrokes), "--raw-coordinates", "--rate", "500"});
         host = std::make_unique<HostSession>(root);
         host->SendOpen();
-        EXPECT_EQ(host->ReadFrame(10000ms), kDefaultReply);
+        EXPECT_EQ(host->ReadFrame(10000ms), kDefaultOpenReply);
         const std::vector<std::string> expected = ExpectedMessages(kStrokes, rotation);
         EXPECT_EQ(ReadPoints(expected.size()), expected);
         EXPECT_EQ(host->process().Read(1, 300ms), "") << "more messages than points";
@@ -154,11 +138,7 @@ TEST_F(TcpCapture, ListenerAsksForTheNumbersWithFourRequestFrames) {
     WriteListenerSettings();
     host = std::make_unique<HostSession>(root);
     host->SendOpen();
-    Bytes hello;
-    loopback::AppendWord(hello, 2);
-    loopback::AppendWord(hello, 0);
-    hello.insert(hello.end(), kIdentity.begin(), kIdentity.end());
-    hello.push_back(0);
+    const Bytes hello = Hello(kIdentity);
     // The presence check takes the bridge and drops it; the open takes it again.
     loopback::Connection check = loopback::ConnectWhenListening(port, 5000ms);
     ASSERT_TRUE(check.valid());
@@ -173,7 +153,7 @@ TEST_F(TcpCapture, ListenerAsksForTheNumbersWithFourRequestFrames) {
         expected.insert(expected.end(), request.begin(), request.end());
     }
     EXPECT_EQ(bridge.Receive(expected.size() + 1, 2000ms), expected);
-    EXPECT_EQ(host->ReadFrame(5000ms), kDefaultReply);
+    EXPECT_EQ(host->ReadFrame(5000ms), kDefaultOpenReply);
     CloseAndExpectGoodbyeLast();
 }
 
@@ -183,7 +163,7 @@ TEST_F(TcpCapture, BridgeWithTheWrongIdentityIsRefused) {
                  "--time-limit", "10"});
     host = std::make_unique<HostSession>(root);
     host->SendOpen();
-    EXPECT_EQ(host->ReadFrame(5000ms), kZeroReply);
+    EXPECT_EQ(host->ReadFrame(5000ms), kZeroOpenReply);
     CloseAndExpectGoodbyeLast();
 }
 
@@ -191,11 +171,7 @@ TEST_F(TcpCapture, BridgeGoneAfterThePresenceCheckEndsTheHostWithoutReply) {
     WriteListenerSettings("", 700);
     host = std::make_unique<HostSession>(root);
     host->SendOpen();
-    Bytes hello;
-    loopback::AppendWord(hello, 2);
-    loopback::AppendWord(hello, 0);
-    hello.insert(hello.end(), kIdentity.begin(), kIdentity.end());
-    hello.push_back(0);
+    const Bytes hello = Hello(kIdentity);
     loopback::Connection check = loopback::ConnectWhenListening(port, 5000ms);
     ASSERT_TRUE(check.SendAll(hello));
     EXPECT_TRUE(check.WaitForClose(5000ms));
@@ -213,7 +189,7 @@ TEST_F(TcpCapture, SecondOpenDuringACaptureStartsAfreshAndCloseEndsTheStream) {
     StartBridge({"--loop", "--rate", "1000"});
     host = std::make_unique<HostSession>(root);
     host->SendOpen();
-    EXPECT_EQ(host->ReadFrame(10000ms), kDefaultReply);
+    EXPECT_EQ(host->ReadFrame(10000ms), kDefaultOpenReply);
     EXPECT_EQ(ReadPoints(50).size(), 50u);
     host->SendOpen();
     // Points may still be on their way; the next OPEN reply must come, then points again.
@@ -221,7 +197,7 @@ TEST_F(TcpCapture, SecondOpenDuringACaptureStartsAfreshAndCloseEndsTheStream) {
     for (int i = 0; i < 5000 && !replied; ++i) {
         const std::optional<std::string> frame = host->ReadFrame(10000ms);
         ASSERT_TRUE(frame);
-        replied = *frame == kDefaultReply;
+        replied = *frame == kDefaultOpenReply;
         if (!replied) {
             ASSERT_EQ(frame->rfind("{\"command\":\"POINT\"", 0), 0u) << *frame;
         }
@@ -241,7 +217,7 @@ TEST_F(TcpCapture, TwentyThousandPointsAtTenThousandPerSecondArriveExactly) {
     StartBridge({"--strokes", WriteStrokes(points), "--raw-coordinates", "--rate", "10000"});
     host = std::make_unique<HostSession>(root);
     host->SendOpen();
-    EXPECT_EQ(host->ReadFrame(10000ms), kDefaultReply);
+    EXPECT_EQ(host->ReadFrame(10000ms), kDefaultOpenReply);
     const std::vector<std::string> expected = ExpectedMessages(points, 0);
     const std::vector<std::string> received = ReadPoints(expected.size(), 20000ms);
     ASSERT_EQ(received.size(), expected.size());
@@ -274,7 +250,7 @@ TEST_F(TcpCapture, ClientQueuesServerRecordsEvenWhenSplitAcrossReceives) {
     loopback::Connection pad = server.Accept(5000ms);
     ASSERT_TRUE(pad.valid());
     EXPECT_EQ(pad.Receive(36, 2000ms).size(), 36u);  // the four request frames
-    EXPECT_EQ(host->ReadFrame(5000ms), kDefaultReply);
+    EXPECT_EQ(host->ReadFrame(5000ms), kDefaultOpenReply);
 
     Bytes stream = Record(0, 0x08, 100, 200);
     const Bytes skipped = Record(3, 0x08, 1, 1);
@@ -299,7 +275,7 @@ TEST_F(TcpCapture, ClientCapturesFromThePadSimulatorServer) {
                  "--raw-coordinates", "--time-limit", "20", "--rate", "500"});
     host = std::make_unique<HostSession>(root);
     host->SendOpen();
-    EXPECT_EQ(host->ReadFrame(10000ms), kDefaultReply);
+    EXPECT_EQ(host->ReadFrame(10000ms), kDefaultOpenReply);
     // The server sends finished logical points: they reach the browser unchanged.
     std::vector<std::string> expected;
     bool down = false;

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <utility>
+
+// What the host says to the browser, as the end-to-end tests expect it.
+namespace testsupport {
+
+inline const std::string kGoodbye = "{\"text\":\"EXITING...\"}";
+inline const std::string kZeroOpenReply =
+    "{\"command\":\"OPEN\",\"status\":0,\"device\":0,\"maxx\":0,\"maxy\":0}";
+// The OPEN reply under the default logical size.
+inline const std::string kDefaultOpenReply =
+    "{\"command\":\"OPEN\",\"status\":1,\"device\":1,\"maxx\":2150,\"maxy\":1400}";
+
+std::string PointMessage(int x, int y, int p);
+
+// Where a raw pad point lands under the default window (500..2650 by 350..2100), logical size
+// (2150 by 1400) and the given rotation, worked out independently of the host: scale, truncate
+// toward zero, clamp.
+std::pair<int, int> DefaultLogicalPoint(int x, int y, int rotation = 0);
+
+}  // namespace testsupport
