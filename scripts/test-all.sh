@@ -19,17 +19,18 @@ if ((${#missing[@]})); then
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}"
 fi
 
+# run_suite DIR TARGET LABEL CMAKE_OPTIONS...: builds TARGET ("all" for everything) and runs
+# the tests with LABEL ("" for every test).
 run_suite() {
-    local dir=$1 label_args=$2
-    shift 2
+    local dir=$1 target=$2 label=$3
+    shift 3
     echo "=== $dir: configure and build"
     cmake -S . -B "$dir" -G Ninja -DHOST_WARNINGS_AS_ERRORS=ON -DHOST_BUILD_TESTS=ON "$@" >/dev/null
-    cmake --build "$dir"
+    cmake --build "$dir" --target "$target"
     echo "=== $dir: tests"
-    # shellcheck disable=SC2086
-    ctest --test-dir "$dir" --output-on-failure -j2 $label_args
+    ctest --test-dir "$dir" --output-on-failure -j2 ${label:+-L "$label"}
 }
 
-run_suite build "" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-run_suite build-asan "" -DCMAKE_BUILD_TYPE=Debug -DHOST_SANITIZE=ON
-run_suite build-tsan "-L unit" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOST_TSAN=ON
+run_suite build all "" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_suite build-asan all "" -DCMAKE_BUILD_TYPE=Debug -DHOST_SANITIZE=ON
+run_suite build-tsan unit_tests unit -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOST_TSAN=ON

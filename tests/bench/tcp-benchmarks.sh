@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Benchmarks of the host over the TCP listening transport, with padsim as the pad and nmclient
 # as the browser (not timed tests; figures for the notes):
-#   1. the highest of a ladder of rates at which 100,000 points arrive with none lost, and the
+#   1. the highest of a ladder of rates at which 100,000 points arrive with none lost (the pad
+#      starts half a second after the host has asked for its numbers, once the pump runs), and the
 #      host's processor time per point;
 #   2. the floor: a minimal program writing the same frames one write per frame;
 #   3. the host's processor share of one core over 10 s of an open capture with no pen activity;
@@ -9,7 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 points=${POINTS:-100000}
-rates=${RATES:-"5000 10000 20000 50000 100000"}
+rates=${RATES:-"10000 50000 100000 200000 400000"}
 
 cmake -S . -B build -G Ninja -DHOST_BUILD_TESTS=ON >/dev/null
 cmake --build build --target Lumarq.OrvaneSignExtension padsim nmclient frame_floor >/dev/null
@@ -41,7 +42,7 @@ run_capture() {  # rate (0: unpaced), nmclient options...
     local rate=$1
     shift
     "$bin/padsim" bridge --port "$port" --identity bench --time-limit 120 --burst "$points" \
-        --rate "$rate" 2>"$root/padsim.log" &
+        --rate "$rate" --delay 500 2>"$root/padsim.log" &
     local padsim=$!
     INKORA_ROOT="$root" "$bin/nmclient" --stats --host-stderr /dev/null "$@" \
         >"$root/frames" 2>"$root/nmclient.log" || true
