@@ -1,20 +1,9 @@
 #include "nmclient/Options.h"
 
-#include <charconv>
+#include "common/ParseNumber.h"
 
 namespace nmclient {
 namespace {
-
-template <typename T>
-std::optional<T> Number(const std::string& text, T low, T high) {
-    T value{};
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || stop != end || value < low || value > high) {
-        return std::nullopt;
-    }
-    return value;
-}
 
 bool TakeFlag(const std::string& word, ClientOptions& o) {
     if (word == "--quiet") {
@@ -39,19 +28,19 @@ bool TakeValue(const std::string& word, const std::string& value, ClientOptions&
         return !value.empty();
     }
     if (word == "--duration") {
-        o.durationSeconds = Number<double>(value, 0, 1e7);
+        o.durationSeconds = tools::ParseNumber<double>(value, 0, 1e7);
         return o.durationSeconds.has_value();
     }
     if (word == "--points") {
-        o.points = Number<uint64_t>(value, 1, UINT64_MAX);
+        o.points = tools::ParseNumber<uint64_t>(value, 1, UINT64_MAX);
         return o.points.has_value();
     }
     if (word == "--expect-status") {
-        o.expectStatus = Number<int64_t>(value, INT64_MIN, INT64_MAX);
+        o.expectStatus = tools::ParseNumber<int64_t>(value, INT64_MIN, INT64_MAX);
         return o.expectStatus.has_value();
     }
     double& seconds = word == "--timeout" ? o.timeoutSeconds : o.closeTimeoutSeconds;
-    const auto parsed = Number<double>(value, 0, 1e7);
+    const auto parsed = tools::ParseNumber<double>(value, 0, 1e7);
     seconds = parsed.value_or(seconds);
     return parsed.has_value();
 }

@@ -1,6 +1,7 @@
 #include "padsim/Options.h"
 
-#include <charconv>
+#include "common/ParseNumber.h"
+
 #include <functional>
 #include <map>
 
@@ -37,23 +38,13 @@ private:
     size_t next_ = 0;
 };
 
-template <typename T>
-std::optional<T> Number(const std::string& text, T low, T high) {
-    T value{};
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || stop != end || value < low || value > high) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 std::optional<std::vector<int32_t>> NumberList(const std::string& text, size_t count) {
     std::vector<int32_t> values;
     size_t start = 0;
     while (start <= text.size()) {
         const size_t comma = std::min(text.find(',', start), text.size());
-        const auto value = Number<int32_t>(text.substr(start, comma - start), 0, kMaxPadCoordinate);
+        const auto value =
+            tools::ParseNumber<int32_t>(text.substr(start, comma - start), 0, kMaxPadCoordinate);
         if (!value) {
             return std::nullopt;
         }
@@ -80,7 +71,7 @@ using Setter = std::function<bool(Options&, const std::string&)>;
 template <typename T>
 Setter NumberSetter(T Options::*field, T low, T high) {
     return [=](Options& o, const std::string& v) {
-        const auto n = Number<T>(v, low, high);
+        const auto n = tools::ParseNumber<T>(v, low, high);
         if (n) {
             o.*field = *n;
         }
@@ -114,12 +105,12 @@ bool SetLogicalSize(Options& o, const std::string& v) {
 }
 
 bool SetRate(Options& o, const std::string& v) {
-    o.rate = Number<double>(v, 0.001, 1e7);
+    o.rate = tools::ParseNumber<double>(v, 0.001, 1e7);
     return o.rate.has_value();
 }
 
 bool SetBurst(Options& o, const std::string& v) {
-    const auto n = Number<uint64_t>(v, 1, UINT64_MAX / 2);
+    const auto n = tools::ParseNumber<uint64_t>(v, 1, UINT64_MAX / 2);
     o.burst = n;
     return n.has_value();
 }
