@@ -45,12 +45,12 @@ TEST(Tablet, GetNextPointPollsAnEmptyQueueUntilTheTimeout) {
     EXPECT_FALSE(tablet.GetNextPoint(record, 0));
     uint32_t elapsed = platform::TimeGetTime() - start;
     EXPECT_GE(elapsed, 10u);
-    EXPECT_LT(elapsed, 60u);
+    EXPECT_LT(elapsed, 100u);
     start = platform::TimeGetTime();
     EXPECT_FALSE(tablet.GetNextPoint(record, 50));
     elapsed = platform::TimeGetTime() - start;
     EXPECT_GT(elapsed, 50u);
-    EXPECT_LT(elapsed, 120u);
+    EXPECT_LT(elapsed, 200u);
 
     for (uint32_t i = 1; i <= 5; ++i) {
         tablet.pointQueue->PushPoint(i, 10 * i, 0);
@@ -61,7 +61,7 @@ TEST(Tablet, GetNextPointPollsAnEmptyQueueUntilTheTimeout) {
         EXPECT_EQ(record.penData, i);
         EXPECT_EQ(record.timeStamp, 10 * i);
     }
-    EXPECT_LT(platform::TimeGetTime() - start, 5u) << "queued points were not taken at once";
+    EXPECT_LT(platform::TimeGetTime() - start, 40u) << "queued points were not taken at once";
 }
 
 TEST(Tablet, GetNextPointTakesAPointThatArrivesWhileItWaits) {
