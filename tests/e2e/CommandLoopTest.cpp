@@ -9,18 +9,6 @@ namespace {
 
 using namespace testsupport;
 
-// Waits until the host has echoed `text` on its trace output, which shows it has read it.
-bool WaitForTrace(ChildProcess& host, const std::string& text, Milliseconds timeout = 5000ms) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (host.ErrorOutput().find(text) != std::string::npos) {
-            return true;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    return false;
-}
-
 TEST(CommandLoop, CloseWithoutOpenSaysGoodbyeAndExitsZero) {
     TemporaryRoot root;
     HostSession host(root);
@@ -39,7 +27,7 @@ TEST(CommandLoop, IgnoresEveryBodyThatIsNotExactlyACommand) {
     host.Send("{\"command\":\"close\"}");
     host.Send("garbage");
     host.Send(std::string("{\"command\"\0:\"CLOSE\"}", 19));
-    ASSERT_TRUE(WaitForTrace(host.process(), "garbage"));
+    ASSERT_TRUE(host.process().WaitForErrorOutput("garbage"));
     EXPECT_EQ(host.process().Read(1, 200ms), "") << "an ignored message was answered";
     EXPECT_TRUE(host.process().Running());
     host.SendClose();
@@ -83,7 +71,7 @@ TEST(CommandLoop, SecondInstanceExitsOneWhileTheFirstKeepsServing) {
     TemporaryRoot root;
     HostSession first(root);
     first.Send("hello");
-    ASSERT_TRUE(WaitForTrace(first.process(), "hello"));
+    ASSERT_TRUE(first.process().WaitForErrorOutput("hello"));
 
     HostSession second(root);
     second.SendClose();
@@ -104,7 +92,7 @@ TEST(CommandLoop, HostWhoseReaderHasGoneIsNotKilledBySigpipe) {
     TemporaryRoot root;
     HostSession host(root);
     host.Send("ping");
-    ASSERT_TRUE(WaitForTrace(host.process(), "ping"));
+    ASSERT_TRUE(host.process().WaitForErrorOutput("ping"));
     host.process().CloseOutput();
     host.SendClose();  // the goodbye now meets a broken pipe
     EXPECT_EQ(host.process().WaitForExit(5000ms), 0);

@@ -26,35 +26,6 @@ Bytes PadPacket(int x, int y, bool touch, uint8_t kind = 0) {
 
 class LocalDeviceCapture : public ::testing::Test {
 protected:
-    std::vector<std::string> ReadFrames(size_t count, Milliseconds timeout = 5000ms) {
-        std::vector<std::string> frames;
-        while (frames.size() < count) {
-            const std::optional<std::string> frame = host->ReadFrame(timeout);
-            if (!frame) {
-                break;
-            }
-            frames.push_back(*frame);
-        }
-        return frames;
-    }
-    // Sends CLOSE and reads to the end of the output: the goodbye must be the last frame.
-    // Returns how long the goodbye took.
-    Milliseconds CloseAndExpectGoodbyeLast() {
-        const auto start = std::chrono::steady_clock::now();
-        host->SendClose();
-        std::optional<std::string> frame;
-        std::string last;
-        while ((frame = host->ReadFrame(3000ms)) && *frame != kGoodbye) {
-            last = *frame;
-        }
-        const auto took =
-            std::chrono::duration_cast<Milliseconds>(std::chrono::steady_clock::now() - start);
-        EXPECT_EQ(frame, kGoodbye) << "after " << last;
-        EXPECT_TRUE(host->process().OutputEnds(3000ms)) << "frames after the goodbye";
-        EXPECT_EQ(host->process().WaitForExit(5000ms), 0);
-        return took;
-    }
-
     TemporaryRoot root;
     std::unique_ptr<HostSession> host;
 };
@@ -90,8 +61,8 @@ TEST_F(LocalDeviceCapture, PadOnAPseudoTerminal) {
     const auto [lx, ly] = DefaultLogicalPoint(2095, 1297);
     expected.push_back(PointMessage(lx, ly, 0));
     line.Write(burst);
-    EXPECT_EQ(ReadFrames(expected.size()), expected);
-    CloseAndExpectGoodbyeLast();
+    EXPECT_EQ(host->ReadFrames(expected.size()), expected);
+    host->CloseExpectingGoodbyeLast();
 }
 
 TEST_F(LocalDeviceCapture, PadBehindTheLegacyUsbPipe) {
@@ -118,9 +89,9 @@ TEST_F(LocalDeviceCapture, PadBehindTheLegacyUsbPipe) {
     const auto [x3, y3] = DefaultLogicalPoint(0xFFF, 0);
     const std::vector<std::string> expected = {PointMessage(x1, y1, 1), PointMessage(x2, y2, 1),
                                                PointMessage(x3, y3, 0)};
-    EXPECT_EQ(ReadFrames(3), expected);
+    EXPECT_EQ(host->ReadFrames(3), expected);
     // The pad now stays silent: CLOSE must not wait for a packet that never comes.
-    EXPECT_LT(CloseAndExpectGoodbyeLast(), 1000ms);
+    EXPECT_LT(host->CloseExpectingGoodbyeLast(), 1000ms);
     const std::string log = root.ReadFile(root.TempPath("tessel.log"));
     EXPECT_NE(log.find("NPD: Status Byte = 02, DataBytes = 01 02 03"), std::string::npos) << log;
     close(pad);
@@ -138,10 +109,10 @@ TEST_F(LocalDeviceCapture, PadSimulatorOnASerialLine) {
     host = std::make_unique<HostSession>(root);
     host->SendOpen();
     EXPECT_EQ(host->ReadFrame(5000ms), kDefaultOpenReply);
-    const std::vector<std::string> points = ReadFrames(200);
+    const std::vector<std::string> points = host->ReadFrames(200);
     ASSERT_EQ(points.size(), 200u);
     EXPECT_EQ(points.front().rfind("{\"command\":\"POINT\",", 0), 0u);
-    CloseAndExpectGoodbyeLast();
+    host->CloseExpectingGoodbyeLast();
 }
 
 }  // namespace

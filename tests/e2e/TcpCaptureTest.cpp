@@ -37,16 +37,6 @@ std::vector<std::string> ExpectedMessages(const std::vector<PadPoint>& points, i
     return messages;
 }
 
-// The bridge's hello: type 2, a word the host does not read, the identity with its NUL.
-Bytes Hello(const std::string& identity) {
-    Bytes hello;
-    loopback::AppendWord(hello, 2);
-    loopback::AppendWord(hello, 0);
-    hello.insert(hello.end(), identity.begin(), identity.end());
-    hello.push_back(0);
-    return hello;
-}
-
 // A capture over the TCP transports: the host under a temporary root, and the pad on the far
 // side of a loopback port.
 class TcpCapture : public ::testing::Test {
@@ -81,30 +71,6 @@ protected:
         arguments.insert(arguments.end(), extra.begin(), extra.end());
         StartPadsim(arguments);
     }
-    // Reads frames until `count` POINT messages have come (or the time runs out).
-    std::vector<std::string> ReadPoints(size_t count, Milliseconds timeout = 10000ms) {
-        std::vector<std::string> points;
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (points.size() < count && std::chrono::steady_clock::now() < deadline) {
-            const std::optional<std::string> frame = host->ReadFrame(1000ms);
-            if (frame) {
-                points.push_back(*frame);
-            }
-        }
-        return points;
-    }
-    void CloseAndExpectGoodbyeLast() {
-        host->SendClose();
-        std::optional<std::string> frame;
-        std::string last;
-        while ((frame = host->ReadFrame(3000ms))) {
-            last = *frame;
-        }
-        EXPECT_EQ(last, kGoodbye);
-        EXPECT_TRUE(host->process().OutputEnds(3000ms));
-        EXPECT_EQ(host->process().WaitForExit(5000ms), 0);
-    }
-
     TemporaryRoot root;
     uint16_t port = loopback::FreePort();
     std::unique_ptr<ChildProcess> padsim;
@@ -127,9 +93,9 @@ TEST_F(TcpCapture, ListenerTurnsStrokesIntoExactPointMessages) {
         host->SendOpen();
         EXPECT_EQ(host->ReadFrame(10000ms), kDefaultOpenReply);
         const std::vector<std::string> expected = ExpectedMessages(kStrokes, rotation);
-        EXPECT_EQ(ReadPoints(expected.size()), expected);
+        EXPECT_EQ(host->ReadFrames(expected.size()), expected);
         EXPECT_EQ(host->process().Read(1, 300ms), "") << "more messages than points";
-        CloseAndExpectGoodbyeLast();
+        host->CloseExpectingGoodbyeLast();
         padsim.reset();
     }
 }
@@ -138,7 +104,7 @@ TEST_F(TcpCapture, ListenerAsksForTheNumbersWithFourRequestFrames) {
     WriteListenerSettings();
     host = std::make_unique<HostSession>(root);
     host->SendOpen();
-    const Bytes hello = Hello(kIdentity);
+    const Bytes hello = loopback::BridgeHello(2, kIdentity);
     // The presence check takes the bridge and drops it; the open takes it again.
     loopback::Connection check = loopback::ConnectWhenListening(port, 5000ms);
     ASSERT_TRUE(check.valid());
@@ -154,7 +120,7 @@ TEST_F(TcpCapture, ListenerAsksForTheNumbersWithFourRequestFrames) {
     }
     EXPECT_EQ(bridge.Receive(expected.size() + 1, 2000ms), expected);
     EXPECT_EQ(host->ReadFrame(5000ms), kDefaultOpenReply);
-    CloseAndExpectGoodbyeLast();
+    host->CloseExpectingGoodbyeLast();
 }
 
 TEST_F(TcpCapture, BridgeWithTheWrongIdentityIsRefused) {
@@ -164,14 +130,14 @@ TEST_F(TcpCapture, BridgeWithTheWrongIdentityIsRefused) {
     host = std::make_unique<HostSession>(root);
     host->SendOpen();
     EXPECT_EQ(host->ReadFrame(5000ms), kZeroOpenReply);
-    CloseAndExpectGoodbyeLast();
+    host->CloseExpectingGoodbyeLast();
 }
 
 TEST_F(TcpCapture, BridgeGoneAfterThePresenceCheckEndsTheHostWithoutReply) {
     WriteListenerSettings("", 700);
     host = std::make_unique<HostSession>(root);
     host->SendOpen();
-    const Bytes hello = Hello(kIdentity);
+    const Bytes hello = loopback::BridgeHello(2, kIdentity);
     loopback::Connection check = loopback::ConnectWhenListening(port, 5000ms);
     ASSERT_TRUE(check.SendAll(hello));
     EXPECT_TRUE(check.WaitForClose(5000ms));
@@ -190,7 +156,7 @@ TEST_F(TcpCapture, SecondOpenDuringACaptureStartsAfreshAndCloseEndsTheStream) {
     host = std::make_unique<HostSession>(root);
     host->SendOpen();
     EXPECT_EQ(host->ReadFrame(10000ms), kDefaultOpenReply);
-    EXPECT_EQ(ReadPoints(50).size(), 50u);
+    EXPECT_EQ(host->ReadFrames(50).size(), 50u);
     host->SendOpen();
     // Points may still be on their way; the next OPEN reply must come, then points again.
     bool replied = false;
@@ -203,8 +169,8 @@ TEST_F(TcpCapture, SecondOpenDuringACaptureStartsAfreshAndCloseEndsTheStream) {
         }
     }
     EXPECT_TRUE(replied);
-    EXPECT_EQ(ReadPoints(50).size(), 50u);
-    CloseAndExpectGoodbyeLast();
+    EXPECT_EQ(host->ReadFrames(50).size(), 50u);
+    host->CloseExpectingGoodbyeLast();
 }
 
 TEST_F(TcpCapture, TwentyThousandPointsAtTenThousandPerSecondArriveExactly) {
@@ -219,23 +185,20 @@ TEST_F(TcpCapture, TwentyThousandPointsAtTenThousandPerSecondArriveExactly) {
     host->SendOpen();
     EXPECT_EQ(host->ReadFrame(10000ms), kDefaultOpenReply);
     const std::vector<std::string> expected = ExpectedMessages(points, 0);
-    const std::vector<std::string> received = ReadPoints(expected.size(), 20000ms);
+    const std::vector<std::string> received = host->ReadFrames(expected.size(), 20000ms);
     ASSERT_EQ(received.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
         ASSERT_EQ(received[i], expected[i]) << "message " << i;
     }
-    CloseAndExpectGoodbyeLast();
+    host->CloseExpectingGoodbyeLast();
 }
 
 // The TCP client: the host connects to a pad server that sends finished point records.
 Bytes Record(uint32_t type, uint8_t status, int x, int y) {
-    Bytes record;
-    loopback::AppendWord(record, type);
-    loopback::AppendWord(record, 0xDEADBEEF);
-    record.insert(record.end(), {status, static_cast<uint8_t>(x >> 4),
-                                 static_cast<uint8_t>((x & 0x0F) << 4 | (y >> 8)),
-                                 static_cast<uint8_t>(y & 0xFF)});
-    return record;
+    const uint32_t penData = status | static_cast<uint32_t>(x >> 4) << 8 |
+                             static_cast<uint32_t>((x & 0x0F) << 4 | y >> 8) << 16 |
+                             static_cast<uint32_t>(y & 0xFF) << 24;
+    return loopback::PointRecordBytes(type, penData);
 }
 
 TEST_F(TcpCapture, ClientQueuesServerRecordsEvenWhenSplitAcrossReceives) {
@@ -265,8 +228,8 @@ TEST_F(TcpCapture, ClientQueuesServerRecordsEvenWhenSplitAcrossReceives) {
     ASSERT_TRUE(pad.SendAll(rest));
     const std::vector<std::string> expected = {PointMessage(100, 200, 1), PointMessage(4095, 0, 1),
                                                PointMessage(7, 9, 0)};
-    EXPECT_EQ(ReadPoints(3), expected);
-    CloseAndExpectGoodbyeLast();
+    EXPECT_EQ(host->ReadFrames(3), expected);
+    host->CloseExpectingGoodbyeLast();
 }
 
 TEST_F(TcpCapture, ClientCapturesFromThePadSimulatorServer) {
@@ -285,8 +248,8 @@ TEST_F(TcpCapture, ClientCapturesFromThePadSimulatorServer) {
         }
         down = p.touch;
     }
-    EXPECT_EQ(ReadPoints(expected.size()), expected);
-    CloseAndExpectGoodbyeLast();
+    EXPECT_EQ(host->ReadFrames(expected.size()), expected);
+    host->CloseExpectingGoodbyeLast();
 }
 
 }  // namespace

@@ -169,4 +169,15 @@ std::string ChildProcess::ErrorOutput() const {
     return text.str();
 }
 
+bool ChildProcess::WaitForErrorOutput(const std::string& text, Milliseconds timeout) const {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (ErrorOutput().find(text) == std::string::npos) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    return true;
+}
+
 }  // namespace testsupport

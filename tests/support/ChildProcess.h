@@ -42,6 +42,8 @@ public:
     bool Running();
     void Signal(int signalNumber);
     std::string ErrorOutput() const;
+    // Whether the standard error output comes to hold `text` within the timeout.
+    bool WaitForErrorOutput(const std::string& text, Milliseconds timeout = 5000ms) const;
 
 private:
     pid_t pid_ = -1;

@@ -1,7 +1,11 @@
 #include "HostSession.h"
+#include "HostMessages.h"
+
+#include <gtest/gtest.h>
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -69,6 +73,37 @@ std::optional<std::string> HostSession::ReadFrame(Milliseconds timeout) {
         return std::nullopt;
     }
     return body;
+}
+
+std::vector<std::string> HostSession::ReadFrames(size_t count, Milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::vector<std::string> frames;
+    while (frames.size() < count) {
+        const auto left =
+            std::chrono::duration_cast<Milliseconds>(deadline - std::chrono::steady_clock::now());
+        const std::optional<std::string> frame = ReadFrame(std::max(left, 0ms));
+        if (!frame) {
+            break;
+        }
+        frames.push_back(*frame);
+    }
+    return frames;
+}
+
+Milliseconds HostSession::CloseExpectingGoodbyeLast() {
+    const auto start = std::chrono::steady_clock::now();
+    SendClose();
+    std::optional<std::string> frame;
+    std::string last;
+    while ((frame = ReadFrame(3000ms)) && *frame != kGoodbye) {
+        last = *frame;
+    }
+    const auto took =
+        std::chrono::duration_cast<Milliseconds>(std::chrono::steady_clock::now() - start);
+    EXPECT_EQ(frame, kGoodbye) << "after " << last;
+    EXPECT_TRUE(process_->OutputEnds(3000ms)) << "frames after the goodbye";
+    EXPECT_EQ(process_->WaitForExit(5000ms), 0);
+    return took;
 }
 
 }  // namespace testsupport

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ChildProcess.h"
 
@@ -38,6 +39,11 @@ public:
     bool SendClose() { return Send("{\"command\":\"CLOSE\"}"); }
     // The text of the next frame, or nothing when none arrives whole within the timeout.
     std::optional<std::string> ReadFrame(Milliseconds timeout = 5000ms);
+    // Up to `count` frames, fewer when the output ends or the timeout passes first.
+    std::vector<std::string> ReadFrames(size_t count, Milliseconds timeout = 10000ms);
+    // Sends CLOSE and reads to the end of the output; expects the goodbye as the last frame and
+    // exit code 0. Returns how long the goodbye took to come.
+    Milliseconds CloseExpectingGoodbyeLast();
 
 private:
     std::unique_ptr<ChildProcess> process_;

@@ -43,6 +43,25 @@ void AppendWord(Bytes& bytes, uint32_t value) {
     }
 }
 
+Bytes BridgeHello(uint32_t type, const std::string& identity, bool terminated) {
+    Bytes hello;
+    AppendWord(hello, type);
+    AppendWord(hello, 0x01020304);
+    hello.insert(hello.end(), identity.begin(), identity.end());
+    if (terminated) {
+        hello.push_back(0);
+    }
+    return hello;
+}
+
+Bytes PointRecordBytes(uint32_t type, uint32_t penData) {
+    Bytes record;
+    AppendWord(record, type);
+    AppendWord(record, 0xDEADBEEF);
+    AppendWord(record, penData);
+    return record;
+}
+
 Connection::Connection(platform::SocketHandle socket) : socket_(socket) {}
 
 Connection::~Connection() {

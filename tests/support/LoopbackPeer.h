@@ -21,6 +21,11 @@ uint32_t LoopbackAddress();
 uint16_t FreePort();
 // Appends value as a 32-bit little-endian word.
 void AppendWord(Bytes& bytes, uint32_t value);
+// A bridge's first message: the type word, a word the host does not read, the identity text
+// and, unless told otherwise, its terminating NUL.
+Bytes BridgeHello(uint32_t type, const std::string& identity, bool terminated = true);
+// A pad server's 12-byte point record: type word, a word the host does not read, penData.
+Bytes PointRecordBytes(uint32_t type, uint32_t penData);
 
 class Connection {
 public:

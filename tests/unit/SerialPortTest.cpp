@@ -1,3 +1,4 @@
+#include "ProcessCpu.h"
 #include "platform/SerialPort.h"
 
 #include <asm/termbits.h>
@@ -60,12 +61,6 @@ termios2 LineSettings(const PseudoTerminal& line) {
     termios2 settings{};
     EXPECT_EQ(ioctl(line.MasterFd(), TCGETS2, &settings), 0);
     return settings;
-}
-
-double ProcessCpuMs() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
 }
 
 TEST(SerialPort, OpensRawEightBitsOddParityAtTheConfiguredRate) {
@@ -180,9 +175,9 @@ TEST(SerialPort, CloseIsPromptOnASilentLineAndAHungUpLineDoesNotSpin) {
             line.CloseMaster();
         }
         std::this_thread::sleep_for(20ms);
-        const double cpuBefore = ProcessCpuMs();
+        const double cpuBefore = testsupport::ProcessCpuMs();
         std::this_thread::sleep_for(hangUp ? 300ms : 10ms);
-        EXPECT_LT(ProcessCpuMs() - cpuBefore, 60.0);
+        EXPECT_LT(testsupport::ProcessCpuMs() - cpuBefore, 60.0);
         const auto start = std::chrono::steady_clock::now();
         port.ClosePort();
         EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);

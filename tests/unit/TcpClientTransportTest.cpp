@@ -18,14 +18,6 @@ using loopback::Connection;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-Bytes PointRecord(uint32_t type, uint32_t penData) {
-    Bytes record;
-    AppendWord(record, type);
-    AppendWord(record, 0xDEADBEEF);  // not read
-    AppendWord(record, penData);
-    return record;
-}
-
 Bytes Joined(std::initializer_list<Bytes> parts) {
     Bytes all;
     for (const Bytes& part : parts) {
@@ -72,17 +64,19 @@ protected:
 
 TEST_F(TcpClientTransport, QueuesPenPointRecordsInOrderAndSkipsOtherTypes) {
     Open();
-    ASSERT_TRUE(server_side.SendAll(Joined(
-        {PointRecord(0, 0x12345601), PointRecord(3, 0x77777777), PointRecord(0, 0x9ABCDE00)})));
+    ASSERT_TRUE(server_side.SendAll(Joined({loopback::PointRecordBytes(0, 0x12345601),
+                                            loopback::PointRecordBytes(3, 0x77777777),
+                                            loopback::PointRecordBytes(0, 0x9ABCDE00)})));
     EXPECT_EQ(NextPoints(3, 300ms), (std::vector<uint32_t>{0x12345601, 0x9ABCDE00}));
     EXPECT_TRUE(tablet->CloseTablet());
 }
 
 TEST_F(TcpClientTransport, RecordsCutAcrossReceivesArriveWhole) {
     Open();
-    const Bytes stream =
-        Joined({PointRecord(0, 0x11111101), PointRecord(0, 0x22222201), PointRecord(5, 0x55555555),
-                PointRecord(0, 0x33333300), PointRecord(0, 0x44444401)});
+    const Bytes stream = Joined(
+        {loopback::PointRecordBytes(0, 0x11111101), loopback::PointRecordBytes(0, 0x22222201),
+         loopback::PointRecordBytes(5, 0x55555555), loopback::PointRecordBytes(0, 0x33333300),
+         loopback::PointRecordBytes(0, 0x44444401)});
     // Pieces of 7 bytes, each its own receive: every record boundary falls inside a piece.
     for (size_t offset = 0; offset < stream.size(); offset += 7) {
         const size_t end = std::min(stream.size(), offset + 7);
@@ -196,7 +190,7 @@ TEST_F(TcpClientTransport, ServerThatClosesLeavesCloseQuickAndTheTabletReopens) 
     EXPECT_TRUE(tablet->socketTransport->TabletClose()) << "closing a closed transport";
 
     Open();
-    ASSERT_TRUE(server_side.SendAll(PointRecord(0, 0x0ABCDE01)));
+    ASSERT_TRUE(server_side.SendAll(loopback::PointRecordBytes(0, 0x0ABCDE01)));
     EXPECT_EQ(NextPoints(1, 300ms), (std::vector<uint32_t>{0x0ABCDE01}));
     EXPECT_TRUE(tablet->CloseTablet());
 }

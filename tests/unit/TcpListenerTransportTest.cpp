@@ -20,17 +20,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr const char* kIdentity = "bridge-7";
 
-Bytes Hello(uint32_t type, const std::string& text, bool terminated = true) {
-    Bytes hello;
-    AppendWord(hello, type);
-    AppendWord(hello, 0x01020304);  // not read
-    hello.insert(hello.end(), text.begin(), text.end());
-    if (terminated) {
-        hello.push_back(0);
-    }
-    return hello;
-}
-
 // The test plays the bridge; the Tablet listens for it as transport kind 7. The transport is
 // driven directly, without the input loop, so that the byte ring can be read here.
 class TcpListenerTransport : public ::testing::Test {
@@ -57,7 +46,7 @@ protected:
 
     Connection AcceptedPeer() {
         Connection peer = loopback::ConnectWhenListening(port, 2s);
-        EXPECT_TRUE(peer.SendAll(Hello(2, kIdentity)));
+        EXPECT_TRUE(peer.SendAll(loopback::BridgeHello(2, kIdentity)));
         EXPECT_EQ(waiting.wait_for(2s), std::future_status::ready);
         EXPECT_TRUE(waiting.get());
         tablet->isOpen = true;  // what OpenTablet does after a successful InitTablet
@@ -97,9 +86,10 @@ TEST_F(TcpListenerTransport, NoTimeToWaitFailsAtOnce) {
 TEST_F(TcpListenerTransport, WrongPeersAreClosedAndTheWaitGoesOn) {
     Configure(5000);
     StartWaiting();
-    EXPECT_TRUE(RefusedPeer(Hello(1, kIdentity))) << "type word 1";
-    EXPECT_TRUE(RefusedPeer(Hello(2, "Bridge-7"))) << "identity differing in case";
-    EXPECT_TRUE(RefusedPeer(Hello(2, "bridge-77"))) << "identity with more behind it";
+    EXPECT_TRUE(RefusedPeer(loopback::BridgeHello(1, kIdentity))) << "type word 1";
+    EXPECT_TRUE(RefusedPeer(loopback::BridgeHello(2, "Bridge-7"))) << "identity differing in case";
+    EXPECT_TRUE(RefusedPeer(loopback::BridgeHello(2, "bridge-77")))
+        << "identity with more behind it";
     EXPECT_TRUE(RefusedPeer({})) << "a peer that sends nothing";
     EXPECT_EQ(waiting.wait_for(0ms), std::future_status::timeout);
     Connection peer = AcceptedPeer();
@@ -114,7 +104,7 @@ TEST_F(TcpListenerTransport, HellosTooShortToHoldATerminatedTextDoNotMatch) {
     StartWaiting();
     EXPECT_TRUE(RefusedPeer(Bytes{2, 0, 0, 0, 0, 0}));
     EXPECT_TRUE(RefusedPeer(Bytes{2, 0, 0, 0, 4, 3, 2, 1}));
-    EXPECT_TRUE(RefusedPeer(Hello(2, kIdentity, false)));
+    EXPECT_TRUE(RefusedPeer(loopback::BridgeHello(2, kIdentity, false)));
     Connection peer = AcceptedPeer();
     Close();
 }

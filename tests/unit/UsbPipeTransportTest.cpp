@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "HostSession.h"
+#include "ProcessCpu.h"
 #include "tablet/Tablet.h"
 #include "transports/UsbPipePacket.h"
 
@@ -100,12 +101,6 @@ private:
 
 void WriteUsbSettings(const ScopedInkoraRoot& root, const std::string& extra = "") {
     root.WriteSettings("[Tablet]\nTabletType=2\nEnableLogging=1\n" + extra);
-}
-
-double ProcessCpuMs() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
 }
 
 TEST(UsbPipeTransport, QueuesPenPointsAndHandsOtherPacketsToTheDecoder) {
@@ -204,9 +199,9 @@ TEST(UsbPipeTransport, AGonePadDoesNotKeepTheReaderBusyAndASilentOneDoesNotDelay
 
     devices.Unplug();  // every read now fails at once
     std::this_thread::sleep_for(20ms);
-    const double cpuBefore = ProcessCpuMs();
+    const double cpuBefore = testsupport::ProcessCpuMs();
     std::this_thread::sleep_for(300ms);
-    EXPECT_LT(ProcessCpuMs() - cpuBefore, 60.0);
+    EXPECT_LT(testsupport::ProcessCpuMs() - cpuBefore, 60.0);
 
     devices.PlugIn(pad);
     devices.Send({0x08, 0x62, 0x74, 0xC9});
