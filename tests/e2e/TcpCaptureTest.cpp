@@ -236,6 +236,8 @@ TEST_F(TcpCapture, ClientCapturesFromThePadSimulatorServer) {
     WriteClientSettings();
     StartPadsim({"server", "--port", std::to_string(port), "--strokes", WriteStrokes(kStrokes),
                  "--raw-coordinates", "--time-limit", "20", "--rate", "500"});
+    // The host connects once: the server must be listening by then.
+    ASSERT_TRUE(padsim->WaitForErrorOutput("listening on"));
     host = std::make_unique<HostSession>(root);
     host->SendOpen();
     EXPECT_EQ(host->ReadFrame(10000ms), kDefaultOpenReply);
