@@ -51,9 +51,11 @@ std::string HostBinary() {
 }
 
 HostSession::HostSession(const TemporaryRoot& root)
-    : process_(std::make_unique<ChildProcess>(
-          std::vector<std::string>{HostBinary()},
-          ChildProcess::Environment{{"INKORA_ROOT", root.path()}})) {}
+    : HostSession({HostBinary()}, {{"INKORA_ROOT", root.path()}}) {}
+
+HostSession::HostSession(const std::vector<std::string>& argv,
+                         const ChildProcess::Environment& environment)
+    : process_(std::make_unique<ChildProcess>(argv, environment)) {}
 
 bool HostSession::Send(const std::string& text) {
     return process_->Write(Frame(text));

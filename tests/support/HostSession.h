@@ -32,6 +32,8 @@ private:
 class HostSession {
 public:
     explicit HostSession(const TemporaryRoot& root);
+    // A host started by another command line, for instance under an emulator.
+    HostSession(const std::vector<std::string>& argv, const ChildProcess::Environment& environment);
 
     ChildProcess& process() { return *process_; }
     bool Send(const std::string& text);
