@@ -74,6 +74,11 @@ private:
 
     intptr_t portHandle = -1;
     intptr_t wakeHandle = -1;  // wakes the watch thread's wait at close
+    // The events of overlapped I/O, where the platform has it: the watch thread's wait for
+    // received bytes, reads and writes, each with its own.
+    intptr_t waitEvent = -1;
+    intptr_t readEvent = -1;
+    intptr_t writeEvent = -1;
     int32_t comPort = 2;
     int32_t baudRate = 19200;
     char portPath[kPortPathSize] = "COM";

@@ -1,0 +1,228 @@
+#include "platform/SerialPort.h"
+
+#include <windows.h>
+// The printer spooler's macro of the same name would rename the member.
+#undef ConfigurePort
+
+#include <algorithm>
+
+namespace platform {
+namespace {
+
+constexpr DWORD kDriverQueueBytes = 0x4000;
+constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
+constexpr DWORD kPurgeQueues = PURGE_TXCLEAR | PURGE_RXCLEAR;
+// Reads and writes give up after 50 ms a byte, or 50 ms between two received bytes.
+constexpr COMMTIMEOUTS kTimeouts = {50, 50, 0, 50, 0};
+// How long the watch thread rests after a comm wait that failed (a pseudo-terminal behind a COM
+// name under Wine fails every wait at once), so that such a line is polled, not spun on.
+constexpr DWORD kFailedWaitPauseMs = 10;
+
+HANDLE Handle(intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+intptr_t Stored(HANDLE handle) {
+    return reinterpret_cast<intptr_t>(handle);
+}
+
+// A manual-reset event, not signalled; -1 when none could be made.
+intptr_t NewEvent() {
+    const HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    return event == nullptr ? -1 : Stored(event);
+}
+
+void CloseStored(intptr_t& handle) {
+    if (handle != -1) {
+        CloseHandle(Handle(handle));
+        handle = -1;
+    }
+}
+
+OVERLAPPED OverlappedAtStart(intptr_t event) {
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = Handle(event);
+    return overlapped;
+}
+
+// Clears the port's error state, which would otherwise hold up further I/O, and returns how
+// many received bytes wait in the input queue.
+DWORD ClearErrorsAndCountWaiting(HANDLE port) {
+    DWORD errors = 0;
+    COMSTAT status{};
+    return ClearCommError(port, &errors, &status) ? status.cbInQue : 0;
+}
+
+void SetPadLineSettings(DCB& line, int32_t baudRate) {
+    line.BaudRate = static_cast<DWORD>(baudRate);
+    line.fBinary = TRUE;
+    line.fParity = TRUE;
+    line.fOutxCtsFlow = FALSE;
+    line.fOutxDsrFlow = FALSE;
+    line.fDtrControl = DTR_CONTROL_ENABLE;
+    line.fRtsControl = RTS_CONTROL_ENABLE;
+    line.fOutX = FALSE;
+    line.fInX = FALSE;
+    line.ByteSize = 8;
+    line.Parity = ODDPARITY;
+    line.StopBits = ONESTOPBIT;
+}
+
+// A line that cannot keep parity on (a pseudo-terminal under Wine) refuses odd parity while the
+// odd-parity choice of an earlier open is still set on it, yet takes it from no parity.
+bool SetFromNoParity(HANDLE port, DCB line) {
+    DCB noParity = line;
+    noParity.fParity = FALSE;
+    noParity.Parity = NOPARITY;
+    return SetCommState(port, &noParity) && SetCommState(port, &line);
+}
+
+// Waits for an event of the port's mask, or until `wake` is signalled. The event word when
+// the wait ended with one; 0 when it was woken or failed.
+DWORD WaitForCommEvent(HANDLE port, HANDLE waitEvent, HANDLE wake) {
+    OVERLAPPED overlapped = OverlappedAtStart(Stored(waitEvent));
+    ResetEvent(waitEvent);
+    DWORD events = 0;
+    if (WaitCommEvent(port, &events, &overlapped)) {
+        return events;
+    }
+    if (GetLastError() != ERROR_IO_PENDING) {
+        return 0;
+    }
+    const HANDLE waits[] = {waitEvent, wake};
+    if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
+        CancelIo(port);
+    }
+    // The pending wait writes to `overlapped` and `events` until it has ended.
+    DWORD unused = 0;
+    return GetOverlappedResult(port, &overlapped, &unused, TRUE) ? events : 0;
+}
+
+}  // namespace
+
+std::string DevicePathOfPortName(const std::string& portName) {
+    return portName;
+}
+
+bool SerialPort::OpenDevice(const char* portName) {
+    for (intptr_t* event : {&wakeHandle, &waitEvent, &readEvent, &writeEvent}) {
+        *event = NewEvent();
+    }
+    // INVALID_HANDLE_VALUE is stored as -1, no handle.
+    portHandle =
+        Stored(CreateFileA(portName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (portHandle == -1 || wakeHandle == -1 || waitEvent == -1 || readEvent == -1 ||
+        writeEvent == -1) {
+        ReleaseDevice();
+        return false;
+    }
+    const HANDLE port = Handle(portHandle);
+    SetCommMask(port, EV_RXCHAR);
+    SetupComm(port, kDriverQueueBytes, kDriverQueueBytes);
+    PurgeComm(port, kPurgeAll);
+    COMMTIMEOUTS timeouts = kTimeouts;
+    SetCommTimeouts(port, &timeouts);
+    return true;
+}
+
+bool SerialPort::ConfigurePort() {
+    const HANDLE port = Handle(portHandle);
+    DCB line{};
+    line.DCBlength = sizeof line;
+    if (baudRate <= 0 || !GetCommState(port, &line)) {
+        return false;
+    }
+    SetPadLineSettings(line, baudRate);
+    const bool applied = SetCommState(port, &line) || SetFromNoParity(port, line);
+    PurgeComm(port, kPurgeQueues);
+    return applied;
+}
+
+void SerialPort::RaiseModemLines() {
+    EscapeCommFunction(Handle(portHandle), SETDTR);
+}
+
+bool SerialPort::WaitForReceivedBytes() {
+    const HANDLE port = Handle(portHandle);
+    const DWORD events = WaitForCommEvent(port, Handle(waitEvent), Handle(wakeHandle));
+    if (events != 0) {
+        return (events & EV_RXCHAR) != 0;
+    }
+    // Woken at close, or the wait failed: bytes may have arrived all the same.
+    WaitForSingleObject(Handle(wakeHandle), kFailedWaitPauseMs);
+    return ClearErrorsAndCountWaiting(port) > 0;
+}
+
+void SerialPort::WakeWatchThread() {
+    SetEvent(Handle(wakeHandle));
+    // Ends a pending WaitCommEvent.
+    SetCommMask(Handle(portHandle), 0);
+}
+
+int32_t SerialPort::ReadPort(uint8_t* buffer, int32_t maximum) {
+    const HANDLE port = Handle(portHandle);
+    const DWORD waiting = ClearErrorsAndCountWaiting(port);
+    const DWORD count = maximum > 0 ? std::min(static_cast<DWORD>(maximum), waiting) : 0;
+    if (count == 0) {
+        return 0;
+    }
+    OVERLAPPED overlapped = OverlappedAtStart(readEvent);
+    DWORD got = 0;
+    if (!ReadFile(port, buffer, count, nullptr, &overlapped) &&
+        GetLastError() != ERROR_IO_PENDING) {
+        ClearErrorsAndCountWaiting(port);
+        return 0;
+    }
+    // A read that fails part way keeps the bytes it delivered.
+    if (!GetOverlappedResult(port, &overlapped, &got, TRUE)) {
+        ClearErrorsAndCountWaiting(port);
+    }
+    return static_cast<int32_t>(got);
+}
+
+int32_t SerialPort::WritePort(const uint8_t* buffer, int32_t length) {
+    if (portHandle == -1 || length <= 0) {
+        return 0;
+    }
+    const HANDLE port = Handle(portHandle);
+    OVERLAPPED overlapped = OverlappedAtStart(writeEvent);
+    if (!WriteFile(port, buffer, static_cast<DWORD>(length), nullptr, &overlapped) &&
+        GetLastError() != ERROR_IO_PENDING) {
+        ClearErrorsAndCountWaiting(port);
+        return 0;
+    }
+    DWORD sent = 0;
+    if (!GetOverlappedResult(port, &overlapped, &sent, TRUE)) {
+        ClearErrorsAndCountWaiting(port);
+        return sent == 0 ? 0 : 1;
+    }
+    return 1;
+}
+
+int32_t SerialPort::IsDsrOn() {
+    if (portHandle == -1) {
+        return 0;
+    }
+    DWORD lines = 0;
+    if (!GetCommModemStatus(Handle(portHandle), &lines)) {
+        // A line without modem signals refuses the query as not supported: a pseudo-terminal
+        // behind a COM name under Wine (ERROR_NOT_SUPPORTED), a driver without the request
+        // (ERROR_INVALID_FUNCTION). Nothing there can show the pad absent, so it counts as on.
+        const DWORD error = GetLastError();
+        return error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION ? 1 : 0;
+    }
+    return (lines & MS_DSR_ON) != 0 ? 1 : 0;
+}
+
+void SerialPort::ReleaseDevice() {
+    if (portHandle != -1) {
+        EscapeCommFunction(Handle(portHandle), CLRDTR);
+        PurgeComm(Handle(portHandle), kPurgeAll);
+    }
+    for (intptr_t* handle : {&portHandle, &wakeHandle, &waitEvent, &readEvent, &writeEvent}) {
+        CloseStored(*handle);
+    }
+}
+
+}  // namespace platform
