@@ -14,9 +14,11 @@ constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURG
 constexpr DWORD kPurgeQueues = PURGE_TXCLEAR | PURGE_RXCLEAR;
 // Reads and writes give up after 50 ms a byte, or 50 ms between two received bytes.
 constexpr COMMTIMEOUTS kTimeouts = {50, 50, 0, 50, 0};
-// How long the watch thread rests after a comm wait that failed (a pseudo-terminal behind a COM
-// name under Wine fails every wait at once), so that such a line is polled, not spun on.
-constexpr DWORD kFailedWaitPauseMs = 10;
+// A line whose comm waits fail (a pseudo-terminal behind a COM name under Wine fails every wait at
+// once) is polled instead of spun on: its input queue every 10 ms, five times before the next
+// wait.
+constexpr DWORD kQueuePollMs = 10;
+constexpr int kQueuePollsPerFailedWait = 5;
 
 HANDLE Handle(intptr_t handle) {
     return reinterpret_cast<HANDLE>(handle);
@@ -98,6 +100,19 @@ DWORD WaitForCommEvent(HANDLE port, HANDLE waitEvent, HANDLE wake) {
     return GetOverlappedResult(port, &overlapped, &unused, TRUE) ? events : 0;
 }
 
+// True once bytes wait in the input queue; false when `wake` is signalled or the polls are up.
+bool PollInputQueue(HANDLE port, HANDLE wake) {
+    for (int poll = 0; poll < kQueuePollsPerFailedWait; ++poll) {
+        if (WaitForSingleObject(wake, kQueuePollMs) != WAIT_TIMEOUT) {
+            return false;
+        }
+        if (ClearErrorsAndCountWaiting(port) > 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 std::string DevicePathOfPortName(const std::string& portName) {
@@ -149,9 +164,7 @@ bool SerialPort::WaitForReceivedBytes() {
     if (events != 0) {
         return (events & EV_RXCHAR) != 0;
     }
-    // Woken at close, or the wait failed: bytes may have arrived all the same.
-    WaitForSingleObject(Handle(wakeHandle), kFailedWaitPauseMs);
-    return ClearErrorsAndCountWaiting(port) > 0;
+    return PollInputQueue(port, Handle(wakeHandle));
 }
 
 void SerialPort::WakeWatchThread() {
