@@ -1,7 +1,8 @@
 #include "platform/Clock.h"
 
-#include <mmsystem.h>
 #include <windows.h>
+
+#include <mmsystem.h>  // needs the types of windows.h
 
 namespace platform {
 

@@ -2,8 +2,9 @@
 
 #include <fcntl.h>
 #include <io.h>
-#include <tlhelp32.h>
 #include <windows.h>
+
+#include <tlhelp32.h>  // needs the types of windows.h
 
 #include <cstdio>
 
