@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -21,7 +22,8 @@ inline constexpr InterfaceClassGuid kUsbPipeInterfaceClass = {
     0x7B41E0C2, 0x5D93, 0x4A6E, {0x8F, 0x18, 0xC2, 0xD4, 0xA9, 0xE6, 0xB3, 0x57}};
 
 // Fills `paths` with the device paths of the present interfaces of the class, member index i
-// at position i. 0 on success (also when none is present), else the system's error code.
+// at position i; a member whose path cannot be read stands there as an empty path. 0 on success
+// (also when none is present), else the system's error code.
 uint32_t ListDeviceInterfaces(const InterfaceClassGuid& interfaceClass,
                               std::vector<std::string>& paths);
 
@@ -38,8 +40,9 @@ public:
     // 0 on success, else the system's error code. Only on a closed pipe.
     uint32_t Open(const std::string& devicePath);
     bool IsOpen() const { return handle != -1; }
-    // Blocks until a whole packet has arrived (true, count = kPacketSize), or the read failed
-    // or was cancelled (false, count 0; the packet may hold part of a packet).
+    // Blocks until the device delivers a packet (true, count = the bytes it reported: kPacketSize,
+    // or 0 from a driver that fills the packet without counting), or the read failed or was
+    // cancelled (false, count 0; the packet may hold part of a packet).
     bool ReadPacket(uint8_t (&packet)[kPacketSize], int32_t& count);
     // Ends a pending read at once and makes every later read fail, until Close. Callable from
     // another thread while a read is pending.
@@ -49,7 +52,12 @@ public:
 
 private:
     intptr_t handle = -1;
+    // Where a read waits for the device and a cancel signal together: the signal.
     intptr_t cancelHandle = -1;
+    // Where a read blocks in the system until the device answers: CancelReads raises
+    // readsCancelled and cancels the system's read for as long as readPending shows one.
+    std::atomic<bool> readsCancelled{false};
+    std::atomic<bool> readPending{false};
 };
 
 }  // namespace platform

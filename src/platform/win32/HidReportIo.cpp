@@ -1,0 +1,120 @@
+#include "platform/win32/HidReportIo.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "platform/win32/HidHandle.h"
+
+namespace platform {
+namespace {
+
+HidReadStatus StatusOfFailedRead(DWORD error) {
+    switch (error) {
+        case ERROR_DEVICE_NOT_CONNECTED:
+        case ERROR_DEV_NOT_EXIST:
+        case ERROR_DEVICE_REMOVED:
+            return HidReadStatus::kGone;
+        default:
+            return HidReadStatus::kFailed;
+    }
+}
+
+class HidClassDevice final : public HidDevice {
+public:
+    explicit HidClassDevice(HANDLE device) : device(device) {}
+
+    bool WriteReport(const uint8_t* report, int32_t length) override {
+        DWORD written = 0;
+        return length >= 0 &&
+               WriteFile(device.get(), report, static_cast<DWORD>(length), &written, nullptr) &&
+               written == static_cast<DWORD>(length);
+    }
+
+private:
+    HidHandle device;
+};
+
+class HidClassReader final : public HidReportReader {
+public:
+    // Both events manual-reset and not signalled.
+    HidClassReader(HANDLE device, HANDLE readEvent, HANDLE killEvent, int32_t inputReportLength)
+        : device(device),
+          readEvent(readEvent),
+          killEvent(killEvent),
+          report(static_cast<size_t>(inputReportLength)) {}
+
+    HidReadStatus ReadReport(uint8_t* buffer, int32_t capacity, int32_t& received) override {
+        received = 0;
+        if (WaitForSingleObject(killEvent.get(), 0) == WAIT_OBJECT_0) {
+            return HidReadStatus::kCancelled;
+        }
+        OVERLAPPED overlapped{};
+        overlapped.hEvent = readEvent.get();
+        if (!ReadFile(device.get(), report.data(), static_cast<DWORD>(report.size()), nullptr,
+                      &overlapped)) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_IO_PENDING) {
+                return StatusOfFailedRead(error);
+            }
+        }
+        const HANDLE waits[2] = {readEvent.get(), killEvent.get()};
+        const DWORD woken = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+        if (woken != WAIT_OBJECT_0) {
+            AbandonRead(overlapped);
+            return woken == WAIT_OBJECT_0 + 1 ? HidReadStatus::kCancelled : HidReadStatus::kFailed;
+        }
+        DWORD count = 0;
+        if (!GetOverlappedResult(device.get(), &overlapped, &count, FALSE)) {
+            return StatusOfFailedRead(GetLastError());
+        }
+        received = PresentReport(count, buffer, capacity);
+        return HidReadStatus::kReport;
+    }
+
+    void Cancel() override { SetEvent(killEvent.get()); }
+
+private:
+    // CancelIo reaches only the calling thread's reads, so the reading thread itself cancels;
+    // it then waits until the read has ended, as the read still writes into `report`.
+    void AbandonRead(OVERLAPPED& overlapped) {
+        CancelIo(device.get());
+        DWORD ignored = 0;
+        GetOverlappedResult(device.get(), &overlapped, &ignored, TRUE);
+    }
+
+    // Copies the report as far as capacity allows, zero-padded to the input report length.
+    int32_t PresentReport(DWORD count, uint8_t* buffer, int32_t capacity) const {
+        const size_t room = capacity > 0 ? static_cast<size_t>(capacity) : 0;
+        std::fill_n(buffer, std::min(room, report.size()), uint8_t{0});
+        const size_t copied = std::min({static_cast<size_t>(count), report.size(), room});
+        if (copied > 0) {
+            std::memcpy(buffer, report.data(), copied);
+        }
+        return static_cast<int32_t>(copied);
+    }
+
+    HidHandle device;
+    HidHandle readEvent;
+    HidHandle killEvent;
+    std::vector<uint8_t> report;
+};
+
+}  // namespace
+
+std::unique_ptr<HidDevice> MakeHidClassDevice(HANDLE device) {
+    return std::make_unique<HidClassDevice>(device);
+}
+
+std::unique_ptr<HidReportReader> MakeHidClassReader(HANDLE device, int32_t inputReportLength) {
+    HidHandle owned(device);
+    HidHandle readEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    HidHandle killEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!readEvent.IsValid() || !killEvent.IsValid() || inputReportLength <= 0) {
+        return nullptr;
+    }
+    return std::make_unique<HidClassReader>(owned.release(), readEvent.release(),
+                                            killEvent.release(), inputReportLength);
+}
+
+}  // namespace platform

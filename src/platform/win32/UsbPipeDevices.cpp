@@ -1,0 +1,80 @@
+#include "platform/UsbPipeDevices.h"
+
+#include <windows.h>
+
+#include <chrono>
+#include <thread>
+
+namespace platform {
+namespace {
+
+// How long CancelReads lets a read it has cancelled take to return before it cancels again.
+constexpr auto kCancelRepeat = std::chrono::milliseconds(1);
+
+HANDLE Native(intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+}  // namespace
+
+UsbPipe::~UsbPipe() {
+    Close();
+}
+
+uint32_t UsbPipe::Open(const std::string& devicePath) {
+    const HANDLE opened = CreateFileA(devicePath.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) {
+        return GetLastError();
+    }
+    handle = reinterpret_cast<intptr_t>(opened);
+    readsCancelled = false;
+    return 0;
+}
+
+bool UsbPipe::ReadPacket(uint8_t (&packet)[kPacketSize], int32_t& count) {
+    count = 0;
+    if (!IsOpen()) {
+        return false;
+    }
+    // Raised before the cancel flag is tested: a CancelReads either is seen here or sees this
+    // read pending and cancels it.
+    readPending = true;
+    if (readsCancelled) {
+        readPending = false;
+        return false;
+    }
+    DWORD received = 0;
+    const BOOL succeeded = ReadFile(Native(handle), packet, kPacketSize, &received, nullptr);
+    readPending = false;
+    if (!succeeded) {
+        return false;
+    }
+    count = static_cast<int32_t>(received);
+    return true;
+}
+
+void UsbPipe::CancelReads() {
+    if (!IsOpen()) {
+        return;
+    }
+    readsCancelled = true;
+    // A read found pending may not have entered the system yet, where a cancel would miss it:
+    // cancel until it has returned.
+    while (readPending) {
+        CancelIoEx(Native(handle), nullptr);
+        std::this_thread::sleep_for(kCancelRepeat);
+    }
+}
+
+void UsbPipe::Close() {
+    if (!IsOpen()) {
+        return;
+    }
+    CloseHandle(Native(handle));
+    handle = -1;
+    readsCancelled = false;
+}
+
+}  // namespace platform
