@@ -32,6 +32,9 @@ std::vector<std::string> LogMessages(const std::string& logText) {
     std::istringstream lines(logText);
     std::string line;
     while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
         if (!HasLogPrefix(line)) {
             return {};
         }

@@ -12,8 +12,14 @@ using Clock = std::chrono::steady_clock;
 
 constexpr auto kPollStep = 1ms;
 
+// A new stream socket; the first one starts the system's socket service where it needs starting.
+platform::SocketHandle NewSocket() {
+    static const int started = platform::InitWinsock();
+    return started == 0 ? platform::CreateStreamSocket() : platform::kInvalidSocket;
+}
+
 platform::SocketHandle BoundLoopbackSocket() {
-    const platform::SocketHandle socket = platform::CreateStreamSocket();
+    const platform::SocketHandle socket = NewSocket();
     if (socket == platform::kInvalidSocket ||
         platform::BindSocket(socket, LoopbackAddress(), 0) != 0) {
         throw std::runtime_error("cannot bind a loopback socket");
@@ -169,7 +175,7 @@ Connection Server::Accept(Milliseconds timeout) {
 Connection ConnectWhenListening(uint16_t port, Milliseconds timeout) {
     const auto deadline = Clock::now() + timeout;
     while (Clock::now() < deadline) {
-        const platform::SocketHandle socket = platform::CreateStreamSocket();
+        const platform::SocketHandle socket = NewSocket();
         if (platform::ConnectSocket(socket, LoopbackAddress(), port) == 0) {
             platform::SetSocketNonBlocking(socket, true);
             return Connection(socket);

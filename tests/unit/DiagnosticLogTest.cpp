@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "HostSession.h"
 #include "LogLines.h"
+#include "TemporaryRoot.h"
 
 namespace {
 
@@ -57,7 +57,7 @@ TEST(DiagnosticLog, WritesNothingWhileLoggingIsOff) {
 
 TEST(DiagnosticLog, MissingDirectoryReportsOnStandardErrorAndLogsNothing) {
     ScopedInkoraRoot root;
-    std::filesystem::remove_all(root.path() + "/temp");
+    std::filesystem::remove_all(root.TempDirectory());
     TabletSettings settings;
     settings.EnableLogging = true;
     testing::internal::CaptureStderr();

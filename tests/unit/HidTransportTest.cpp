@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "HostSession.h"
 #include "SimulatedHidBus.h"
+#include "TemporaryRoot.h"
 #include "tablet/Tablet.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <thread>
 
-#include "HostSession.h"
+#include "TemporaryRoot.h"
 
 namespace {
 

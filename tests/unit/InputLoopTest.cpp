@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "HostSession.h"
+#include "TemporaryRoot.h"
 #include "platform/Clock.h"
 #include "tablet/Tablet.h"
 

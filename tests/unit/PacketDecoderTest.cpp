@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <string>
+#include <vector>
 
-#include "HostSession.h"
+#include "LogLines.h"
+#include "TemporaryRoot.h"
 #include "processing/PacketDecoder.h"
 #include "tablet/Tablet.h"
 
@@ -100,13 +104,16 @@ TEST_F(PacketDecoder, NumbersPacketSetsSerialAndModelAndLogs) {
     EXPECT_EQ(tablet->serialNumber, 123456);
     EXPECT_EQ(tablet->modelNumber, 5);
     const std::string log = root.ReadFile(root.TempPath("tessel.log"));
-    const size_t status = log.find("NPD: Status Byte = 02, DataBytes = 15 e2 40\n");
-    const size_t numbers = log.find("Sn = 123456, Mn = 5\n");
-    const size_t done = log.find("NPD: Got SerialNumber Data\n");
-    EXPECT_NE(status, std::string::npos) << log;
-    EXPECT_LT(status, numbers);
+    const std::vector<std::string> messages = testsupport::LogMessages(log);
+    const auto line = [&](const std::string& message) {
+        return std::find(messages.begin(), messages.end(), message) - messages.begin();
+    };
+    const auto status = line("NPD: Status Byte = 02, DataBytes = 15 e2 40");
+    const auto numbers = line("Sn = 123456, Mn = 5");
+    const auto done = line("NPD: Got SerialNumber Data");
+    EXPECT_LT(status, numbers) << log;
     EXPECT_LT(numbers, done);
-    EXPECT_NE(done, std::string::npos);
+    EXPECT_LT(done, std::ssize(messages));
 }
 
 TEST_F(PacketDecoder, StatusAnswerGoesToTheAnswerQueue) {

@@ -5,8 +5,8 @@
 #include <thread>
 #include <vector>
 
-#include "HostSession.h"
 #include "PseudoTerminal.h"
+#include "TemporaryRoot.h"
 #include "platform/SerialPort.h"
 #include "tablet/Tablet.h"
 

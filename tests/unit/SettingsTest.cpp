@@ -3,7 +3,7 @@
 #include <cstring>
 #include <memory>
 
-#include "HostSession.h"
+#include "TemporaryRoot.h"
 #include "tablet/Ipv4Address.h"
 #include "tablet/ProfileReader.h"
 #include "tablet/Tablet.h"

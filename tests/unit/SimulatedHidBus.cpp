@@ -1,39 +1,86 @@
 #include "SimulatedHidBus.h"
 
-#include <errno.h>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 
 namespace testsupport {
-namespace {
 
-void CloseIfOpen(int& fd) {
-    if (fd >= 0) {
-        close(fd);
-        fd = -1;
+// Reports from one side to the other. Once the sending side hangs up, nothing more can be
+// sent, and a reader takes what is still queued before it sees the hang-up.
+class ReportChannel {
+public:
+    enum class Outcome { kReport, kHungUp, kCancelled, kTimedOut };
+
+    bool Send(const uint8_t* report, size_t length) {
+        std::lock_guard<std::mutex> hold(lock);
+        if (hungUp) {
+            return false;
+        }
+        reports.emplace_back(report, report + length);
+        changed.notify_all();
+        return true;
     }
-}
+
+    // Waits until a report is queued, the sender hangs up or `cancelled` is set; a cancel
+    // counts before anything else.
+    Outcome Take(std::vector<uint8_t>& report, const std::atomic<bool>& cancelled) {
+        std::unique_lock<std::mutex> hold(lock);
+        changed.wait(hold, [&] { return cancelled || Ready(); });
+        return cancelled ? Outcome::kCancelled : Pop(report);
+    }
+
+    Outcome TakeWithin(std::vector<uint8_t>& report, std::chrono::milliseconds timeout) {
+        std::unique_lock<std::mutex> hold(lock);
+        if (!changed.wait_for(hold, timeout, [&] { return Ready(); })) {
+            return Outcome::kTimedOut;
+        }
+        return Pop(report);
+    }
+
+    void HangUp() {
+        std::lock_guard<std::mutex> hold(lock);
+        hungUp = true;
+        changed.notify_all();
+    }
+
+    // Wakes every waiting reader, so that one whose cancel flag is now set returns.
+    void WakeReaders() {
+        std::lock_guard<std::mutex> hold(lock);
+        changed.notify_all();
+    }
+
+private:
+    bool Ready() const { return !reports.empty() || hungUp; }
+
+    Outcome Pop(std::vector<uint8_t>& report) {
+        if (reports.empty()) {
+            return Outcome::kHungUp;
+        }
+        report = std::move(reports.front());
+        reports.pop_front();
+        return Outcome::kReport;
+    }
+
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<std::vector<uint8_t>> reports;
+    bool hungUp = false;
+};
+
+namespace {
 
 // Counts itself among the pad's open handles while it lives.
 class CountedHandle {
 public:
-    CountedHandle(int fd, std::shared_ptr<std::atomic<int>> counter)
-        : fd(fd), counter(std::move(counter)) {
+    explicit CountedHandle(std::shared_ptr<std::atomic<int>> counter)
+        : counter(std::move(counter)) {
         ++*this->counter;
     }
-    ~CountedHandle() {
-        close(fd);
-        --*counter;
-    }
+    ~CountedHandle() { --*counter; }
     CountedHandle(const CountedHandle&) = delete;
     CountedHandle& operator=(const CountedHandle&) = delete;
-
-    const int fd;
 
 private:
     std::shared_ptr<std::atomic<int>> counter;
@@ -41,137 +88,100 @@ private:
 
 class SimulatedWriter final : public platform::HidDevice {
 public:
-    SimulatedWriter(int fd, std::shared_ptr<std::atomic<int>> counter)
-        : handle(fd, std::move(counter)) {}
+    SimulatedWriter(std::shared_ptr<ReportChannel> output,
+                    std::shared_ptr<std::atomic<int>> counter)
+        : output(std::move(output)), handle(std::move(counter)) {}
 
     bool WriteReport(const uint8_t* report, int32_t length) override {
-        const ssize_t sent = send(handle.fd, report, static_cast<size_t>(length), MSG_NOSIGNAL);
-        return sent == length;
+        return output->Send(report, static_cast<size_t>(std::max(length, 0)));
     }
 
 private:
+    std::shared_ptr<ReportChannel> output;
     CountedHandle handle;
 };
 
 class SimulatedReader final : public platform::HidReportReader {
 public:
-    SimulatedReader(int fd, int32_t inputReportLength, std::shared_ptr<std::atomic<int>> counter)
-        : handle(fd, std::move(counter)),
-          cancelSignal(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+    SimulatedReader(std::shared_ptr<ReportChannel> input, int32_t inputReportLength,
+                    std::shared_ptr<std::atomic<int>> counter)
+        : input(std::move(input)),
+          handle(std::move(counter)),
           inputReportLength(inputReportLength) {}
-    ~SimulatedReader() override { close(cancelSignal); }
 
     platform::HidReadStatus ReadReport(uint8_t* buffer, int32_t capacity,
                                        int32_t& received) override {
         received = 0;
-        for (;;) {
-            pollfd waits[2] = {{cancelSignal, POLLIN, 0}, {handle.fd, POLLIN, 0}};
-            if (poll(waits, 2, -1) < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return platform::HidReadStatus::kFailed;
-            }
-            if ((waits[0].revents & POLLIN) != 0) {
-                return platform::HidReadStatus::kCancelled;
-            }
-            if ((waits[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
-                uint8_t report[4096];
-                const ssize_t count = recv(handle.fd, report, sizeof report, MSG_DONTWAIT);
-                if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
-                    continue;
-                }
-                return Take(report, count, buffer, capacity, received);
-            }
+        std::vector<uint8_t> report;
+        const ReportChannel::Outcome outcome = input->Take(report, cancelled);
+        if (outcome == ReportChannel::Outcome::kCancelled) {
+            return platform::HidReadStatus::kCancelled;
         }
+        if (outcome == ReportChannel::Outcome::kHungUp) {
+            return platform::HidReadStatus::kGone;
+        }
+        Present(report, buffer, capacity, received);
+        return platform::HidReadStatus::kReport;
     }
 
     void Cancel() override {
-        const uint64_t one = 1;
-        [[maybe_unused]] const ssize_t ignored = write(cancelSignal, &one, sizeof one);
+        cancelled = true;
+        input->WakeReaders();
     }
 
 private:
     // One report as the backend presents it: as sent, zero-padded to the report length.
-    platform::HidReadStatus Take(const uint8_t* report, ssize_t count, uint8_t* buffer,
-                                 int32_t capacity, int32_t& received) {
-        if (count <= 0) {
-            return platform::HidReadStatus::kGone;  // the pad has hung up
-        }
+    void Present(const std::vector<uint8_t>& report, uint8_t* buffer, int32_t capacity,
+                 int32_t& received) const {
         const int32_t room = std::max(capacity, 0);
         std::fill_n(buffer, std::min(room, inputReportLength), uint8_t{0});
-        received = std::min(static_cast<int32_t>(count), room);
-        std::memcpy(buffer, report, static_cast<size_t>(received));
-        return platform::HidReadStatus::kReport;
+        received = std::min(static_cast<int32_t>(report.size()), room);
+        std::memcpy(buffer, report.data(), static_cast<size_t>(received));
     }
 
+    std::shared_ptr<ReportChannel> input;
     CountedHandle handle;
-    const int cancelSignal;
     const int32_t inputReportLength;
+    std::atomic<bool> cancelled{false};
 };
 
 }  // namespace
 
 SimulatedHidPad::SimulatedHidPad(const platform::HidInterface& description)
-    : description(description), openHandles(std::make_shared<std::atomic<int>>(0)) {
-    int input[2];
-    int output[2];
-    if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, input) == 0) {
-        padInput = input[0];
-        hostInput = input[1];
-    }
-    if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, output) == 0) {
-        padOutput = output[0];
-        hostOutput = output[1];
-    }
-}
+    : description(description),
+      input(std::make_shared<ReportChannel>()),
+      output(std::make_shared<ReportChannel>()),
+      openHandles(std::make_shared<std::atomic<int>>(0)) {}
 
-SimulatedHidPad::~SimulatedHidPad() {
-    CloseIfOpen(padInput);
-    CloseIfOpen(hostInput);
-    CloseIfOpen(padOutput);
-    CloseIfOpen(hostOutput);
-}
+SimulatedHidPad::~SimulatedHidPad() = default;
 
 bool SimulatedHidPad::SendInputReport(const std::vector<uint8_t>& report) {
-    const ssize_t sent = send(padInput, report.data(), report.size(), MSG_NOSIGNAL);
-    return sent == static_cast<ssize_t>(report.size());
+    return input->Send(report.data(), report.size());
 }
 
 bool SimulatedHidPad::ReceiveOutputReport(std::vector<uint8_t>& report,
                                           std::chrono::milliseconds timeout) {
-    pollfd wait{padOutput, POLLIN, 0};
-    if (poll(&wait, 1, static_cast<int>(timeout.count())) <= 0) {
-        return false;
-    }
-    uint8_t buffer[4096];
-    const ssize_t count = recv(padOutput, buffer, sizeof buffer, MSG_DONTWAIT);
-    if (count <= 0) {
-        return false;
-    }
-    report.assign(buffer, buffer + count);
-    return true;
+    return plugged && output->TakeWithin(report, timeout) == ReportChannel::Outcome::kReport;
 }
 
 void SimulatedHidPad::Unplug() {
     plugged = false;
-    CloseIfOpen(padInput);
-    CloseIfOpen(padOutput);
+    input->HangUp();
+    output->HangUp();
 }
 
 std::unique_ptr<platform::HidDevice> SimulatedHidPad::Open() {
     if (!plugged || refusesOpens) {
         return nullptr;
     }
-    return std::make_unique<SimulatedWriter>(dup(hostOutput), openHandles);
+    return std::make_unique<SimulatedWriter>(output, openHandles);
 }
 
 std::unique_ptr<platform::HidReportReader> SimulatedHidPad::OpenReader() {
     if (!plugged || refusesOpens) {
         return nullptr;
     }
-    return std::make_unique<SimulatedReader>(dup(hostInput), description.inputReportLength,
-                                             openHandles);
+    return std::make_unique<SimulatedReader>(input, description.inputReportLength, openHandles);
 }
 
 SimulatedHidPad& SimulatedHidBus::Plug(uint16_t vendorId, uint16_t productId,

@@ -12,9 +12,12 @@
 
 namespace testsupport {
 
-// One device on the simulated bus. Its nodes behave like hidraw nodes: a read takes one whole
+// One direction of a simulated pad's link: whole reports in order (defined with the bus).
+class ReportChannel;
+
+// One device on the simulated bus. Its handles behave like the system's: a read takes one whole
 // report and blocks until a report, a hang-up or a cancel; a write is one report, id byte
-// first. Reports travel through SOCK_SEQPACKET socket pairs, which keep report boundaries.
+// first. Reports travel through a queue per direction, which keeps report boundaries.
 class SimulatedHidPad {
 public:
     explicit SimulatedHidPad(const platform::HidInterface& description);
@@ -42,10 +45,8 @@ public:
 
 private:
     platform::HidInterface description;
-    int padInput = -1;    // the pad's end for input reports
-    int hostInput = -1;   // duplicated into every reader
-    int padOutput = -1;   // the pad's end for output reports
-    int hostOutput = -1;  // duplicated into every writer
+    std::shared_ptr<ReportChannel> input;   // from the pad to every reader
+    std::shared_ptr<ReportChannel> output;  // from every writer to the pad
     std::atomic<bool> plugged{true};
     std::atomic<bool> refusesOpens{false};
     std::shared_ptr<std::atomic<int>> openHandles;

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-#include "HostSession.h"
+#include "TemporaryRoot.h"
 #include "platform/Clock.h"
 
 namespace {

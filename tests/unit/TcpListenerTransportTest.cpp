@@ -6,8 +6,8 @@
 #include <string>
 #include <thread>
 
-#include "HostSession.h"
 #include "LoopbackPeer.h"
+#include "TemporaryRoot.h"
 #include "tablet/Tablet.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "HostSession.h"
 #include "ProcessCpu.h"
+#include "TemporaryRoot.h"
 #include "tablet/Tablet.h"
 #include "transports/UsbPipePacket.h"
 

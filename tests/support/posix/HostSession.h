@@ -6,27 +6,9 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "TemporaryRoot.h"
 
 namespace testsupport {
-
-// A temporary directory standing for the Windows drive: windows/ (for Inkora.ini) and temp/
-// (for the diagnostic log and the instance lock). Removed with everything in it at the end.
-class TemporaryRoot {
-public:
-    TemporaryRoot();
-    ~TemporaryRoot();
-    TemporaryRoot(const TemporaryRoot&) = delete;
-    TemporaryRoot& operator=(const TemporaryRoot&) = delete;
-
-    const std::string& path() const { return path_; }
-    std::string WindowsPath(const std::string& name) const { return path_ + "/windows/" + name; }
-    std::string TempPath(const std::string& name) const { return path_ + "/temp/" + name; }
-    void WriteSettings(const std::string& iniText) const;
-    static std::string ReadFile(const std::string& path);
-
-private:
-    std::string path_;
-};
 
 // The host binary running under a temporary root, spoken to in frames.
 class HostSession {
@@ -53,17 +35,5 @@ private:
 
 std::string Frame(const std::string& text);
 std::string HostBinary();
-
-}  // namespace testsupport
-
-namespace testsupport {
-
-// A temporary root that INKORA_ROOT names for as long as it lives, for tests that build a
-// Tablet in their own process.
-class ScopedInkoraRoot : public TemporaryRoot {
-public:
-    ScopedInkoraRoot();
-    ~ScopedInkoraRoot();
-};
 
 }  // namespace testsupport

@@ -3,41 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <stdexcept>
 
 namespace testsupport {
-
-TemporaryRoot::TemporaryRoot() {
-    char pathTemplate[] = "/tmp/inkora-root-XXXXXX";
-    if (mkdtemp(pathTemplate) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
-    }
-    path_ = pathTemplate;
-    std::filesystem::create_directory(path_ + "/windows");
-    std::filesystem::create_directory(path_ + "/temp");
-}
-
-TemporaryRoot::~TemporaryRoot() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
-void TemporaryRoot::WriteSettings(const std::string& iniText) const {
-    std::ofstream(WindowsPath("Inkora.ini"), std::ios::binary) << iniText;
-}
-
-std::string TemporaryRoot::ReadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 std::string Frame(const std::string& text) {
     const auto n = static_cast<uint32_t>(text.size());
@@ -106,18 +74,6 @@ Milliseconds HostSession::CloseExpectingGoodbyeLast() {
     EXPECT_TRUE(process_->OutputEnds(3000ms)) << "frames after the goodbye";
     EXPECT_EQ(process_->WaitForExit(5000ms), 0);
     return took;
-}
-
-}  // namespace testsupport
-
-namespace testsupport {
-
-ScopedInkoraRoot::ScopedInkoraRoot() {
-    setenv("INKORA_ROOT", path().c_str(), 1);
-}
-
-ScopedInkoraRoot::~ScopedInkoraRoot() {
-    unsetenv("INKORA_ROOT");
 }
 
 }  // namespace testsupport

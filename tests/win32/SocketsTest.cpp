@@ -1,0 +1,131 @@
+#include "platform/Sockets.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "LoopbackPeer.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using platform::kInvalidSocket;
+using platform::kSocketError;
+using platform::SocketHandle;
+
+bool WouldBlock() {
+    return platform::IsWouldBlock(platform::LastSocketError());
+}
+
+// A listener on 127.0.0.1, a client connected to it, and the client's connection as the
+// listener hands it over.
+class Win32Sockets : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(platform::InitWinsock(), 0);
+        listener = platform::CreateStreamSocket();
+        ASSERT_NE(listener, kInvalidSocket);
+        ASSERT_EQ(platform::BindSocket(listener, loopback::LoopbackAddress(), 0), 0);
+        ASSERT_EQ(platform::ListenSocket(listener, 4), 0);
+    }
+
+    void TearDown() override {
+        for (const SocketHandle socket : {accepted, client, listener}) {
+            if (socket != kInvalidSocket) {
+                platform::CloseSocket(socket);
+            }
+        }
+    }
+
+    void ConnectAndAccept(bool nonBlockingListener) {
+        ASSERT_EQ(platform::SetSocketNonBlocking(listener, nonBlockingListener), 0);
+        client = platform::CreateStreamSocket();
+        const auto port = static_cast<uint16_t>(platform::LocalPort(listener));
+        ASSERT_EQ(platform::ConnectSocket(client, loopback::LoopbackAddress(), port), 0);
+        const auto deadline = Clock::now() + 2s;
+        while ((accepted = platform::AcceptConnection(listener)) == kInvalidSocket &&
+               WouldBlock() && Clock::now() < deadline) {
+            std::this_thread::sleep_for(1ms);
+        }
+        ASSERT_NE(accepted, kInvalidSocket);
+    }
+
+    bool Send(const std::string& text) {
+        const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+        return platform::SendBytes(client, bytes, static_cast<int32_t>(text.size())) ==
+               static_cast<int>(text.size());
+    }
+
+    SocketHandle listener = kInvalidSocket;
+    SocketHandle client = kInvalidSocket;
+    SocketHandle accepted = kInvalidSocket;
+};
+
+TEST_F(Win32Sockets, NothingToTakeIsWouldBlockButARefusedConnectionIsAnError) {
+    ASSERT_EQ(platform::SetSocketNonBlocking(listener, true), 0);
+    EXPECT_EQ(platform::AcceptConnection(listener), kInvalidSocket);
+    EXPECT_TRUE(WouldBlock());
+
+    const SocketHandle stray = platform::CreateStreamSocket();
+    EXPECT_EQ(platform::ConnectSocket(stray, loopback::LoopbackAddress(), loopback::FreePort()),
+              kSocketError);
+    EXPECT_FALSE(WouldBlock());
+    platform::CloseSocket(stray);
+}
+
+TEST_F(Win32Sockets, AnUnboundSocketHasNoPortAndCannotListen) {
+    const SocketHandle unbound = platform::CreateStreamSocket();
+    EXPECT_EQ(platform::LocalPort(unbound), -1);
+    EXPECT_EQ(platform::ListenSocket(unbound, 1), kSocketError);
+    platform::CloseSocket(unbound);
+}
+
+// A blocking receive would return the byte the client sends after three seconds.
+TEST_F(Win32Sockets, AConnectionTakenFromANonBlockingListenerDoesNotBlock) {
+    ConnectAndAccept(true);
+    std::thread lateSender([this] {
+        std::this_thread::sleep_for(3s);
+        Send("x");
+    });
+    uint8_t byte = 0;
+    const auto start = Clock::now();
+    EXPECT_EQ(platform::ReceiveBytes(accepted, &byte, 1), kSocketError);
+    EXPECT_TRUE(WouldBlock());
+    EXPECT_LT(Clock::now() - start, 1s);
+    lateSender.join();
+}
+
+TEST_F(Win32Sockets, AConnectionTakenFromABlockingListenerWaitsForData) {
+    ConnectAndAccept(false);
+    std::thread lateSender([this] {
+        std::this_thread::sleep_for(300ms);
+        Send("x");
+    });
+    uint8_t byte = 0;
+    const auto start = Clock::now();
+    EXPECT_EQ(platform::ReceiveBytes(accepted, &byte, 1), 1);
+    EXPECT_GE(Clock::now() - start, 200ms);
+    lateSender.join();
+}
+
+TEST_F(Win32Sockets, PeekLeavesTheBytesForTheNextReceive) {
+    ConnectAndAccept(true);
+    ASSERT_TRUE(Send("abc"));
+    uint8_t buffer[8] = {};
+    int peeked = kSocketError;
+    for (const auto deadline = Clock::now() + 2s; peeked != 3 && Clock::now() < deadline;) {
+        peeked = platform::PeekBytes(accepted, buffer, sizeof buffer);
+        std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_EQ(peeked, 3);
+    EXPECT_EQ(platform::PeekBytes(accepted, buffer, sizeof buffer), 3);
+    EXPECT_EQ(platform::ReceiveBytes(accepted, buffer, sizeof buffer), 3);
+    EXPECT_EQ(std::string(buffer, buffer + 3), "abc");
+    EXPECT_EQ(platform::ReceiveBytes(accepted, buffer, sizeof buffer), kSocketError);
+    EXPECT_TRUE(WouldBlock());
+}
+
+}  // namespace
