@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with warnings as errors, and runs every test three times: in a
-# normal build, under AddressSanitizer and UndefinedBehaviorSanitizer, and under
-# ThreadSanitizer (the end-to-end tests then run a host built with it too).
+# Installs what is missing, builds with warnings as errors, and runs every test: the Windows host
+# cross-built with MinGW-w64 and tested under Wine (its unit tests, and end-to-end tests that
+# drive the .exe from the Linux side), then the Linux host three times: in a normal build, under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and under ThreadSanitizer (the end-to-end
+# tests then run a host built with it too).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev)
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest
+          g++-mingw-w64-i686-posix wine wine32:i386)
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
@@ -13,8 +18,8 @@ for package in "${packages[@]}"; do
 done
 if ((${#missing[@]})); then
     echo "Installing: ${missing[*]}"
-    sudo_cmd=()
-    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+    dpkg --print-foreign-architectures | grep -qx i386 ||
+        "${sudo_cmd[@]}" dpkg --add-architecture i386
     "${sudo_cmd[@]}" apt-get update -q
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}"
 fi
@@ -31,6 +36,14 @@ run_suite() {
     ctest --test-dir "$dir" --output-on-failure -j2 ${label:+-L "$label"}
 }
 
-run_suite build all "" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# One Wine prefix for the whole run, with a server kept alive between the tests' Wine starts.
+echo "=== Wine prefix"
+WINEPREFIX=$(scripts/wine-prefix.sh)
+export WINEPREFIX WINEDEBUG=-all
+trap 'wineserver -k || true; rm -rf "$WINEPREFIX"' EXIT
+
+run_suite build-win32 all "" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake
+run_suite build all "" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOST_WIN32_BUILD_DIR="$PWD/build-win32"
 run_suite build-asan all "" -DCMAKE_BUILD_TYPE=Debug -DHOST_SANITIZE=ON
 run_suite build-tsan all "" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOST_TSAN=ON

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <memory>
 #include <thread>
 
 #include "HostMessages.h"
 #include "HostSession.h"
 #include "LoopbackPeer.h"
+#include "PadStrokes.h"
 
 namespace {
 
@@ -14,28 +14,6 @@ using namespace testsupport;
 using loopback::Bytes;
 
 const std::string kIdentity = "pad-bridge-1";
-
-struct PadPoint {
-    int x;
-    int y;
-    bool touch;
-};
-
-// The POINT messages the browser must see for a sequence of pad points: touching points, then
-// one lift message per stroke; hover points are dropped.
-std::vector<std::string> ExpectedMessages(const std::vector<PadPoint>& points, int rotation) {
-    std::vector<std::string> messages;
-    bool down = false;
-    for (const PadPoint& p : points) {
-        if (!p.touch && !down) {
-            continue;
-        }
-        const auto [x, y] = DefaultLogicalPoint(p.x, p.y, rotation);
-        messages.push_back(PointMessage(x, y, p.touch ? 1 : 0));
-        down = p.touch;
-    }
-    return messages;
-}
 
 // A capture over the TCP transports: the host under a temporary root, and the pad on the far
 // side of a loopback port.
@@ -53,12 +31,7 @@ protected:
                            std::to_string(port) + "\nTabletIpAddress=127.0.0.1\n");
     }
     std::string WriteStrokes(const std::vector<PadPoint>& points) {
-        const std::string path = root.path() + "/strokes.txt";
-        std::ofstream file(path);
-        for (const PadPoint& p : points) {
-            file << p.x << ' ' << p.y << ' ' << (p.touch ? 1 : 0) << '\n';
-        }
-        return path;
+        return WriteStrokesFile(root.path() + "/strokes.txt", points);
     }
     void StartPadsim(std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), PADSIM_BINARY);
@@ -77,22 +50,15 @@ protected:
     std::unique_ptr<HostSession> host;
 };
 
-// Two strokes with hovering before, between and after, one point beyond the window's edge.
-const std::vector<PadPoint> kStrokes = {
-    {600, 400, false},   {700, 500, true},    {710, 520, true},   {3000, 2500, true},
-    {720, 530, false},   {730, 540, false},   {1500, 1200, true}, {1510, 1210, true},
-    {1520, 1220, false}, {1530, 1230, false},
-};
-
 TEST_F(TcpCapture, ListenerTurnsStrokesIntoExactPointMessages) {
     for (int rotation : {0, 90}) {
         SCOPED_TRACE(rotation);
         WriteListenerSettings("TabletRotation=" + std::to_string(rotation) + "\n");
-        StartBridge({"--strokes", WriteStrokes(kStrokes), "--raw-coordinates", "--rate", "500"});
+        StartBridge({"--strokes", WriteStrokes(kTwoStrokes), "--raw-coordinates", "--rate", "500"});
         host = std::make_unique<HostSession>(root);
         host->SendOpen();
         EXPECT_EQ(host->ReadFrame(10000ms), kDefaultOpenReply);
-        const std::vector<std::string> expected = ExpectedMessages(kStrokes, rotation);
+        const std::vector<std::string> expected = ExpectedMessages(kTwoStrokes, rotation);
         EXPECT_EQ(host->ReadFrames(expected.size()), expected);
         EXPECT_EQ(host->process().Read(1, 300ms), "") << "more messages than points";
         host->CloseExpectingGoodbyeLast();
@@ -174,11 +140,7 @@ TEST_F(TcpCapture, SecondOpenDuringACaptureStartsAfreshAndCloseEndsTheStream) {
 }
 
 TEST_F(TcpCapture, TwentyThousandPointsAtTenThousandPerSecondArriveExactly) {
-    std::vector<PadPoint> points;
-    for (int i = 0; i < 20000; ++i) {
-        points.push_back({500 + i % 2150, 350 + 5 * (i / 2150), true});
-    }
-    points.push_back({500, 350, false});
+    const std::vector<PadPoint> points = LongStroke(20000);
     WriteListenerSettings();
     StartBridge({"--strokes", WriteStrokes(points), "--raw-coordinates", "--rate", "10000"});
     host = std::make_unique<HostSession>(root);
@@ -234,7 +196,7 @@ TEST_F(TcpCapture, ClientQueuesServerRecordsEvenWhenSplitAcrossReceives) {
 
 TEST_F(TcpCapture, ClientCapturesFromThePadSimulatorServer) {
     WriteClientSettings();
-    StartPadsim({"server", "--port", std::to_string(port), "--strokes", WriteStrokes(kStrokes),
+    StartPadsim({"server", "--port", std::to_string(port), "--strokes", WriteStrokes(kTwoStrokes),
                  "--raw-coordinates", "--time-limit", "20", "--rate", "500"});
     // The host connects once: the server must be listening by then.
     ASSERT_TRUE(padsim->WaitForErrorOutput("listening on"));
@@ -242,14 +204,7 @@ TEST_F(TcpCapture, ClientCapturesFromThePadSimulatorServer) {
     host->SendOpen();
     EXPECT_EQ(host->ReadFrame(10000ms), kDefaultOpenReply);
     // The server sends finished logical points: they reach the browser unchanged.
-    std::vector<std::string> expected;
-    bool down = false;
-    for (const PadPoint& p : kStrokes) {
-        if (p.touch || down) {
-            expected.push_back(PointMessage(p.x, p.y, p.touch ? 1 : 0));
-        }
-        down = p.touch;
-    }
+    const std::vector<std::string> expected = UnmappedMessages(kTwoStrokes);
     EXPECT_EQ(host->ReadFrames(expected.size()), expected);
     host->CloseExpectingGoodbyeLast();
 }

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Makes a fresh Wine prefix in a temporary folder for the tests of the Windows host, starts a
+# persistent Wine server for it, and prints its path. Stop the server with
+# `WINEPREFIX=PATH wineserver -k` when done.
+set -euo pipefail
+prefix=$(mktemp -d /tmp/inkora-wine-XXXXXX)
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEARCH=win32
+# No desktop integration, no Mono or Gecko installers: a console host needs none of them.
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+wineserver --persistent </dev/null >/dev/null 2>&1
+wineboot --init >/dev/null 2>&1
+mkdir -p "$prefix/drive_c/temp"
+echo "$prefix"

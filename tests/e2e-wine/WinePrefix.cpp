@@ -1,0 +1,55 @@
+#include "WinePrefix.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+namespace testsupport {
+
+WinePrefix::WinePrefix() {
+    const char* prefix = std::getenv("WINEPREFIX");
+    if (prefix == nullptr || *prefix == '\0') {
+        throw std::runtime_error("WINEPREFIX names no prefix (scripts/wine-prefix.sh makes one)");
+    }
+    path_ = prefix;
+    std::filesystem::create_directories(TempPath(""));
+    std::filesystem::remove(WindowsPath("Inkora.ini"));
+    std::filesystem::remove(TempPath("tessel.log"));
+}
+
+WinePrefix::~WinePrefix() {
+    std::error_code ignored;
+    std::filesystem::remove(WindowsPath("Inkora.ini"), ignored);
+    std::filesystem::remove(TempPath("tessel.log"), ignored);
+    if (!mappedPort_.empty()) {
+        std::filesystem::remove(mappedPort_, ignored);
+    }
+}
+
+std::string WinePrefix::WindowsPath(const std::string& name) const {
+    return path_ + "/drive_c/windows/" + name;
+}
+
+std::string WinePrefix::TempPath(const std::string& name) const {
+    return path_ + "/drive_c/temp/" + name;
+}
+
+void WinePrefix::WriteSettings(const std::string& iniText) const {
+    std::ofstream(WindowsPath("Inkora.ini"), std::ios::binary) << iniText;
+}
+
+void WinePrefix::MapComPort(int n, const std::string& device) {
+    mappedPort_ = path_ + "/dosdevices/com" + std::to_string(n);
+    std::error_code ignored;
+    std::filesystem::remove(mappedPort_, ignored);
+    std::filesystem::create_symlink(device, mappedPort_);
+}
+
+std::unique_ptr<HostSession> WinePrefix::StartHost() const {
+    return std::make_unique<HostSession>(
+        std::vector<std::string>{WINE_PROGRAM, WIN32_HOST_BINARY},
+        ChildProcess::Environment{{"WINEPREFIX", path_}, {"WINEDEBUG", "-all,warn+debugstr"}});
+}
+
+}  // namespace testsupport

@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "HostMessages.h"
+#include "HostSession.h"
+#include "LoopbackPeer.h"
+#include "PadStrokes.h"
+#include "WinePrefix.h"
+
+namespace {
+
+using namespace testsupport;
+
+const std::string kIdentity = "pad-bridge-1";
+
+// The Windows host under Wine with padsim, a Linux program, as the pad on a loopback port.
+class WineTcpCapture : public ::testing::Test {
+protected:
+    void WriteListenerSettings(const std::string& extra = "") {
+        prefix.WriteSettings(
+            "[Tablet]\nTabletType=7\nEnableLogging=1\nSocketPort=" + std::to_string(port - 1) +
+            "\nSocketTimeout=8000\nTabletPortPath=" + kIdentity + "\n" + extra);
+    }
+    std::string WriteStrokes(const std::vector<PadPoint>& points) {
+        return WriteStrokesFile(scratch.path() + "/strokes.txt", points);
+    }
+    void StartPadsim(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), PADSIM_BINARY);
+        padsim = std::make_unique<ChildProcess>(arguments);
+    }
+    void StartBridge(const std::vector<PadPoint>& points, const std::string& rate) {
+        StartPadsim({"bridge", "--port", std::to_string(port), "--identity", kIdentity,
+                     "--time-limit", "60", "--strokes", WriteStrokes(points), "--raw-coordinates",
+                     "--rate", rate});
+    }
+    void ExpectExactly(const std::vector<std::string>& expected) {
+        const std::vector<std::string> received = host->ReadFrames(expected.size(), 30000ms);
+        ASSERT_EQ(received.size(), expected.size());
+        for (size_t i = 0; i < expected.size(); ++i) {
+            ASSERT_EQ(received[i], expected[i]) << "message " << i;
+        }
+        EXPECT_EQ(host->process().Read(1, 300ms), "") << "more messages than points";
+    }
+
+    WinePrefix prefix;
+    TemporaryRoot scratch;
+    uint16_t port = loopback::FreePort();
+    std::unique_ptr<ChildProcess> padsim;
+    std::unique_ptr<HostSession> host;
+};
+
+TEST_F(WineTcpCapture, ListenerTurnsStrokesIntoExactPointMessagesUnderRotation) {
+    WriteListenerSettings("TabletRotation=90\n");
+    StartBridge(kTwoStrokes, "500");
+    host = prefix.StartHost();
+    host->SendOpen();
+    EXPECT_EQ(host->ReadFrame(15000ms), kDefaultOpenReply);
+    ExpectExactly(ExpectedMessages(kTwoStrokes, 90));
+    host->CloseExpectingGoodbyeLast();
+}
+
+TEST_F(WineTcpCapture, ListenerDeliversTwentyThousandPointsExactAndInOrder) {
+    const std::vector<PadPoint> points = LongStroke(20000);
+    WriteListenerSettings();
+    StartBridge(points, "10000");
+    host = prefix.StartHost();
+    host->SendOpen();
+    EXPECT_EQ(host->ReadFrame(15000ms), kDefaultOpenReply);
+    ExpectExactly(ExpectedMessages(points));
+    host->CloseExpectingGoodbyeLast();
+}
+
+TEST_F(WineTcpCapture, ClientCapturesFromThePadSimulatorServer) {
+    prefix.WriteSettings("[Tablet]\nTabletType=5\nEnableLogging=1\nSocketPort=" +
+                         std::to_string(port) + "\nTabletIpAddress=127.0.0.1\n");
+    StartPadsim({"server", "--port", std::to_string(port), "--strokes", WriteStrokes(kTwoStrokes),
+                 "--raw-coordinates", "--time-limit", "30", "--rate", "500"});
+    ASSERT_TRUE(padsim->WaitForErrorOutput("listening on"));
+    host = prefix.StartHost();
+    host->SendOpen();
+    EXPECT_EQ(host->ReadFrame(15000ms), kDefaultOpenReply);
+    // The server sends finished logical points: they reach the browser unchanged.
+    const std::vector<std::string> expected = UnmappedMessages(kTwoStrokes);
+    ExpectExactly(expected);
+    host->CloseExpectingGoodbyeLast();
+}
+
+}  // namespace

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// A point as the pad measures it, in raw pad units.
+struct PadPoint {
+    int x;
+    int y;
+    bool touch;
+};
+
+// The POINT messages the browser must see for a sequence of pad points under the default
+// window and logical size: touching points, then one lift message per stroke; hover points are
+// dropped.
+std::vector<std::string> ExpectedMessages(const std::vector<PadPoint>& points, int rotation = 0);
+
+// The same for points that are already in logical units (a pad server sends them so).
+std::vector<std::string> UnmappedMessages(const std::vector<PadPoint>& points);
+
+// Two strokes with hovering before, between and after, one point beyond the window's edge.
+extern const std::vector<PadPoint> kTwoStrokes;
+
+// Writes the points as a padsim strokes file ("x y touch" a line) and returns its path.
+std::string WriteStrokesFile(const std::string& path, const std::vector<PadPoint>& points);
+
+// A long single stroke over the whole pad window, then a lift.
+std::vector<PadPoint> LongStroke(int touchingPoints);
+
+}  // namespace testsupport
