@@ -13,7 +13,8 @@ std::string TempDirectory();
 // directory + the platform's separator + name.
 std::string PathInDirectory(const std::string& directory, const std::string& name);
 
-// Whether the file exists and this process can open it for reading without sharing it.
+// Whether a regular file (links followed) exists there and this process can open it for reading
+// without sharing it. Never blocks.
 bool CanOpenForReading(const std::string& path);
 
 }  // namespace platform

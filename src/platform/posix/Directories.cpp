@@ -1,6 +1,7 @@
 #include "platform/Directories.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -35,12 +36,19 @@ std::string PathInDirectory(const std::string& directory, const std::string& nam
 }
 
 bool CanOpenForReading(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Only a regular file passes, as on Windows, where a directory does not open as a file. The
+    // open never waits: a FIFO without a writer would block it, a terminal could become ours.
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        return false;
+    }
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         return false;
     }
+    const bool regular = fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
     close(fd);
-    return true;
+    return regular;
 }
 
 }  // namespace platform
