@@ -7,7 +7,7 @@
 class CircularBuffer {
 public:
     virtual ~CircularBuffer() = default;
-    // Empties the ring. Called only while no other thread uses it.
+    // Empties the ring and clears its data signal. Called only while no other thread uses it.
     virtual void ResetRing() = 0;
     // Stores a block, cut short where the ring reaches its high-water mark; returns the count.
     virtual int32_t PutBytes(const uint8_t* bytes, int32_t length) = 0;

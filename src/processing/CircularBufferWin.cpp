@@ -6,9 +6,12 @@ int32_t CircularBufferWin::CountLocked() const {
 }
 
 void CircularBufferWin::ResetRing() {
+    // An empty ring has no data to signal: a wake-up left over from stopping the previous reader
+    // would otherwise keep the next input loop from ever blocking.
     std::lock_guard<std::mutex> hold(lock);
     writePos = 0;
     readPos = 0;
+    dataSignalled = false;
 }
 
 int32_t CircularBufferWin::PutBytes(const uint8_t* bytes, int32_t length) {

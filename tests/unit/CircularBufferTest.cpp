@@ -50,12 +50,22 @@ TEST(CircularBuffer, CutsABlockAtTheHighWaterMark) {
     EXPECT_EQ(bees, 58);
 }
 
-TEST(CircularBuffer, ResetDiscardsHeldBytes) {
+// A reset ring is as new: no bytes, and no wake-up left over from stopping an earlier reader,
+// so that the next reader blocks until a byte comes.
+TEST(CircularBuffer, ResetDiscardsHeldBytesAndALeftOverWakeUp) {
     CircularBufferWin ring;
     const uint8_t block[] = {9, 9, 9};
     ring.PutBytes(block, 3);
+    ring.WakeReader();
     ring.ResetRing();
     EXPECT_EQ(ring.GetCount(), 0);
+    std::atomic<int> result{-1};
+    std::thread reader([&] { result = ring.WaitForData(); });
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(result.load(), -1) << "the reset ring still signalled data";
+    ring.PutBytes(block, 1);
+    reader.join();
+    EXPECT_EQ(result.load(), 1);
 }
 
 TEST(CircularBuffer, WakeReaderReleasesABlockedWaitAndStaysSignalled) {

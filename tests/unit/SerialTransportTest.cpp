@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "ProcessCpu.h"
 #include "PseudoTerminal.h"
 #include "TemporaryRoot.h"
 #include "platform/SerialPort.h"
@@ -61,6 +62,21 @@ TEST(SerialTransport, CarriesPointsAndNumberRequestsBetweenTabletAndPad) {
     EXPECT_TRUE(tablet.CheckTabletConnected());
     EXPECT_FALSE(tablet.isOpen);
     EXPECT_TRUE(PortIsFree(line));
+}
+
+// After the presence check has opened and closed the port, the capture's input loop must block
+// on the empty ring while the pad stays silent, not wake a thousand times a second.
+TEST(SerialTransport, SilentPadCostsNoWakeUpsAfterThePresenceCheck) {
+    ScopedInkoraRoot root;
+    PseudoTerminal line;
+    WriteSerialSettings(root, line.Number());
+    Tablet tablet;
+    ASSERT_TRUE(tablet.CheckTabletConnected());
+    ASSERT_TRUE(tablet.OpenTablet());
+    const long switches =
+        testsupport::MostContextSwitchesOfOneThread([] { std::this_thread::sleep_for(2s); });
+    EXPECT_LT(switches, 250);
+    EXPECT_TRUE(tablet.CloseTablet());
 }
 
 TEST(SerialTransport, AnAbsentPortFailsTheOpenAndStopsTheInputLoop) {

@@ -1,13 +1,63 @@
 #include "ProcessCpu.h"
 
+#include <dirent.h>
 #include <time.h>
 
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <string>
+
 namespace testsupport {
+namespace {
+
+// Voluntary and involuntary switches of one thread, from its status file.
+long ContextSwitchesOf(const std::string& task) {
+    std::ifstream status("/proc/self/task/" + task + "/status");
+    long total = 0;
+    std::string key;
+    while (status >> key) {
+        if (key == "voluntary_ctxt_switches:" || key == "nonvoluntary_ctxt_switches:") {
+            long count = 0;
+            status >> count;
+            total += count;
+        }
+    }
+    return total;
+}
+
+std::map<std::string, long> ContextSwitchesByThread() {
+    std::map<std::string, long> switches;
+    DIR* tasks = opendir("/proc/self/task");
+    if (tasks == nullptr) {
+        return switches;
+    }
+    while (const dirent* entry = readdir(tasks)) {
+        if (entry->d_name[0] != '.') {
+            switches[entry->d_name] = ContextSwitchesOf(entry->d_name);
+        }
+    }
+    closedir(tasks);
+    return switches;
+}
+
+}  // namespace
 
 double ProcessCpuMs() {
     timespec now{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+long MostContextSwitchesOfOneThread(const std::function<void()>& action) {
+    const std::map<std::string, long> before = ContextSwitchesByThread();
+    action();
+    long most = 0;
+    for (const auto& [task, count] : ContextSwitchesByThread()) {
+        const auto earlier = before.find(task);
+        most = std::max(most, count - (earlier == before.end() ? 0 : earlier->second));
+    }
+    return most;
 }
 
 }  // namespace testsupport
