@@ -51,6 +51,15 @@ void DestroyTablet() {
     tabletOwner.reset();
 }
 
+// A new Tablet, or nothing when the system cannot give it the memory it needs.
+std::unique_ptr<Tablet> CreateTablet() {
+    try {
+        return std::make_unique<Tablet>();
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
 bool OpenWithOneRetry(Tablet& tablet) {
     if (tablet.OpenTablet()) {
         return true;
@@ -76,7 +85,10 @@ void StartCaptureLumarq() {
         return;
     }
     Trace("Lumarq Orvane Sign Native Messaging Host :: Checking for Lumarq device...");
-    tabletOwner = std::make_unique<Tablet>();
+    tabletOwner = CreateTablet();
+    if (tabletOwner == nullptr) {
+        return;
+    }
     Tablet& tablet = *tabletOwner;
     pump.currentTablet = &tablet;
 
@@ -117,7 +129,7 @@ void StartCaptureLumarq() {
     pump.stopPump = false;
     try {
         pumpThread = std::thread(PointPump, std::ref(pump));
-    } catch (const std::system_error&) {
+    } catch (const std::exception&) {
         Trace(
             "Lumarq Orvane Sign Native Messaging Host :: Couldn't create thread to process "
             "data.");

@@ -52,7 +52,7 @@ int32_t SerialPort::OpenPort(ReceivedBytesHandler receiver) {
     watchThreadId = kWatchThreadStarting;
     try {
         watchThread = std::thread(&SerialPort::CommWatchThread, this);
-    } catch (const std::system_error&) {
+    } catch (const std::exception&) {
         portOpen = false;
         watchThreadId = 0;
         ReleaseDevice();

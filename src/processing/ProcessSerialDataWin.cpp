@@ -1,6 +1,7 @@
 #include "processing/ProcessSerialDataWin.h"
 
 #include <chrono>
+#include <exception>
 
 #include "tablet/DiagnosticLog.h"
 #include "tablet/Tablet.h"
@@ -23,7 +24,12 @@ void ProcessSerialDataWin::StartSerialInput() {
     owner->stopInput = false;
     WriteLogLine("StartSerialInput Setting serial reset state True");
     owner->serialResetState = true;
-    inputThread = std::thread(SerialInputThread, this, owner);
+    try {
+        inputThread = std::thread(SerialInputThread, this, owner);
+    } catch (const std::exception&) {
+        // inputRunning stays clear: the close that follows the failed open returns at once.
+        WriteLogLine("StartSerialInput: the input thread could not be started");
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 

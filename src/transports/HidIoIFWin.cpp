@@ -69,7 +69,7 @@ bool HidIoIFWin::InitTablet() {
     try {
         readerThread = std::thread(&HidIoIFWin::HidReadThread, this, std::ref(*readHandle),
                                    reportLength.load());
-    } catch (const std::system_error&) {
+    } catch (const std::exception&) {
         WriteLogLine("Watch Thread failed to start");
         readHandle.reset();
         ReleaseDevice();

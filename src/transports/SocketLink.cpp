@@ -58,7 +58,7 @@ bool SocketLink::StartReader(std::function<void()> readerProcedure) {
     readerRunning = true;
     try {
         readerThread = std::thread(std::move(readerProcedure));
-    } catch (const std::system_error&) {
+    } catch (const std::exception&) {
         readerRunning = false;
         return false;
     }

@@ -70,7 +70,7 @@ int32_t UsbIoIFWin::StartUsbReadThread() {
     readerRunning = true;
     try {
         readerThread = std::thread(&UsbIoIFWin::UsbReadThread, this);
-    } catch (const std::system_error&) {
+    } catch (const std::exception&) {
         readerRunning = false;
         return 0;
     }
