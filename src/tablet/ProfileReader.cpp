@@ -51,9 +51,37 @@ int DigitValue(char c, bool hexadecimal) {
     return -1;
 }
 
+std::string FromUtf16LittleEndian(std::string_view bytes) {
+    std::string text;
+    text.reserve(bytes.size() / 2);
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const auto unit = static_cast<uint16_t>(static_cast<uint8_t>(bytes[i]) |
+                                                static_cast<uint8_t>(bytes[i + 1]) << 8);
+        if (unit >= 0xDC00 && unit <= 0xDFFF) {
+            continue;  // the second half of a pair: the first half stood for the character
+        }
+        text.push_back(unit < 0x100 ? static_cast<char>(unit) : '?');
+    }
+    return text;
+}
+
 }  // namespace
 
-ProfileReader::ProfileReader(std::string_view text) {
+std::string DecodeProfileText(std::string_view fileBytes) {
+    constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+    constexpr std::string_view kUtf16LittleEndianMark = "\xFF\xFE";
+    if (fileBytes.starts_with(kUtf8Mark)) {
+        return std::string(fileBytes.substr(kUtf8Mark.size()));
+    }
+    if (fileBytes.starts_with(kUtf16LittleEndianMark)) {
+        return FromUtf16LittleEndian(fileBytes.substr(kUtf16LittleEndianMark.size()));
+    }
+    return std::string(fileBytes);
+}
+
+ProfileReader::ProfileReader(std::string_view fileBytes) {
+    const std::string decoded = DecodeProfileText(fileBytes);
+    std::string_view text = decoded;
     Section* current = nullptr;
     while (!text.empty()) {
         const size_t end = text.find('\n');

@@ -12,8 +12,8 @@
 // matching double or single quotes loses them; lines beginning with ';' are comments.
 class ProfileReader {
 public:
-    // Parses the text of a settings file.
-    explicit ProfileReader(std::string_view text);
+    // Parses the bytes of a settings file (see DecodeProfileText).
+    explicit ProfileReader(std::string_view fileBytes);
     // Reads the file; a file that cannot be read reads as an empty one.
     static ProfileReader FromFile(const std::string& path);
 
@@ -32,6 +32,12 @@ private:
     };
     std::vector<Section> sections;
 };
+
+// The text of a settings file as the reader sees it: a UTF-8 byte-order mark is dropped; a file
+// that starts with the UTF-16 little-endian mark is converted, each character below 256 to that
+// byte and any other to '?', as a Windows editor's "Unicode" file reads through the ANSI profile
+// functions; anything else is taken byte for byte.
+std::string DecodeProfileText(std::string_view fileBytes);
 
 // An optional sign and decimal digits, or hexadecimal digits after a "0x" prefix, read up to
 // the first other character; a text without digits reads 0. Wraps like 32-bit arithmetic.

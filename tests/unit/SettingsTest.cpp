@@ -39,6 +39,27 @@ TEST(ProfileReader, MatchesNamesWithoutCaseAndTakesTheFirstMatch) {
     EXPECT_EQ(file.GetString("nowhere", "name", "fallback", 127), "fallback");
 }
 
+// Files saved by Windows editors: UTF-8 with its mark, and "Unicode" (UTF-16 little-endian with
+// its mark), whose text reads as if written in ASCII.
+TEST(ProfileReader, ReadsTheFirstSectionOfFilesWithAByteOrderMark) {
+    const ProfileReader utf8("\xEF\xBB\xBF[Tablet]\r\nTabletType=7\r\n");
+    EXPECT_EQ(utf8.GetInt("Tablet", "TabletType", 0), 7);
+
+    const std::string text = "[Tablet]\r\nTabletType=6\r\nTabletPortPath=pad\xE9\r\n";
+    std::string utf16 = "\xFF\xFE";
+    for (const char c : text) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    utf16 += "\x3C\xD8\x89\xDF";  // one character outside the Basic Multilingual Plane
+    utf16 += std::string("\x01\x04=\0x\0", 6);  // a key name in Cyrillic
+    const ProfileReader unicode(utf16);
+    EXPECT_EQ(unicode.GetInt("Tablet", "TabletType", 0), 6);
+    EXPECT_EQ(unicode.GetString("Tablet", "TabletPortPath", "", 127), "pad\xE9");
+    EXPECT_EQ(unicode.GetString("Tablet", "?\?", "", 127), "x");
+    EXPECT_EQ(DecodeProfileText("\xFF"), "\xFF") << "a lone byte is no mark";
+}
+
 TEST(ProfileReader, ReadsIntegersWithSignsHexAndTrailingText) {
     EXPECT_EQ(ParseProfileInteger("123"), 123);
     EXPECT_EQ(ParseProfileInteger("-45"), -45);
