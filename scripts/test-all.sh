@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest nlohmann-json3-dev libcli11-dev
           g++-mingw-w64-i686-posix wine wine32:i386)
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)

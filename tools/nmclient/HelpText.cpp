@@ -1,11 +1,9 @@
-#include "nmclient/Options.h"
+#include "nmclient/HelpText.h"
 
 namespace nmclient {
 
-std::string HelpText() {
-    return R"(Usage: nmclient [OPTIONS]
-
-Stands in for the browser: starts the host as a child process with pipes (the child inherits
+const char* const kHelpDescription =
+    R"(Stands in for the browser: starts the host as a child process with pipes (the child inherits
 the environment, so INKORA_ROOT passes through), sends {"command":"OPEN"} framed as the
 browser frames it (4-byte little-endian length, then the text), and prints every frame the
 host sends as one JSON line on standard output (a frame that is not JSON is printed as a JSON
@@ -13,27 +11,10 @@ string). Then it sends {"command":"CLOSE"} and checks that the goodbye {"text":"
 arrives as the last frame, that the host's output ends and that the host exits with code 0.
 
 CLOSE is sent after --duration seconds, after --points POINT messages, on SIGINT (Ctrl-C), at
---timeout, or at once when the host's output ends first, whichever comes first.
+--timeout, or at once when the host's output ends first, whichever comes first.)";
 
-Options:
-  --host-binary PATH   the host to start (default: Lumarq.OrvaneSignExtension beside nmclient)
-  --duration S         send CLOSE S seconds after OPEN
-  --points N           send CLOSE once N POINT messages have arrived
-  --timeout S          send CLOSE after S seconds at the latest (60); 0 for no limit
-  --close-timeout S    how long to wait after CLOSE for the goodbye and the host's end (5);
-                       a host still running then is killed
-  --expect-status N    fail unless the OPEN reply's status is N
-  --svg FILE           write the captured strokes as SVG: one polyline per pen-down run (the
-                       P=1 points up to the P=0 point that ends it), viewBox 0 0 maxx maxy
-                       from the OPEN reply
-  --host-stderr FILE   write the host's trace lines to FILE instead of nmclient's stderr
-  --quiet              print no frame lines
-  --progress           keep a running count of points on one line of standard error
-  --stats              when the host has ended, print its processor time (user, system)
-                       and peak resident memory on standard error
-  --help               this text
-
-Frames may arrive split across reads; a length above 1 MiB is a protocol error.
+const char* const kHelpFooter =
+    R"(Frames may arrive split across reads; a length above 1 MiB is a protocol error.
 
 Exit codes (the first problem found, in this order of precedence):
   0  the session went as the protocol says: an OPEN reply came (any status), every frame was
@@ -48,8 +29,6 @@ Exit codes (the first problem found, in this order of precedence):
   8  the OPEN reply's status differs from --expect-status
   9  fewer POINT messages than --points arrived before --timeout (or the host's end)
   1  the session was fine but the SVG file could not be written
-  2  bad command line
-)";
-}
+  2  bad command line)";
 
 }  // namespace nmclient

@@ -1,23 +1,33 @@
 #include "nmclient/HostMessages.h"
 
 #include <initializer_list>
+#include <limits>
 #include <optional>
 
-#include "nmclient/Json.h"
+#include <nlohmann/json.hpp>
 
 namespace nmclient {
 namespace {
 
-std::optional<int64_t> IntegerMember(const JsonValue& object, std::string_view name) {
-    const JsonValue* value = object.Find(name);
-    if (value == nullptr || value->type != JsonValue::Type::kNumber) {
+using Json = nlohmann::json;
+
+// A whole number that fits int64_t; nothing for any other value or a missing member.
+std::optional<int64_t> IntegerMember(const Json& object, const char* name) {
+    const auto value = object.find(name);
+    if (value == object.end() || !value->is_number_integer()) {
         return std::nullopt;
     }
-    return value->integer;
+    if (value->is_number_unsigned() &&
+        value->get<uint64_t>() > uint64_t{std::numeric_limits<int64_t>::max()}) {
+        return std::nullopt;
+    }
+    return value->get<int64_t>();
 }
 
-bool IsText(const JsonValue* value, std::string_view text) {
-    return value != nullptr && value->type == JsonValue::Type::kString && value->text == text;
+bool HasText(const Json& object, const char* name, std::string_view text) {
+    const auto value = object.find(name);
+    return value != object.end() && value->is_string() &&
+           value->get_ref<const std::string&>() == text;
 }
 
 HostMessage Malformed(std::string problem) {
@@ -29,7 +39,7 @@ HostMessage Malformed(std::string problem) {
 
 // Fills the named integers, or says which one is missing.
 std::optional<std::string> ReadIntegers(
-    const JsonValue& object, std::initializer_list<std::pair<std::string_view, int64_t*>> fields) {
+    const Json& object, std::initializer_list<std::pair<const char*, int64_t*>> fields) {
     for (const auto& [name, target] : fields) {
         const auto value = IntegerMember(object, name);
         if (!value) {
@@ -40,7 +50,7 @@ std::optional<std::string> ReadIntegers(
     return std::nullopt;
 }
 
-HostMessage OpenReply(const JsonValue& object) {
+HostMessage OpenReply(const Json& object) {
     HostMessage m;
     m.kind = MessageKind::kOpenReply;
     const auto missing = ReadIntegers(
@@ -49,7 +59,7 @@ HostMessage OpenReply(const JsonValue& object) {
     return missing ? Malformed("OPEN reply with " + *missing) : m;
 }
 
-HostMessage Point(const JsonValue& object) {
+HostMessage Point(const Json& object) {
     HostMessage m;
     m.kind = MessageKind::kPoint;
     int64_t p = 0;
@@ -66,21 +76,20 @@ HostMessage Point(const JsonValue& object) {
 }  // namespace
 
 HostMessage ClassifyFrame(std::string_view text) {
-    const auto json = ParseJson(text);
-    if (!json) {
+    const Json json = Json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
+    if (json.is_discarded()) {
         return Malformed("not JSON");
     }
-    if (json->type != JsonValue::Type::kObject) {
+    if (!json.is_object()) {
         return {};
     }
-    const JsonValue* command = json->Find("command");
-    if (IsText(command, "OPEN")) {
-        return OpenReply(*json);
+    if (HasText(json, "command", "OPEN")) {
+        return OpenReply(json);
     }
-    if (IsText(command, "POINT")) {
-        return Point(*json);
+    if (HasText(json, "command", "POINT")) {
+        return Point(json);
     }
-    if (command == nullptr && IsText(json->Find("text"), "EXITING...")) {
+    if (!json.contains("command") && HasText(json, "text", "EXITING...")) {
         HostMessage goodbye;
         goodbye.kind = MessageKind::kGoodbye;
         return goodbye;
@@ -90,10 +99,10 @@ HostMessage ClassifyFrame(std::string_view text) {
 
 std::string JsonLine(std::string_view text) {
     const bool oneLine = text.find_first_of("\r\n") == std::string_view::npos;
-    if (oneLine && ParseJson(text)) {
+    if (oneLine && Json::accept(text.begin(), text.end())) {
         return std::string(text);
     }
-    return QuoteJson(text);
+    return Json(std::string(text)).dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 }  // namespace nmclient

@@ -30,7 +30,7 @@ struct HostMessage {
 HostMessage ClassifyFrame(std::string_view text);
 
 // The line printed for a frame: the text itself when it is JSON on one line, else the text as
-// a JSON string.
+// a JSON string, with U+FFFD for bytes that are not UTF-8.
 std::string JsonLine(std::string_view text);
 
 }  // namespace nmclient

@@ -1,95 +1,103 @@
 #include "nmclient/Options.h"
 
-#include "common/ParseNumber.h"
+#include "common/CommandLine.h"
+#include "common/OptionChecks.h"
+#include "nmclient/HelpText.h"
 
 namespace nmclient {
 namespace {
 
-bool TakeFlag(const std::string& word, ClientOptions& o) {
-    if (word == "--quiet") {
-        o.quiet = true;
-    } else if (word == "--progress") {
-        o.progress = true;
-    } else if (word == "--stats") {
-        o.stats = true;
-    } else {
-        return false;
+using tools::Decimal;
+
+// nmclient's command line, bound to the options it fills.
+class CommandLine {
+public:
+    CommandLine() {
+        tools::UseToolStyle(app_);
+        app_.footer(kHelpFooter);
+        DeclareHost();
+        DeclareSession();
+        DeclareOutput();
     }
-    return true;
+
+    CLI::App& app() { return app_; }
+    const ClientOptions& options() const { return options_; }
+
+private:
+    void DeclareHost();
+    void DeclareSession();
+    void DeclareOutput();
+
+    CLI::App app_{kHelpDescription, "nmclient"};
+    ClientOptions options_;
+};
+
+void CommandLine::DeclareHost() {
+    app_.add_option("--host-binary", options_.hostBinary,
+                    "the host to start (default: Lumarq.OrvaneSignExtension beside nmclient)")
+        ->type_name("PATH")
+        ->transform(tools::NonEmpty());
 }
 
-// Sets the option `word` from `value`; false when the word is unknown or the value is bad.
-bool TakeValue(const std::string& word, const std::string& value, ClientOptions& o) {
-    if (word == "--host-binary" || word == "--svg" || word == "--host-stderr") {
-        std::string& field = word == "--host-binary" ? o.hostBinary
-                             : word == "--svg"       ? o.svgFile
-                                                     : o.hostStderrFile;
-        field = value;
-        return !value.empty();
-    }
-    if (word == "--duration") {
-        o.durationSeconds = tools::ParseNumber<double>(value, 0, 1e7);
-        return o.durationSeconds.has_value();
-    }
-    if (word == "--points") {
-        o.points = tools::ParseNumber<uint64_t>(value, 1, UINT64_MAX);
-        return o.points.has_value();
-    }
-    if (word == "--expect-status") {
-        o.expectStatus = tools::ParseNumber<int64_t>(value, INT64_MIN, INT64_MAX);
-        return o.expectStatus.has_value();
-    }
-    double& seconds = word == "--timeout" ? o.timeoutSeconds : o.closeTimeoutSeconds;
-    const auto parsed = tools::ParseNumber<double>(value, 0, 1e7);
-    seconds = parsed.value_or(seconds);
-    return parsed.has_value();
+void CommandLine::DeclareSession() {
+    ClientOptions& o = options_;
+    app_.add_option("--duration", o.durationSeconds, "send CLOSE S seconds after OPEN")
+        ->type_name("S")
+        ->transform(Decimal<double>(0, 1e7));
+    app_.add_option("--points", o.points, "send CLOSE once N POINT messages have arrived")
+        ->type_name("N")
+        ->transform(Decimal<uint64_t>(1, UINT64_MAX));
+    app_.add_option("--timeout", o.timeoutSeconds,
+                    "send CLOSE after S seconds at the latest (60); 0 for no limit")
+        ->type_name("S")
+        ->transform(Decimal<double>(0, 1e7));
+    app_.add_option("--close-timeout", o.closeTimeoutSeconds,
+                    "how long to wait after CLOSE for the goodbye and the host's end (5);\n"
+                    "a host still running then is killed")
+        ->type_name("S")
+        ->transform(Decimal<double>(0, 1e7));
+    app_.add_option("--expect-status", o.expectStatus, "fail unless the OPEN reply's status is N")
+        ->type_name("N")
+        ->transform(Decimal<int64_t>(INT64_MIN, INT64_MAX));
 }
 
-bool IsValueOption(const std::string& word) {
-    for (const char* name : {"--host-binary", "--svg", "--host-stderr", "--duration", "--points",
-                             "--expect-status", "--timeout", "--close-timeout"}) {
-        if (word == name) {
-            return true;
-        }
-    }
-    return false;
+void CommandLine::DeclareOutput() {
+    ClientOptions& o = options_;
+    app_.add_option("--svg", o.svgFile,
+                    "write the captured strokes as SVG: one polyline per pen-down run (the\n"
+                    "P=1 points up to the P=0 point that ends it), viewBox 0 0 maxx maxy\n"
+                    "from the OPEN reply")
+        ->type_name("FILE")
+        ->transform(tools::NonEmpty());
+    app_.add_option("--host-stderr", o.hostStderrFile,
+                    "write the host's trace lines to FILE instead of nmclient's stderr")
+        ->type_name("FILE")
+        ->transform(tools::NonEmpty());
+    app_.add_flag("--quiet", o.quiet, "print no frame lines");
+    app_.add_flag("--progress", o.progress,
+                  "keep a running count of points on one line of standard error");
+    app_.add_flag("--stats", o.stats,
+                  "when the host has ended, print its processor time (user, system)\n"
+                  "and peak resident memory on standard error");
 }
 
 }  // namespace
 
 ClientOptionsResult ParseClientOptions(const std::vector<std::string>& args) {
+    CommandLine line;
+    const tools::ParseOutcome outcome = tools::ParseCommandLine(line.app(), args);
     ClientOptionsResult result;
-    ClientOptions options;
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::string word = args[i];
-        std::optional<std::string> value;
-        if (const size_t equals = word.find('=');
-            word.rfind("--", 0) == 0 && equals != std::string::npos) {
-            value = word.substr(equals + 1);
-            word.resize(equals);
-        }
-        if (word == "--help" || word == "-h") {
-            result.helpWanted = true;
-            return result;
-        }
-        if (!value && TakeFlag(word, options)) {
-            continue;
-        }
-        if (!IsValueOption(word)) {
-            result.error = "unknown option " + word;
-            return result;
-        }
-        if (!value && i + 1 < args.size()) {
-            value = args[++i];
-        }
-        if (!value || !TakeValue(word, *value, options)) {
-            result.error =
-                value ? "bad value for " + word + ": \"" + *value + "\"" : word + " needs a value";
-            return result;
-        }
+    result.helpWanted = outcome.helpWanted;
+    result.error = outcome.error;
+    if (!result.helpWanted && result.error.empty()) {
+        result.options = line.options();
     }
-    result.options = options;
     return result;
+}
+
+std::string HelpText() {
+    CommandLine line;
+    return line.app().help();
 }
 
 }  // namespace nmclient

@@ -1,11 +1,9 @@
-#include "padsim/Options.h"
+#include "padsim/HelpText.h"
 
 namespace padsim {
 
-std::string HelpText() {
-    return R"(Usage: padsim MODE [OPTIONS]
-
-Plays a signature pad on the far side of one of the host's transports: answers the host's
+const char* const kHelpDescription =
+    R"(Plays a signature pad on the far side of one of the host's transports: answers the host's
 request for the serial and model numbers as a pad does and sends pen points at a pad's pace.
 
 Modes:
@@ -32,41 +30,10 @@ Modes:
 Requests: in bridge and serial mode every byte 0x00 the host sends (in bridge mode inside
 frames of LE32 type 1, LE32 length, payload) is answered with the pad's kind-2 packet that
 carries the serial and model numbers. Server mode has no such record and answers nothing;
-the USB pipe carries nothing from the host.
+the USB pipe carries nothing from the host.)";
 
-Options:
-  --host ADDR           bridge: where to connect; server: where to listen (127.0.0.1)
-  --port N              TCP port (bridge 47290, server 47289)
-  --identity TEXT       bridge: the identity in the hello (empty)
-  --tty PATH            serial: drive this terminal instead of a new pseudo-terminal
-  --node PATH           usbpipe: where to create the FIFO
-  --serial-number N     serial number in the answer, 0..262143 (123456)
-  --model-number N      model number in the answer, 0..63 (5)
-  --start-after N       start the points once a connection has carried N request bytes
-                        (4: the host asks twice for the serial number and once for the model
-                        number, which sends 0x00 four times). 0 starts at once. The host's
-                        presence check connects and leaves without a request, so it gets no
-                        points. Not used by usbpipe.
-  --delay MS            wait MS milliseconds after the start (requests or settle) before
-                        the first point (0); lets a burst begin once the host's point pump
-                        runs, about 200 ms after the last request, instead of filling the
-                        host's queue of 4999 points before it
-  --settle MS           usbpipe: start the points once a reader has held the node this long
-                        (300), which lets the presence check's short open pass
-  --strokes FILE        play the points of FILE instead of the built-in signature
-  --raw-coordinates     send the points as they are: no fitting into the pad window, and in
-                        server mode no mapping to logical units. Values must be 0..4095.
-  --rate N              points per second (200, like a real pad); paced by absolute deadlines
-  --once                play the points once, then end when the host closes (default)
-  --loop                play the points over and over until stopped or the time limit
-  --burst N             play N synthetic points (for benchmarks), as fast as possible
-                        unless --rate is given
-  --window X0,Y0,X1,Y1  the pad's coordinate window (500,350,2650,2100)
-  --logical-size W,H    server mode: the logical size points are mapped to (2150,1400)
-  --time-limit S        end the run after S seconds in all (30); 0 for no limit
-  --help                this text
-
-A session restarts the points from the first one: each connection (each opening of the
+const char* const kHelpFooter =
+    R"(A session restarts the points from the first one: each connection (each opening of the
 serial line, each reader of the FIFO) that reaches its start gets the whole signature. With
 --once the run ends normally when the host closes a connection that received every point.
 
@@ -94,8 +61,6 @@ run cleanly.
 
 Exit codes: 0 normal end (all points played once and the host closed, stopped by a signal,
 or the time limit after a host was served); 1 no host came within the time limit, or a port,
-pseudo-terminal or FIFO could not be set up; 2 bad options or strokes file.
-)";
-}
+pseudo-terminal or FIFO could not be set up; 2 bad options or strokes file.)";
 
 }  // namespace padsim

@@ -1,169 +1,168 @@
 #include "padsim/Options.h"
 
-#include "common/ParseNumber.h"
-
-#include <functional>
 #include <map>
 
+#include "common/CommandLine.h"
+#include "common/OptionChecks.h"
+#include "padsim/HelpText.h"
 #include "padsim/PacketEncoder.h"
 
 namespace padsim {
 namespace {
 
-// Command-line words, with "--name=value" split into name and value.
-class ArgumentList {
-public:
-    explicit ArgumentList(const std::vector<std::string>& args) {
-        for (const std::string& arg : args) {
-            const size_t equals = arg.find('=');
-            if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
-                words_.push_back(arg.substr(0, equals));
-                words_.push_back(arg.substr(equals + 1));
-            } else {
-                words_.push_back(arg);
-            }
-        }
-    }
-    bool done() const { return next_ >= words_.size(); }
-    std::string Take() { return words_[next_++]; }
-    std::optional<std::string> TakeValue() {
-        if (done()) {
-            return std::nullopt;
-        }
-        return Take();
-    }
+using tools::Decimal;
 
-private:
-    std::vector<std::string> words_;
-    size_t next_ = 0;
-};
-
-std::optional<std::vector<int32_t>> NumberList(const std::string& text, size_t count) {
-    std::vector<int32_t> values;
-    size_t start = 0;
-    while (start <= text.size()) {
-        const size_t comma = std::min(text.find(',', start), text.size());
-        const auto value =
-            tools::ParseNumber<int32_t>(text.substr(start, comma - start), 0, kMaxPadCoordinate);
-        if (!value) {
-            return std::nullopt;
-        }
-        values.push_back(*value);
-        start = comma + 1;
-    }
-    if (values.size() != count) {
-        return std::nullopt;
-    }
-    return values;
-}
-
-std::optional<Mode> ModeNamed(const std::string& name) {
+const std::map<std::string, Mode>& Modes() {
     static const std::map<std::string, Mode> modes = {{"bridge", Mode::kBridge},
                                                       {"server", Mode::kServer},
                                                       {"serial", Mode::kSerial},
                                                       {"usbpipe", Mode::kUsbPipe}};
-    const auto found = modes.find(name);
-    return found == modes.end() ? std::nullopt : std::optional<Mode>(found->second);
+    return modes;
 }
 
-using Setter = std::function<bool(Options&, const std::string&)>;
-
-template <typename T>
-Setter NumberSetter(T Options::*field, T low, T high) {
-    return [=](Options& o, const std::string& v) {
-        const auto n = tools::ParseNumber<T>(v, low, high);
-        if (n) {
-            o.*field = *n;
-        }
-        return n.has_value();
-    };
-}
-
-Setter TextSetter(std::string Options::*field) {
-    return [=](Options& o, const std::string& v) {
-        o.*field = v;
-        return true;
-    };
-}
-
-bool SetWindow(Options& o, const std::string& v) {
-    const auto values = NumberList(v, 4);
-    if (!values || (*values)[2] <= (*values)[0] || (*values)[3] - (*values)[1] < 5) {
-        return false;
+void SetWindow(Options& o, const std::vector<int32_t>& v) {
+    if (v.size() != 4 || v[2] <= v[0] || v[3] - v[1] < 5) {
+        throw CLI::ValidationError("--window", "needs X0,Y0,X1,Y1 with X0 < X1 and Y0 + 5 <= Y1");
     }
-    o.window = {(*values)[0], (*values)[1], (*values)[2], (*values)[3]};
-    return true;
+    o.window = {v[0], v[1], v[2], v[3]};
 }
 
-bool SetLogicalSize(Options& o, const std::string& v) {
-    const auto values = NumberList(v, 2);
-    if (!values) {
-        return false;
+void SetLogicalSize(Options& o, const std::vector<int32_t>& v) {
+    if (v.size() != 2) {
+        throw CLI::ValidationError("--logical-size", "needs W,H");
     }
-    o.logicalSize = {(*values)[0], (*values)[1]};
-    return true;
+    o.logicalSize = {v[0], v[1]};
 }
 
-bool SetRate(Options& o, const std::string& v) {
-    o.rate = tools::ParseNumber<double>(v, 0.001, 1e7);
-    return o.rate.has_value();
+// padsim's command line, bound to the options it fills.
+class CommandLine {
+public:
+    CommandLine() {
+        tools::UseToolStyle(app_);
+        app_.footer(kHelpFooter);
+        app_.add_option("MODE", modeName_, "bridge, server, serial or usbpipe (see Modes)")
+            ->required()
+            ->type_name("")
+            ->check(CLI::IsMember(Modes()).description(""));
+        DeclareConnection();
+        DeclareAnswersAndStart();
+        DeclarePlayback();
+        DeclareDrawing();
+    }
+
+    CLI::App& app() { return app_; }
+    const Options& options() const { return options_; }
+    Mode mode() const { return Modes().at(modeName_); }
+
+private:
+    void DeclareConnection();
+    void DeclareAnswersAndStart();
+    void DeclarePlayback();
+    void DeclareDrawing();
+
+    CLI::App app_{kHelpDescription, "padsim"};
+    Options options_;
+    std::string modeName_;
+};
+
+void CommandLine::DeclareConnection() {
+    Options& o = options_;
+    app_.add_option("--host", o.host,
+                    "bridge: where to connect; server: where to listen (127.0.0.1)")
+        ->type_name("ADDR");
+    app_.add_option("--port", o.port, "TCP port (bridge 47290, server 47289)")
+        ->type_name("N")
+        ->transform(Decimal<uint16_t>(1, 65535));
+    app_.add_option("--identity", o.identity, "bridge: the identity in the hello (empty)")
+        ->type_name("TEXT");
+    app_.add_option("--tty", o.tty, "serial: drive this terminal instead of a new pseudo-terminal")
+        ->type_name("PATH");
+    app_.add_option("--node", o.node, "usbpipe: where to create the FIFO")->type_name("PATH");
 }
 
-bool SetBurst(Options& o, const std::string& v) {
-    const auto n = tools::ParseNumber<uint64_t>(v, 1, UINT64_MAX / 2);
-    o.burst = n;
-    return n.has_value();
+void CommandLine::DeclareAnswersAndStart() {
+    Options& o = options_;
+    app_.add_option("--serial-number", o.serialNumber,
+                    "serial number in the answer, 0..262143 (123456)")
+        ->type_name("N")
+        ->transform(Decimal<uint32_t>(0, kMaxSerialNumber));
+    app_.add_option("--model-number", o.modelNumber, "model number in the answer, 0..63 (5)")
+        ->type_name("N")
+        ->transform(Decimal<uint32_t>(0, kMaxModelNumber));
+    app_.add_option("--start-after", o.startAfter,
+                    "start the points once a connection has carried N request bytes\n"
+                    "(4: the host asks twice for the serial number and once for the model\n"
+                    "number, which sends 0x00 four times). 0 starts at once. The host's\n"
+                    "presence check connects and leaves without a request, so it gets no\n"
+                    "points. Not used by usbpipe.")
+        ->type_name("N")
+        ->transform(Decimal<uint64_t>(0, UINT64_MAX));
+    app_.add_option("--delay", o.startDelayMs,
+                    "wait MS milliseconds after the start (requests or settle) before\n"
+                    "the first point (0); lets a burst begin once the host's point pump\n"
+                    "runs, about 200 ms after the last request, instead of filling the\n"
+                    "host's queue of 4999 points before it")
+        ->type_name("MS")
+        ->transform(Decimal<int>(0, 600000));
+    app_.add_option("--settle", o.settleMs,
+                    "usbpipe: start the points once a reader has held the node this long\n"
+                    "(300), which lets the presence check's short open pass")
+        ->type_name("MS")
+        ->transform(Decimal<int>(0, 600000));
 }
 
-const std::map<std::string, Setter>& ValueOptions() {
-    static const std::map<std::string, Setter> setters = {
-        {"--host", TextSetter(&Options::host)},
-        {"--port", NumberSetter<uint16_t>(&Options::port, 1, 65535)},
-        {"--identity", TextSetter(&Options::identity)},
-        {"--tty", TextSetter(&Options::tty)},
-        {"--node", TextSetter(&Options::node)},
-        {"--serial-number", NumberSetter<uint32_t>(&Options::serialNumber, 0, kMaxSerialNumber)},
-        {"--model-number", NumberSetter<uint32_t>(&Options::modelNumber, 0, kMaxModelNumber)},
-        {"--start-after", NumberSetter<uint64_t>(&Options::startAfter, 0, UINT64_MAX)},
-        {"--settle", NumberSetter<int>(&Options::settleMs, 0, 600000)},
-        {"--delay", NumberSetter<int>(&Options::startDelayMs, 0, 600000)},
-        {"--strokes", TextSetter(&Options::strokesFile)},
-        {"--rate", SetRate},
-        {"--burst", SetBurst},
-        {"--window", SetWindow},
-        {"--logical-size", SetLogicalSize},
-        {"--time-limit", NumberSetter<double>(&Options::timeLimitSeconds, 0, 1e7)},
-    };
-    return setters;
+void CommandLine::DeclarePlayback() {
+    Options& o = options_;
+    app_.add_option("--strokes", o.strokesFile,
+                    "play the points of FILE instead of the built-in signature")
+        ->type_name("FILE");
+    app_.add_flag("--raw-coordinates", o.rawCoordinates,
+                  "send the points as they are: no fitting into the pad window, and in\n"
+                  "server mode no mapping to logical units. Values must be 0..4095.");
+    app_.add_option("--rate", o.rate,
+                    "points per second (200, like a real pad); paced by absolute deadlines")
+        ->type_name("N")
+        ->transform(Decimal<double>(0.001, 1e7));
+    // Callbacks in command-line order, so that the last of --once and --loop counts.
+    app_.add_flag_callback(
+            "--once", [&o] { o.loop = false; },
+            "play the points once, then end when the host closes (default)")
+        ->trigger_on_parse();
+    app_.add_flag_callback(
+            "--loop", [&o] { o.loop = true; },
+            "play the points over and over until stopped or the time limit")
+        ->trigger_on_parse();
+    app_.add_option("--burst", o.burst,
+                    "play N synthetic points (for benchmarks), as fast as possible\n"
+                    "unless --rate is given")
+        ->type_name("N")
+        ->transform(Decimal<uint64_t>(1, UINT64_MAX / 2));
+}
+
+void CommandLine::DeclareDrawing() {
+    Options& o = options_;
+    const auto coordinate = Decimal<int32_t>(0, kMaxPadCoordinate);
+    app_.add_option_function<std::vector<int32_t>>(
+            "--window", [&o](const std::vector<int32_t>& v) { SetWindow(o, v); },
+            "the pad's coordinate window (500,350,2650,2100)")
+        ->option_text("X0,Y0,X1,Y1")
+        ->delimiter(',')
+        ->transform(coordinate);
+    app_.add_option_function<std::vector<int32_t>>(
+            "--logical-size", [&o](const std::vector<int32_t>& v) { SetLogicalSize(o, v); },
+            "server mode: the logical size points are mapped to (2150,1400)")
+        ->option_text("W,H")
+        ->delimiter(',')
+        ->transform(coordinate);
+    app_.add_option("--time-limit", o.timeLimitSeconds,
+                    "end the run after S seconds in all (30); 0 for no limit")
+        ->type_name("S")
+        ->transform(Decimal<double>(0, 1e7));
 }
 
 std::string DefaultNode(const char* inkoraRoot) {
     const std::string base = inkoraRoot && *inkoraRoot ? std::string(inkoraRoot) + "/dev" : "/dev";
     return base + "/inkora-usbpipe0";
-}
-
-// Handles one option word; returns an error text or nothing.
-std::optional<std::string> TakeOption(const std::string& word, ArgumentList& args, Options& o) {
-    if (word == "--once" || word == "--loop") {
-        o.loop = word == "--loop";
-        return std::nullopt;
-    }
-    if (word == "--raw-coordinates") {
-        o.rawCoordinates = true;
-        return std::nullopt;
-    }
-    const auto setter = ValueOptions().find(word);
-    if (setter == ValueOptions().end()) {
-        return "unknown option " + word;
-    }
-    const auto value = args.TakeValue();
-    if (!value) {
-        return word + " needs a value";
-    }
-    if (!setter->second(o, *value)) {
-        return "bad value for " + word + ": \"" + *value + "\"";
-    }
-    return std::nullopt;
 }
 
 void FillDefaults(Options& o, const char* inkoraRoot) {
@@ -175,15 +174,6 @@ void FillDefaults(Options& o, const char* inkoraRoot) {
     }
 }
 
-bool HelpAsked(const std::vector<std::string>& args) {
-    for (const std::string& arg : args) {
-        if (arg == "--help" || arg == "-h") {
-            return true;
-        }
-    }
-    return false;
-}
-
 }  // namespace
 
 double PointsPerSecond(const Options& options) {
@@ -192,33 +182,24 @@ double PointsPerSecond(const Options& options) {
 }
 
 OptionsResult ParseOptions(const std::vector<std::string>& args, const char* inkoraRoot) {
+    CommandLine line;
+    const tools::ParseOutcome outcome = tools::ParseCommandLine(line.app(), args);
     OptionsResult result;
-    if (HelpAsked(args)) {
-        result.helpWanted = true;
+    result.helpWanted = outcome.helpWanted;
+    result.error = outcome.error;
+    if (result.helpWanted || !result.error.empty()) {
         return result;
     }
-    ArgumentList list(args);
-    if (list.done()) {
-        result.error = "no mode given (bridge, server, serial or usbpipe)";
-        return result;
-    }
-    const std::string modeName = list.Take();
-    const auto mode = ModeNamed(modeName);
-    if (!mode) {
-        result.error = "unknown mode \"" + modeName + "\"";
-        return result;
-    }
-    Options options;
-    options.mode = *mode;
-    while (!list.done()) {
-        if (const auto error = TakeOption(list.Take(), list, options)) {
-            result.error = *error;
-            return result;
-        }
-    }
+    Options options = line.options();
+    options.mode = line.mode();
     FillDefaults(options, inkoraRoot);
     result.options = options;
     return result;
+}
+
+std::string HelpText() {
+    CommandLine line;
+    return line.app().help();
 }
 
 }  // namespace padsim
