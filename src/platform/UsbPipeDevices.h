@@ -40,9 +40,10 @@ public:
     // 0 on success, else the system's error code. Only on a closed pipe.
     uint32_t Open(const std::string& devicePath);
     bool IsOpen() const { return handle != -1; }
-    // Blocks until the device delivers a packet (true, count = the bytes it reported: kPacketSize,
-    // or 0 from a driver that fills the packet without counting), or the read failed or was
-    // cancelled (false, count 0; the packet may hold part of a packet).
+    // One read of at most kPacketSize bytes: blocks until the device delivers (true, count = the
+    // bytes it reported, which may be fewer than kPacketSize, or 0 from a driver that fills the
+    // packet without counting), or the read failed or was cancelled (false, count 0). The next
+    // read starts a new packet.
     bool ReadPacket(uint8_t (&packet)[kPacketSize], int32_t& count);
     // Ends a pending read at once and makes every later read fail, until Close. Callable from
     // another thread while a read is pending.

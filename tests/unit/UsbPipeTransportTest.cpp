@@ -142,6 +142,30 @@ TEST(UsbPipeTransport, QueuesPenPointsAndHandsOtherPacketsToTheDecoder) {
     EXPECT_NE(log.find("UsbTabletClose - Exit"), std::string::npos) << log;
 }
 
+// A read that delivers fewer than four bytes is a packet of its own (the rest zero); the next
+// packet still starts at its first byte.
+TEST(UsbPipeTransport, AShortDeliveryDoesNotShiftTheFollowingPackets) {
+    ScopedInkoraRoot root;
+    UsbPipeDevices devices(root);
+    const std::string pad = devices.Add("inkora-usbpipe0");
+    WriteUsbSettings(root);
+    Tablet tablet;
+    ASSERT_TRUE(tablet.OpenTablet());
+    devices.PlugIn(pad);
+    devices.Send({0x08, 0x12});
+    std::this_thread::sleep_for(100ms);  // the reader takes the short delivery on its own
+    devices.Send({0x08, 0x62, 0x74, 0xC9});
+    PointRecord record{};
+    ASSERT_TRUE(tablet.GetNextPoint(record, 1000));
+    EXPECT_EQ(PenStatus(record.penData), 0x08);
+    ASSERT_TRUE(tablet.GetNextPoint(record, 1000));
+    EXPECT_EQ(PenStatus(record.penData), 0x08);
+    EXPECT_EQ(PenX(record.penData), 1075);
+    EXPECT_EQ(PenY(record.penData), 700);
+    EXPECT_FALSE(tablet.GetNextPoint(record, 30));
+    EXPECT_TRUE(tablet.CloseTablet());
+}
+
 TEST(UsbPipeTransport, MultiUsbSelectsTheInterfaceThatTheComPortCountsFromOne) {
     ScopedInkoraRoot root;
     UsbPipeDevices devices(root);

@@ -86,8 +86,9 @@ bool UsbPipe::ReadPacket(uint8_t (&packet)[kPacketSize], int32_t& count) {
     if (handle == -1) {
         return false;
     }
-    size_t received = 0;
-    while (received < sizeof packet) {
+    // One read is one packet, whatever it delivers: a short delivery must not take bytes of the
+    // next packet, or every later packet would be read out of step.
+    for (;;) {
         pollfd waits[2] = {{Fd(handle), POLLIN, 0}, {Fd(cancelHandle), POLLIN, 0}};
         if (poll(waits, 2, -1) < 0) {
             if (errno == EINTR) {
@@ -98,16 +99,16 @@ bool UsbPipe::ReadPacket(uint8_t (&packet)[kPacketSize], int32_t& count) {
         if (waits[1].revents != 0) {
             return false;
         }
-        const ssize_t got = read(Fd(handle), packet + received, sizeof packet - received);
+        const ssize_t got = read(Fd(handle), packet, sizeof packet);
         if (got > 0) {
-            received += static_cast<size_t>(got);
-        } else if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
+            count = static_cast<int32_t>(got);
+            return true;
+        }
+        if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
             // End of data (the device, or a simulated pad's writer, has gone) or a device error.
             return false;
         }
     }
-    count = kPacketSize;
-    return true;
 }
 
 void UsbPipe::CancelReads() {
