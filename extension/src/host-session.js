@@ -1,0 +1,103 @@
+// One conversation with the signature pad's native host: OPEN, the POINT stream, CLOSE and the
+// goodbye, and every way it can end otherwise.
+const api = globalThis.browser ?? globalThis.chrome;
+
+// The host's name, from the identities file shipped beside the page.
+export async function readHostName() {
+    const response = await fetch(api.runtime.getURL("native-host.json"));
+    return (await response.json()).name;
+}
+
+// Why a session ended without the host's goodbye.
+export const Problem = Object.freeze({
+    notInstalled: "not-installed",
+    forbidden: "forbidden",
+    exited: "exited",
+    noPad: "no-pad",
+    noReply: "no-reply",
+});
+
+// Chrome and Firefox word a failed or closed native port differently.
+function problemOfDisconnect(message) {
+    if (/not found|no such native application/i.test(message)) {
+        return Problem.notInstalled;
+    }
+    if (/forbidden|permission/i.test(message)) {
+        return Problem.forbidden;
+    }
+    return Problem.exited;
+}
+
+export class HostSession {
+    // handlers: opened(reply), point(x, y, p), goodbye(text), ended(problem or null, detail).
+    constructor(hostName, handlers, replyTimeoutMs) {
+        this.hostName = hostName;
+        this.handlers = handlers;
+        this.replyTimeoutMs = replyTimeoutMs;
+        this.port = null;
+        this.replyTimer = null;
+        this.saidGoodbye = false;
+        this.over = false;
+    }
+
+    start() {
+        this.port = api.runtime.connectNative(this.hostName);
+        this.port.onMessage.addListener((message) => this.receive(message));
+        this.port.onDisconnect.addListener((port) => this.disconnected(port));
+        this.port.postMessage({ command: "OPEN" });
+        this.replyTimer = setTimeout(() => this.end(Problem.noReply), this.replyTimeoutMs);
+    }
+
+    // Asks the host to close the pad and end; it answers with its goodbye.
+    finish() {
+        if (!this.over) {
+            this.port.postMessage({ command: "CLOSE" });
+        }
+    }
+
+    receive(message) {
+        if (this.over) {
+            return;
+        }
+        if (message.command === "OPEN") {
+            clearTimeout(this.replyTimer);
+            if (message.status === 1) {
+                this.handlers.opened(message);
+            } else {
+                this.end(Problem.noPad);
+            }
+        } else if (message.command === "POINT") {
+            this.handlers.point(message.X, message.Y, message.P);
+        } else if (typeof message.text === "string") {
+            this.saidGoodbye = true;
+            this.handlers.goodbye(message.text);
+        }
+    }
+
+    disconnected(port) {
+        // Reading lastError also keeps Chrome from reporting it as unchecked.
+        const message = port.error?.message ?? api.runtime.lastError?.message ?? "";
+        if (this.saidGoodbye) {
+            this.over = true;
+            clearTimeout(this.replyTimer);
+            this.handlers.ended(null, "");
+        } else {
+            this.end(problemOfDisconnect(message), message);
+        }
+    }
+
+    // Ends the session from this side: closing the port ends a host that is still running.
+    end(problem, detail = "") {
+        if (this.over) {
+            return;
+        }
+        this.over = true;
+        clearTimeout(this.replyTimer);
+        try {
+            this.port.disconnect();
+        } catch {
+            // already closed by the browser
+        }
+        this.handlers.ended(problem, detail);
+    }
+}

@@ -1,0 +1,113 @@
+// Chromium and Firefox as the tests start them: headless, a fresh profile holding the host's
+// manifest, the sample extension installed, downloads going to a folder of the test's own.
+import fs from "node:fs";
+import path from "node:path";
+import puppeteer from "puppeteer-core";
+import { waitFor } from "./wait.mjs";
+
+export const identities = JSON.parse(
+    fs.readFileSync(new URL("../../../extension/native-host.json", import.meta.url), "utf8"));
+
+const kViewport = { width: 1000, height: 860 };
+
+function writeHostManifest(dir, wrapper, allowed) {
+    fs.mkdirSync(dir, { recursive: true });
+    const manifest = { name: identities.name, description: identities.description, path: wrapper, type: "stdio", ...allowed };
+    const file = path.join(dir, `${identities.name}.json`);
+    fs.writeFileSync(file, JSON.stringify(manifest, null, 2));
+    return file;
+}
+
+async function launchChromium({ workDir, extensionDir, hostWrapper, downloadDir }) {
+    const profile = path.join(workDir, "chromium-profile");
+    const hostManifest = writeHostManifest(path.join(profile, "NativeMessagingHosts"), hostWrapper, {
+        allowed_origins: [`chrome-extension://${identities.chromeExtensionId}/`],
+    });
+    const browser = await puppeteer.launch({
+        executablePath: process.env.CHROMIUM_BINARY ?? "/usr/bin/chromium",
+        headless: true,
+        userDataDir: profile,
+        enableExtensions: true,
+        defaultViewport: kViewport,
+        downloadBehavior: { policy: "allow", downloadPath: downloadDir },
+        args: ["--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking",
+               "--disable-component-update", "--disable-sync", `--load-extension=${extensionDir}`,
+               `--disable-extensions-except=${extensionDir}`],
+    });
+    return { browser, hostManifest };
+}
+
+async function launchFirefox({ workDir, extensionDir, hostWrapper, downloadDir }) {
+    // Firefox looks for host manifests under $HOME: a home of the test's own.
+    const home = path.join(workDir, "firefox-home");
+    const hostManifest = writeHostManifest(path.join(home, ".mozilla/native-messaging-hosts"), hostWrapper, {
+        allowed_extensions: [identities.firefoxExtensionId],
+    });
+    const browser = await puppeteer.launch({
+        browser: "firefox",
+        executablePath: process.env.FIREFOX_BINARY ?? "/usr/bin/firefox-esr",
+        headless: true,
+        defaultViewport: kViewport,
+        downloadBehavior: { policy: "allow", downloadPath: downloadDir },
+        env: { ...process.env, HOME: home },
+        extraPrefsFirefox: {
+            "app.normandy.enabled": false,
+            "messaging-system.rsexperimentloader.enabled": false,
+            "network.connectivity-service.enabled": false,
+            "services.settings.server": "http://127.0.0.1:9/",
+        },
+    });
+    // A temporary add-on: no signature needed.
+    await browser.installExtension(extensionDir);
+    return { browser, hostManifest };
+}
+
+export const launchers = { chromium: launchChromium, firefox: launchFirefox };
+
+// A browser with the extension, and the pages of its signing pad. Firefox lets no automation
+// open an extension's page and shows such pages to it as about:blank, so pages are found by
+// asking each for its address, and new ones are opened by the extension's own page, which the
+// extension opens on install.
+export class PadBrowser {
+    static async launch(name, options) {
+        const { browser, hostManifest } = await launchers[name](options);
+        const padBrowser = new PadBrowser(name, browser, hostManifest);
+        padBrowser.launcher = await padBrowser.findPage((url) => url.pathname === "/pad.html");
+        return padBrowser;
+    }
+
+    constructor(name, browser, hostManifest) {
+        this.name = name;
+        this.browser = browser;
+        this.hostManifest = hostManifest;
+        this.openedPages = 0;
+    }
+
+    async findPage(matches) {
+        return waitFor(async () => {
+            for (const page of await this.browser.pages()) {
+                const href = await page.evaluate(() => location.href).catch(() => "");
+                if (href && matches(new URL(href))) {
+                    return page;
+                }
+            }
+            return null;
+        }, { timeoutMs: 15_000, intervalMs: 100, what: "the signing pad page" });
+    }
+
+    // A new signing pad page; query is added to its address.
+    async openPadPage(query = "") {
+        const tag = `page=${++this.openedPages}`;
+        await this.launcher.evaluate((search) => {
+            const api = globalThis.browser ?? globalThis.chrome;
+            return api.tabs.create({ url: `${location.origin}/pad.html?${search}` });
+        }, [tag, query].filter(Boolean).join("&"));
+        const page = await this.findPage((url) => url.searchParams.get("page") === tag.slice(5));
+        await page.bringToFront();
+        return page;
+    }
+
+    close() {
+        return this.browser.close();
+    }
+}

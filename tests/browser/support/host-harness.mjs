@@ -1,0 +1,136 @@
+// The host's side of a browser test: a temporary INKORA_ROOT with its settings file, the wrapper
+// that the browser starts as the native host, the record of each host run, and padsim as the pad.
+import { spawn } from "node:child_process";
+import fs from "node:fs";
+import net from "node:net";
+import path from "node:path";
+import { waitFor } from "./wait.mjs";
+
+const kBridgeIdentity = "browser-bridge";
+
+// The wrapper runs the real host as a child in a session of its own and records its pid and,
+// once it has ended, its exit code: the browser kills a native host that outlives its port by
+// about 2 s, and would take the wrapper with it, never the host.
+function wrapperScript(hostBinary, root, runs) {
+    return `#!/bin/bash
+export INKORA_ROOT='${root}'
+run=$(mktemp -d '${runs}/run.XXXXXX')
+setsid bash -c '"$1" <&0 & echo $! >"$2/pid"; wait $!; echo $? >"$2/exit.part"; mv "$2/exit.part" "$2/exit"' \\
+    host-run '${hostBinary}' "$run" <&0 2>"$run/stderr" &
+wait $!
+`;
+}
+
+export class HostHarness {
+    constructor(buildDir, workDir) {
+        this.binaries = { host: path.join(buildDir, "bin/Lumarq.OrvaneSignExtension"), padsim: path.join(buildDir, "bin/padsim") };
+        this.root = path.join(workDir, "inkora-root");
+        this.runs = path.join(workDir, "host-runs");
+        this.wrapper = path.join(workDir, "host-wrapper.sh");
+        for (const dir of [path.join(this.root, "windows"), path.join(this.root, "temp"), this.runs]) {
+            fs.mkdirSync(dir, { recursive: true });
+        }
+        fs.writeFileSync(this.wrapper, wrapperScript(this.binaries.host, this.root, this.runs), { mode: 0o755 });
+        this.padsim = null;
+    }
+
+    get settingsPath() {
+        return path.join(this.root, "windows/Inkora.ini");
+    }
+
+    writeSettings(lines) {
+        fs.writeFileSync(this.settingsPath, ["[Tablet]", ...lines, ""].join("\n"));
+    }
+
+    removeSettings() {
+        fs.rmSync(this.settingsPath, { force: true });
+    }
+
+    // The TCP listener (kind 7) on a free port, for padsim's bridge.
+    async useListener() {
+        this.bridgePort = await freePort();
+        this.writeSettings(["TabletType=7", `SocketPort=${this.bridgePort - 1}`, "SocketTimeout=4000",
+                            `TabletPortPath=${kBridgeIdentity}`, "EnableLogging=1"]);
+    }
+
+    startBridge(extraArguments) {
+        const args = ["bridge", "--port", String(this.bridgePort), "--identity", kBridgeIdentity,
+                      "--time-limit", "60", ...extraArguments];
+        const log = fs.openSync(path.join(this.runs, "..", "padsim.log"), "a");
+        this.padsim = spawn(this.binaries.padsim, args, { stdio: ["ignore", log, log] });
+        fs.closeSync(log);
+    }
+
+    async stopBridge() {
+        const padsim = this.padsim;
+        this.padsim = null;
+        if (padsim && padsim.exitCode === null && padsim.signalCode === null) {
+            const ended = new Promise((resolve) => padsim.once("exit", resolve));
+            padsim.kill("SIGTERM");
+            await ended;
+        }
+    }
+
+    // Forgets earlier host runs, so that the next one is the only one.
+    forgetRuns() {
+        for (const entry of fs.readdirSync(this.runs)) {
+            fs.rmSync(path.join(this.runs, entry), { recursive: true, force: true });
+        }
+    }
+
+    // Waits for every host run to end; true when none is left running.
+    async allRunsEnded(timeoutMs) {
+        const running = () => fs.readdirSync(this.runs).filter((run) => !fs.existsSync(path.join(this.runs, run, "exit")));
+        return waitFor(() => running().length === 0, { timeoutMs, what: "the host to end" }).catch(() => false);
+    }
+
+    async currentRun() {
+        const run = await waitFor(() => fs.readdirSync(this.runs)[0], { what: "the browser to start the host" });
+        return new HostRun(path.join(this.runs, run));
+    }
+}
+
+// One start of the host by the browser.
+export class HostRun {
+    constructor(dir) {
+        this.dir = dir;
+    }
+
+    async pid() {
+        const text = await waitFor(() => readIfThere(path.join(this.dir, "pid")), { what: "the host's pid" });
+        return Number(text);
+    }
+
+    // The host's exit code once it has ended, or null if it is still running after timeoutMs.
+    async exitCode(timeoutMs) {
+        const file = path.join(this.dir, "exit");
+        try {
+            return Number(await waitFor(() => readIfThere(file), { timeoutMs, what: "the host to end" }));
+        } catch {
+            return null;
+        }
+    }
+
+    errorOutput() {
+        return readIfThere(path.join(this.dir, "stderr")) ?? "";
+    }
+}
+
+function readIfThere(file) {
+    try {
+        return fs.readFileSync(file, "utf8").trim() || null;
+    } catch {
+        return null;
+    }
+}
+
+function freePort() {
+    return new Promise((resolve, reject) => {
+        const server = net.createServer();
+        server.once("error", reject);
+        server.listen(0, "127.0.0.1", () => {
+            const { port } = server.address();
+            server.close(() => resolve(port));
+        });
+    });
+}
