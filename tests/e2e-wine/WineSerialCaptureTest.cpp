@@ -21,13 +21,6 @@ namespace {
 using namespace testsupport;
 using Bytes = std::vector<uint8_t>;
 
-// The pad's 5-byte packet: sync byte with the touch bit, then X and Y as 7 low and 5 high bits.
-Bytes PadPacket(int x, int y, bool touch, uint8_t kind = 0) {
-    return {static_cast<uint8_t>(0x80 | kind << 2 | (touch ? 1 : 0)),
-            static_cast<uint8_t>(x & 0x7F), static_cast<uint8_t>(x >> 7 & 0x1F),
-            static_cast<uint8_t>(y & 0x7F), static_cast<uint8_t>(y >> 7 & 0x1F)};
-}
-
 // Processor time a child process has used so far, in milliseconds.
 double ChildCpuMs(pid_t pid) {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");

@@ -40,6 +40,12 @@ std::vector<std::string> UnmappedMessages(const std::vector<PadPoint>& points) {
     return TouchMessages(points, [](const PadPoint& p) { return std::pair(p.x, p.y); });
 }
 
+std::vector<uint8_t> PadPacket(int x, int y, bool touch, uint8_t kind) {
+    return {static_cast<uint8_t>(0x80 | kind << 2 | (touch ? 1 : 0)),
+            static_cast<uint8_t>(x & 0x7F), static_cast<uint8_t>(x >> 7 & 0x1F),
+            static_cast<uint8_t>(y & 0x7F), static_cast<uint8_t>(y >> 7 & 0x1F)};
+}
+
 std::string WriteStrokesFile(const std::string& path, const std::vector<PadPoint>& points) {
     std::ofstream file(path);
     for (const PadPoint& p : points) {

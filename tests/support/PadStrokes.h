@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,10 @@ std::vector<std::string> UnmappedMessages(const std::vector<PadPoint>& points);
 
 // Two strokes with hovering before, between and after, one point beyond the window's edge.
 extern const std::vector<PadPoint> kTwoStrokes;
+
+// The pad's 5-byte packet as it comes over a serial line or a bridge: a sync byte with the
+// packet kind and the touch bit, then X and Y as 7 low and 5 high bits.
+std::vector<uint8_t> PadPacket(int x, int y, bool touch, uint8_t kind = 0);
 
 // Writes the points as a padsim strokes file ("x y touch" a line) and returns its path.
 std::string WriteStrokesFile(const std::string& path, const std::vector<PadPoint>& points);
