@@ -113,6 +113,7 @@ TEST_F(Win32Sockets, AConnectionTakenFromABlockingListenerWaitsForData) {
 
 TEST_F(Win32Sockets, PeekLeavesTheBytesForTheNextReceive) {
     ConnectAndAccept(true);
+    ASSERT_EQ(platform::SetSocketNonBlocking(accepted, true), 0);
     ASSERT_TRUE(Send("abc"));
     uint8_t buffer[8] = {};
     int peeked = kSocketError;
