@@ -69,8 +69,13 @@ int ListenSocket(SocketHandle socket, int backlog) {
 }
 
 SocketHandle AcceptConnection(SocketHandle listener) {
-    // The accepted socket takes the listener's blocking mode, as the shim promises.
-    return Handle(::accept(Native(listener), nullptr, nullptr));
+    // The accepted socket takes the listener's blocking mode, as the shim promises. A pending
+    // connection that its peer reset before it was taken is no failure of the listener.
+    const SOCKET accepted = ::accept(Native(listener), nullptr, nullptr);
+    if (accepted == INVALID_SOCKET && WSAGetLastError() == WSAECONNRESET) {
+        WSASetLastError(WSAEWOULDBLOCK);
+    }
+    return Handle(accepted);
 }
 
 int LocalPort(SocketHandle socket) {
