@@ -39,7 +39,7 @@ padsim_pid=$!
 svg="$root/signature.svg"
 echo "Capturing the sample signature (about 6 seconds at a real pad's 200 points per second)..."
 set +e
-INKORA_ROOT="$root" build/bin/nmclient --duration 8 --progress --svg "$svg" \
+INKORA_ROOT="$root" INKORA_TRACE=1 build/bin/nmclient --duration 8 --progress --svg "$svg" \
     --host-stderr "$root/host-trace.log" | grep --line-buffered -v '"POINT"'
 status=${PIPESTATUS[0]}
 set -e

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <thread>
 
 #include "HostMessages.h"
@@ -18,6 +19,20 @@ TEST(CommandLoop, CloseWithoutOpenSaysGoodbyeAndExitsZero) {
     EXPECT_TRUE(host.process().OutputEnds(5000ms));
     EXPECT_EQ(host.process().WaitForExit(5000ms), 0);
     EXPECT_NE(host.process().ErrorOutput().find("Message is STOP\n"), std::string::npos);
+}
+
+TEST(CommandLoop, TraceLinesStayOffStandardErrorUnlessAskedFor) {
+    unsetenv("INKORA_TRACE");
+    for (const ChildProcess::Environment& quiet :
+         {ChildProcess::Environment{}, ChildProcess::Environment{{"INKORA_TRACE", "0"}}}) {
+        TemporaryRoot root;
+        ChildProcess::Environment environment = quiet;
+        environment.emplace_back("INKORA_ROOT", root.path());
+        HostSession host({HostBinary()}, environment);
+        host.Send("hello");
+        host.CloseExpectingGoodbyeLast();
+        EXPECT_EQ(host.process().ErrorOutput(), "");
+    }
 }
 
 TEST(CommandLoop, IgnoresEveryBodyThatIsNotExactlyACommand) {

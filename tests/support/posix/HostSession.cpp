@@ -19,7 +19,7 @@ std::string HostBinary() {
 }
 
 HostSession::HostSession(const TemporaryRoot& root)
-    : HostSession({HostBinary()}, {{"INKORA_ROOT", root.path()}}) {}
+    : HostSession({HostBinary()}, {{"INKORA_ROOT", root.path()}, {"INKORA_TRACE", "1"}}) {}
 
 HostSession::HostSession(const std::vector<std::string>& argv,
                          const ChildProcess::Environment& environment)

@@ -13,6 +13,7 @@ namespace testsupport {
 // The host binary running under a temporary root, spoken to in frames.
 class HostSession {
 public:
+    // The host under the root, with its trace lines on standard error.
     explicit HostSession(const TemporaryRoot& root);
     // A host started by another command line, for instance under an emulator.
     HostSession(const std::vector<std::string>& argv, const ChildProcess::Environment& environment);
