@@ -1,0 +1,34 @@
+# The Windows ZIP: the host, its two manifests (Chrome and Edge; Firefox) naming the host beside
+# them, native-host.json, the PowerShell registration script and the .reg files for the fixed
+# install folder HOST_WINDOWS_INSTALL_DIR. Everything sits at the top of the archive.
+set(HOST_WINDOWS_INSTALL_DIR "C:/Program Files/Lumarq/OrvaneSign" CACHE STRING
+    "The folder the .reg files assume the ZIP is extracted to")
+
+set(stage ${CMAKE_CURRENT_BINARY_DIR}/windows)
+foreach(kind chromium firefox)
+    host_manifest(text ${kind} "${HOST_EXECUTABLE}" "${HOST_CONFIG_FILE}")
+    file(WRITE ${stage}/${HOST_NAME}.${kind}.json "${text}")
+endforeach()
+
+# .reg strings double each backslash.
+string(REPLACE "/" "\\" install_dir "${HOST_WINDOWS_INSTALL_DIR}")
+string(REPLACE "\\" "\\\\" HOST_INSTALL_DIR_REG "${install_dir}")
+set(HOST_INSTALL_DIR_DISPLAY "${install_dir}")
+foreach(reg register-host unregister-host)
+    configure_file(${CMAKE_CURRENT_LIST_DIR}/${reg}.reg.in ${stage}/${reg}.reg
+                   @ONLY NEWLINE_STYLE CRLF)
+endforeach()
+
+install(TARGETS Lumarq.OrvaneSignExtension RUNTIME DESTINATION .)
+install(FILES
+        ${HOST_CONFIG_FILE}
+        ${CMAKE_CURRENT_LIST_DIR}/register-host.ps1
+        ${stage}/${HOST_NAME}.chromium.json
+        ${stage}/${HOST_NAME}.firefox.json
+        ${stage}/register-host.reg
+        ${stage}/unregister-host.reg
+        DESTINATION .)
+
+set(CPACK_GENERATOR ZIP)
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+set(CPACK_STRIP_FILES ON)
