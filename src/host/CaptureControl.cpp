@@ -142,9 +142,9 @@ void StopCapture() {
     if (!CaptureIsRunning()) {
         return;
     }
-    pump.stopPump = true;
-    // The pump ends within one pass (one 10 ms poll and at most one message); it is waited for
-    // to the end, so that it never touches the Tablet after it is closed.
+    StopPointPump(pump);
+    // The pump ends within one pass (at most one write of the points it has taken); it is
+    // waited for to the end, so that it never touches the Tablet after it is closed.
     if (pumpThread.joinable()) {
         pumpThread.join();
     }

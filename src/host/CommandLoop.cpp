@@ -55,6 +55,7 @@ int ServeCommands(platform::NamedInstanceLock& instanceLock) {
 }  // namespace
 
 int RunHost() {
+    PrepareBrowserOutput();
     if (platform::CountProcessesNamed(kProgramName) >= 2) {
         Trace(kAnotherInstance);
         return 1;

@@ -35,10 +35,22 @@ std::string FrameMessage(std::string_view text) {
     return frame;
 }
 
+namespace {
+
+std::mutex outputLock;
+
+}  // namespace
+
 void SendToBrowser(std::string text) {
-    static std::mutex outputLock;
-    const std::string frame = FrameMessage(text);
+    SendFramesToBrowser(FrameMessage(text));
+}
+
+void SendFramesToBrowser(std::string_view frames) {
     std::lock_guard<std::mutex> hold(outputLock);
-    std::fwrite(frame.data(), 1, frame.size(), stdout);
+    std::fwrite(frames.data(), 1, frames.size(), stdout);
     std::fflush(stdout);
+}
+
+void PrepareBrowserOutput() {
+    std::setvbuf(stdout, nullptr, _IOFBF, kOutputBufferSize);
 }

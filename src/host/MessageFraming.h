@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -28,3 +29,12 @@ std::string FrameMessage(std::string_view text);
 // Writes one whole frame to standard output and flushes it. Frames from different threads never
 // interleave. Write failures are not reported.
 void SendToBrowser(std::string text);
+
+inline constexpr size_t kOutputBufferSize = 8192;
+
+// Writes frames that are already framed (whole, in order) to standard output and flushes them,
+// as SendToBrowser does for one. Up to kOutputBufferSize bytes leave in one write.
+void SendFramesToBrowser(std::string_view frames);
+
+// Gives standard output a buffer of kOutputBufferSize bytes. Called before anything is written.
+void PrepareBrowserOutput();

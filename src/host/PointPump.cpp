@@ -1,7 +1,9 @@
 #include "host/PointPump.h"
 
-#include <cstdio>
+#include <charconv>
+#include <cstring>
 
+#include "host/FrameBatch.h"
 #include "host/MessageFraming.h"
 #include "platform/DebugOutput.h"
 #include "processing/PointQueue.h"
@@ -9,40 +11,77 @@
 
 namespace {
 
-constexpr uint32_t kPollTimeoutMs = 10;
+static_assert(FrameBatch::kCapacity <= kOutputBufferSize, "a batch leaves in one write");
+
 constexpr uint8_t kNotAPenPoint = 0x60;
 constexpr uint8_t kTouchBit = 0x08;
 
+// Appends text to the message; the message is large enough for every POINT text.
+void Put(PointMessage& message, std::string_view text) {
+    std::memcpy(message.text + message.length, text.data(), text.size());
+    message.length += text.size();
+}
+
+void PutNumber(PointMessage& message, int value) {
+    char* const end = message.text + sizeof message.text;
+    message.length = static_cast<size_t>(
+        std::to_chars(message.text + message.length, end, value).ptr - message.text);
+}
+
+// "{\"command\":\"POINT\",\"X\":%i,\"Y\":%i,\"P\":%i}", without the cost of a format parser.
+void FormatPoint(PointMessage& message, int x, int y, bool down) {
+    message.length = 0;
+    Put(message, "{\"command\":\"POINT\",\"X\":");
+    PutNumber(message, x);
+    Put(message, ",\"Y\":");
+    PutNumber(message, y);
+    Put(message, down ? ",\"P\":1}" : ",\"P\":0}");
+    message.text[message.length] = '\0';
+}
+
 }  // namespace
 
-std::optional<std::string> PointMessageFor(uint32_t penData, bool& penWasDown) {
+bool PointMessageFor(uint32_t penData, bool& penWasDown, PointMessage& message) {
     const uint8_t status = PenStatus(penData);
     if ((status & kNotAPenPoint) != 0) {
-        return std::nullopt;
+        return false;
     }
     const bool down = (status & kTouchBit) != 0;
     if (!down && !penWasDown) {
-        return std::nullopt;  // the pen moves above the pad, or is still lifted
+        return false;  // the pen moves above the pad, or is still lifted
     }
     penWasDown = down;
-    char message[64];
-    std::snprintf(message, sizeof message, "{\"command\":\"POINT\",\"X\":%i,\"Y\":%i,\"P\":%i}",
-                  PenX(penData), PenY(penData), down ? 1 : 0);
-    return std::string(message);
+    FormatPoint(message, PenX(penData), PenY(penData), down);
+    return true;
 }
 
 void PointPump(PumpControl& control) {
     bool penWasDown = false;
     PointRecord record{};
+    PointMessage message;
+    FrameBatch batch;
     while (!control.stopPump) {
         Tablet* tablet = control.currentTablet;
-        if (!tablet->GetNextPoint(record, kPollTimeoutMs)) {
+        if (!tablet->GetNextPoint(record, kWaitForever)) {
             continue;
         }
-        if (const std::optional<std::string> message =
-                PointMessageFor(record.penData, penWasDown)) {
-            platform::OutputDebugText(message->c_str());
-            SendToBrowser(*message);
+        // Every point queued by now goes out in one write; none waits for a later one.
+        do {
+            if (PointMessageFor(record.penData, penWasDown, message)) {
+                platform::OutputDebugText(message.text);
+                batch.Append(message.View());
+            }
+        } while (batch.HasRoom() && tablet->GetNextPoint(record, 0));
+        if (!batch.Empty()) {
+            SendFramesToBrowser(batch.Bytes());
+            batch.Clear();
         }
+    }
+}
+
+void StopPointPump(PumpControl& control) {
+    control.stopPump = true;
+    if (Tablet* tablet = control.currentTablet) {
+        tablet->WakeNextPointWait();
     }
 }

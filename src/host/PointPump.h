@@ -1,9 +1,9 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
-#include <optional>
-#include <string>
+#include <string_view>
 
 class Tablet;
 
@@ -13,10 +13,22 @@ struct PumpControl {
     std::atomic<Tablet*> currentTablet{nullptr};
 };
 
-// The POINT message for one queued entry, or nothing when the entry is not sent: entries that
-// are not pen points, and points taken while the pen is lifted. The first lifted point after a
-// touching one is sent with P = 0. penWasDown carries the touch state of the last message sent.
-std::optional<std::string> PointMessageFor(uint32_t penData, bool& penWasDown);
+// The text of one POINT message, NUL-terminated for the debugger output.
+struct PointMessage {
+    char text[48];
+    size_t length = 0;
+    std::string_view View() const { return {text, length}; }
+};
 
-// The pump thread: sends one POINT frame per pen point until stopPump is set.
+// Forms the POINT message for one queued entry, or returns false when the entry is not sent:
+// entries that are not pen points, and points taken while the pen is lifted. The first lifted
+// point after a touching one is sent with P = 0. penWasDown carries the touch state of the last
+// message sent.
+bool PointMessageFor(uint32_t penData, bool& penWasDown, PointMessage& message);
+
+// The pump thread: sends a POINT frame for every pen point until stopPump is set. It blocks
+// while no point is queued; StopPointPump wakes it.
 void PointPump(PumpControl& control);
+
+// Asks the pump to end and wakes it.
+void StopPointPump(PumpControl& control);

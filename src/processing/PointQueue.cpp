@@ -1,5 +1,7 @@
 #include "processing/PointQueue.h"
 
+#include <chrono>
+
 namespace {
 
 int32_t Next(int32_t position) {
@@ -19,6 +21,12 @@ void PointQueue::PushPoint(uint32_t penData, uint32_t timeStamp, int32_t auxValu
     }
     entries[static_cast<size_t>(position)] = PointRecord{penData, timeStamp, auxValue};
     writePos.store(next, std::memory_order_release);
+    // Pairs with the fence in WaitForEntries: either the consumer sees this entry before it
+    // blocks, or this push sees it waiting.
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+    if (consumerWaiting.load(std::memory_order_relaxed)) {
+        SignalConsumer();
+    }
 }
 
 bool PointQueue::PopPoint(PointRecord& record) {
@@ -32,6 +40,32 @@ int32_t PointQueue::GetPointCount() const {
     const int32_t difference =
         writePos.load(std::memory_order_acquire) - readPos.load(std::memory_order_acquire);
     return difference >= 0 ? difference : difference + kEntries;
+}
+
+bool PointQueue::WaitForEntries(uint32_t timeoutMs) {
+    std::unique_lock<std::mutex> hold(signalLock);
+    consumerWaiting.store(true, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+    const auto ready = [this] { return wakeRequested || GetPointCount() > 0; };
+    if (timeoutMs == kWaitForever) {
+        entryArrived.wait(hold, ready);
+    } else {
+        entryArrived.wait_for(hold, std::chrono::milliseconds(timeoutMs), ready);
+    }
+    consumerWaiting.store(false, std::memory_order_relaxed);
+    wakeRequested = false;
+    return GetPointCount() > 0;
+}
+
+void PointQueue::WakeConsumer() {
+    std::lock_guard<std::mutex> hold(signalLock);
+    wakeRequested = true;
+    entryArrived.notify_one();
+}
+
+void PointQueue::SignalConsumer() {
+    std::lock_guard<std::mutex> hold(signalLock);
+    entryArrived.notify_one();
 }
 
 void PointQueue::ResetQueue() {

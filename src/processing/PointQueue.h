@@ -1,8 +1,13 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+
+// A wait without a time limit.
+inline constexpr uint32_t kWaitForever = 0xFFFFFFFF;
 
 // One queued point, or a single-value entry.
 struct PointRecord {
@@ -26,7 +31,8 @@ inline int32_t PenY(uint32_t penData) {
 
 // A fixed ring of 5000 records with one producer thread and one consumer thread, without a
 // lock. It holds at most 4999 entries; a push onto a full queue drops the new entry and counts
-// it, so that a burst never throws away the points already queued.
+// it, so that a burst never throws away the points already queued. The consumer may block
+// until an entry arrives; a push takes a lock only when the consumer is blocked.
 class PointQueue {
 public:
     static constexpr int32_t kEntries = 5000;
@@ -43,9 +49,22 @@ public:
     // How many pushes found the queue full since it was created.
     uint64_t DroppedCount() const { return dropped.load(std::memory_order_relaxed); }
 
+    // For the consumer: blocks until an entry is held, WakeConsumer is called or timeoutMs
+    // passes (kWaitForever: no limit). True when an entry is held. A wake-up given while the
+    // consumer does not wait ends its next wait at once.
+    bool WaitForEntries(uint32_t timeoutMs);
+    // Ends the consumer's wait, or its next one, without an entry.
+    void WakeConsumer();
+
 private:
+    void SignalConsumer();
+
     std::unique_ptr<PointRecord[]> entries;
     std::atomic<int32_t> writePos{0};
     std::atomic<int32_t> readPos{0};
     std::atomic<uint64_t> dropped{0};
+    std::atomic<bool> consumerWaiting{false};
+    bool wakeRequested = false;  // guarded by signalLock
+    std::mutex signalLock;
+    std::condition_variable entryArrived;
 };

@@ -3,7 +3,6 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/Clock.h"
 #include "processing/CircularBufferWin.h"
 #include "processing/ProcessSerialDataWin.h"
 #include "tablet/DiagnosticLog.h"
@@ -211,19 +210,15 @@ int32_t Tablet::GetModelNumber() {
 }
 
 bool Tablet::GetNextPoint(PointRecord& record, uint32_t timeoutMs) {
-    if (pointQueue->GetPointCount() > 0) {
+    if (pointQueue->GetPointCount() > 0 ||
+        (timeoutMs > 0 && pointQueue->WaitForEntries(timeoutMs))) {
         return pointQueue->PopPoint(record);
     }
-    const uint32_t start = platform::TimeGetTime();
-    for (;;) {
-        SleepMs(10);
-        if (pointQueue->GetPointCount() > 0) {
-            return pointQueue->PopPoint(record);
-        }
-        if (platform::TimeGetTime() - start > timeoutMs) {
-            return false;
-        }
-    }
+    return false;
+}
+
+void Tablet::WakeNextPointWait() {
+    pointQueue->WakeConsumer();
 }
 
 bool Tablet::WriteTablet(const uint8_t* data, int32_t length) {

@@ -60,8 +60,11 @@ public:
     bool CheckTabletConnected();
     int32_t GetSerialNumber();
     int32_t GetModelNumber();
-    // Takes the oldest queued point, polling the queue every 10 ms until the timeout passes.
+    // Takes the oldest queued point, waiting for one to arrive for at most timeoutMs
+    // (kWaitForever: until one arrives or WakeNextPointWait is called). False when none came.
     bool GetNextPoint(PointRecord& record, uint32_t timeoutMs);
+    // Ends a GetNextPoint that waits on another thread, or the next one, without a point.
+    void WakeNextPointWait();
     bool WriteTablet(const uint8_t* data, int32_t length);
     // Called by the transports' reader threads with each block of received bytes.
     void FeedReport(const uint8_t* bytes, int32_t length);

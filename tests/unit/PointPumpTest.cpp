@@ -2,9 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <vector>
 
+#include "TemporaryRoot.h"
+#include "tablet/Tablet.h"
+
 namespace {
+
+using namespace std::chrono_literals;
 
 uint32_t Pen(uint8_t status, int x, int y) {
     return status | static_cast<uint32_t>(x >> 4) << 8 |
@@ -16,8 +23,10 @@ std::vector<std::string> MessagesFor(const std::vector<uint32_t>& entries) {
     bool penWasDown = false;
     std::vector<std::string> messages;
     for (uint32_t penData : entries) {
-        if (auto message = PointMessageFor(penData, penWasDown)) {
-            messages.push_back(*message);
+        PointMessage message;
+        if (PointMessageFor(penData, penWasDown, message)) {
+            EXPECT_EQ(message.text[message.length], '\0');
+            messages.emplace_back(message.View());
         }
     }
     return messages;
@@ -37,6 +46,10 @@ TEST(PointPump, SendsTouchingPointsAndTheFirstLiftOnly) {
 TEST(PointPump, UnpacksTwelveBitCoordinates) {
     EXPECT_EQ(MessagesFor({0xEFCDAB08u}),
               std::vector<std::string>{"{\"command\":\"POINT\",\"X\":2748,\"Y\":3567,\"P\":1}"});
+    EXPECT_EQ(MessagesFor({Pen(0x08, 0, 0), Pen(0x08, 4095, 4095), Pen(0x00, 10, 0)}),
+              (std::vector<std::string>{"{\"command\":\"POINT\",\"X\":0,\"Y\":0,\"P\":1}",
+                                        "{\"command\":\"POINT\",\"X\":4095,\"Y\":4095,\"P\":1}",
+                                        "{\"command\":\"POINT\",\"X\":10,\"Y\":0,\"P\":0}"}));
 }
 
 TEST(PointPump, EntriesThatAreNotPenPointsAreSkippedWithoutChangingTheTouchState) {
@@ -45,6 +58,22 @@ TEST(PointPump, EntriesThatAreNotPenPointsAreSkippedWithoutChangingTheTouchState
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[1], "{\"command\":\"POINT\",\"X\":4,\"Y\":4,\"P\":0}");
     EXPECT_TRUE(MessagesFor({Pen(0x68, 5, 5), Pen(0x00, 6, 6)}).empty());
+}
+
+TEST(PointPump, StopEndsAPumpThatWaitsOnAnEmptyQueueAtOnce) {
+    testsupport::ScopedInkoraRoot root;
+    Tablet tablet;
+    PumpControl control;
+    control.currentTablet = &tablet;
+    for (const auto idle : {0ms, 50ms}) {
+        control.stopPump = false;
+        auto pump = std::async(std::launch::async, [&] { PointPump(control); });
+        std::this_thread::sleep_for(idle);
+        const auto stopped = std::chrono::steady_clock::now();
+        StopPointPump(control);
+        ASSERT_EQ(pump.wait_for(2s), std::future_status::ready);
+        EXPECT_LT(std::chrono::steady_clock::now() - stopped, 50ms);
+    }
 }
 
 }  // namespace

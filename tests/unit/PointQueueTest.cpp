@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -90,6 +91,48 @@ TEST(PointQueue, MovesAMillionEntriesBetweenThreadsWithoutLoss) {
     consumer.join();
     EXPECT_FALSE(outOfOrder.load());
     EXPECT_EQ(queue.DroppedCount(), 0u);
+}
+
+TEST(PointQueue, BlockedConsumerIsWokenByEveryPushThatFindsItWaiting) {
+    PointQueue queue;
+    constexpr uint32_t kTotal = 200000;
+    std::atomic<bool> lostWakeUp{false};
+    std::thread consumer([&] {
+        PointRecord record;
+        for (uint32_t expected = 0; expected < kTotal && !lostWakeUp;) {
+            if (queue.GetPointCount() == 0 && !queue.WaitForEntries(2000)) {
+                lostWakeUp = true;
+                break;
+            }
+            queue.PopPoint(record);
+            if (record.penData != expected++) {
+                lostWakeUp = true;
+            }
+        }
+    });
+    // Bursts of every size, so that pushes meet the consumer both busy and blocked.
+    for (uint32_t i = 0; i < kTotal && !lostWakeUp; ++i) {
+        while (queue.GetPointCount() >= PointQueue::kEntries - 1) {
+            std::this_thread::yield();
+        }
+        queue.PushItem(i);
+        if (i % 97 == 0) {
+            std::this_thread::sleep_for(std::chrono::microseconds(i % 5 * 20));
+        }
+    }
+    consumer.join();
+    EXPECT_FALSE(lostWakeUp.load());
+}
+
+TEST(PointQueue, WaitEndsOnAWakeUpOrAtItsTimeout) {
+    PointQueue queue;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(queue.WaitForEntries(20));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(20));
+    queue.WakeConsumer();
+    EXPECT_FALSE(queue.WaitForEntries(kWaitForever));
+    queue.PushItem(1);
+    EXPECT_TRUE(queue.WaitForEntries(kWaitForever));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -11,6 +12,7 @@
 namespace {
 
 using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
 using testsupport::ScopedInkoraRoot;
 
 TEST(Tablet, KindsWithoutATransportNeitherOpenNorAreFound) {
@@ -37,44 +39,69 @@ TEST(Tablet, ClosedTabletAnswersNumberQueriesAtOnce) {
     EXPECT_LT(platform::TimeGetTime() - start, 50u);
 }
 
-TEST(Tablet, GetNextPointPollsAnEmptyQueueUntilTheTimeout) {
+TEST(Tablet, GetNextPointWaitsForAnEmptyQueueUntilTheTimeout) {
     ScopedInkoraRoot root;
     Tablet tablet;
     PointRecord record{};
-    uint32_t start = platform::TimeGetTime();
+    auto start = Clock::now();
     EXPECT_FALSE(tablet.GetNextPoint(record, 0));
-    uint32_t elapsed = platform::TimeGetTime() - start;
-    EXPECT_GE(elapsed, 10u);
-    EXPECT_LT(elapsed, 100u);
-    start = platform::TimeGetTime();
+    EXPECT_LT(Clock::now() - start, 10ms) << "a zero timeout waited";
+    start = Clock::now();
     EXPECT_FALSE(tablet.GetNextPoint(record, 50));
-    elapsed = platform::TimeGetTime() - start;
-    EXPECT_GT(elapsed, 50u);
-    EXPECT_LT(elapsed, 200u);
+    EXPECT_GE(Clock::now() - start, 50ms);
+    EXPECT_LT(Clock::now() - start, 200ms);
 
     for (uint32_t i = 1; i <= 5; ++i) {
         tablet.pointQueue->PushPoint(i, 10 * i, 0);
     }
-    start = platform::TimeGetTime();
+    start = Clock::now();
     for (uint32_t i = 1; i <= 5; ++i) {
         ASSERT_TRUE(tablet.GetNextPoint(record, 10));
         EXPECT_EQ(record.penData, i);
         EXPECT_EQ(record.timeStamp, 10 * i);
     }
-    EXPECT_LT(platform::TimeGetTime() - start, 40u) << "queued points were not taken at once";
+    EXPECT_LT(Clock::now() - start, 10ms) << "queued points were not taken at once";
 }
 
-TEST(Tablet, GetNextPointTakesAPointThatArrivesWhileItWaits) {
+TEST(Tablet, GetNextPointTakesAPointThatArrivesWhileItWaitsAtOnce) {
     ScopedInkoraRoot root;
     Tablet tablet;
-    std::thread producer([&] {
-        std::this_thread::sleep_for(15ms);
-        tablet.pointQueue->PushItem(42);
-    });
+    for (const uint32_t timeout : {100u, kWaitForever}) {
+        std::atomic<Clock::rep> pushedAt{0};
+        std::thread producer([&] {
+            std::this_thread::sleep_for(15ms);
+            pushedAt = Clock::now().time_since_epoch().count();
+            tablet.pointQueue->PushItem(42);
+        });
+        PointRecord record{};
+        EXPECT_TRUE(tablet.GetNextPoint(record, timeout));
+        const Clock::duration late =
+            Clock::now().time_since_epoch() - Clock::duration(pushedAt.load());
+        EXPECT_EQ(record.penData, 42u);
+        EXPECT_LT(late, 5ms) << "the waiter was not woken by the point";
+        producer.join();
+    }
+}
+
+TEST(Tablet, WakeEndsAWaitWithoutAPointAndIsKeptForAWaitThatHasNotBegun) {
+    ScopedInkoraRoot root;
+    Tablet tablet;
     PointRecord record{};
-    EXPECT_TRUE(tablet.GetNextPoint(record, 100));
-    EXPECT_EQ(record.penData, 42u);
-    producer.join();
+    tablet.WakeNextPointWait();
+    EXPECT_FALSE(tablet.GetNextPoint(record, kWaitForever));
+
+    std::thread waker([&] {
+        std::this_thread::sleep_for(20ms);
+        tablet.WakeNextPointWait();
+    });
+    const auto start = Clock::now();
+    EXPECT_FALSE(tablet.GetNextPoint(record, kWaitForever));
+    EXPECT_LT(Clock::now() - start, 1s);
+    waker.join();
+
+    const auto again = Clock::now();
+    EXPECT_FALSE(tablet.GetNextPoint(record, 30));
+    EXPECT_GE(Clock::now() - again, 30ms) << "a spent wake-up ended a later wait";
 }
 
 TEST(Tablet, BytesFedThroughFeedReportComeOutAsExactRecords) {
