@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest nlohmann-json3-dev libcli11-dev
-          g++-mingw-w64-i686-posix wine wine32:i386)
+          g++-mingw-w64-i686-posix wine wine32:i386 python3)
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 missing=()
@@ -45,5 +45,9 @@ trap 'wineserver -k || true; rm -rf "$WINEPREFIX"' EXIT
 run_suite build-win32 all "" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake
 run_suite build all "" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOST_WIN32_BUILD_DIR="$PWD/build-win32"
+
+# Packages: the DEB installed with dpkg, checked and purged; the Windows ZIP's .reg files under Wine.
+scripts/package-tests.sh build build-win32
+
 run_suite build-asan all "" -DCMAKE_BUILD_TYPE=Debug -DHOST_SANITIZE=ON
 run_suite build-tsan all "" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOST_TSAN=ON

@@ -38,7 +38,7 @@ check() {
 }
 
 mkdir "$work/zip"
-(cd "$work/zip" && unzip -q "$zip")
+python3 -m zipfile -e "$zip" "$work/zip"
 expected=$(printf '%s\n' Lumarq.OrvaneSignExtension.exe native-host.json register-host.ps1 \
     register-host.reg unregister-host.reg "$name.chromium.json" "$name.firefox.json" | sort)
 check "the ZIP holds the host, its manifests and the registration scripts" \

@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# Installs the DEB with dpkg, checks what it put in place (the host and tools, the browsers'
+# manifests naming the installed host, the udev rule, the per-user installer), then purges it and
+# checks that none of its files are left. Needs root; starts no host.
+# Usage: deb-check.sh DEB
+set -euo pipefail
+deb=$(realpath -- "$1")
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+config=$repo/extension/native-host.json
+checker=$repo/tests/install/check-manifest.py
+name=$(python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["name"])' "$config")
+package=$(dpkg-deb -f "$deb" Package)
+host=/usr/bin/Lumarq.OrvaneSignExtension
+share=/usr/share/$package
+
+# paths_in_package TYPE: the folders (d) or other entries (f) the DEB holds, as absolute paths.
+paths_in_package() {
+    dpkg-deb -c "$deb" | awk -v type="$1" '(substr($1, 1, 1) == "d") == (type == "d") {
+        sub(/^\./, "", $6); sub(/\/$/, "", $6); if ($6 != "") print $6 }'
+}
+
+work=$(mktemp -d)
+# Folders that were here before: dpkg takes away an empty one that no other package owns (such
+# as /etc/opt) when it removes the package, and they are put back.
+paths_in_package d | while read -r dir; do
+    if [[ -d $dir ]]; then stat -c '%a %U %G %n' -- "$dir"; fi
+done >"$work/folders"
+installed=false
+cleanup() {
+    local mode owner group dir
+    if $installed; then dpkg -P "$package" >/dev/null || true; fi
+    while read -r mode owner group dir; do
+        if [[ ! -d $dir ]]; then
+            install -d -m "$mode" -o "$owner" -g "$group" -- "$dir"
+            echo "put back $dir, which removing the package took away"
+        fi
+    done <"$work/folders"
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+passed=0
+failed=0
+check() {
+    local what=$1
+    shift
+    if "$@" >"$work/output" 2>&1; then
+        passed=$((passed + 1))
+        echo "ok: $what"
+    else
+        failed=$((failed + 1))
+        echo "FAILED: $what"
+        sed 's/^/    /' "$work/output"
+    fi
+}
+executables() {
+    local file
+    for file; do [[ -f $file && -x $file ]] || { echo "not an executable file: $file"; return 1; }; done
+}
+conffiles_are_manifests() {
+    local listed
+    # shellcheck disable=SC2016 # a dpkg-query field, not a shell expansion
+    listed=$(dpkg-query -W -f='${Conffiles}\n' "$package")
+    echo "$listed"
+    [[ $(grep -c "^ /etc/.*/native-messaging-hosts/$name.json " <<<"$listed") == 3 ]]
+}
+none_left() {
+    local file left=0
+    while read -r file; do
+        if [[ -e $file || -L $file ]]; then echo "left: $file"; left=1; fi
+    done < <(paths_in_package f)
+    return "$left"
+}
+
+check "dpkg installs the package" dpkg -i "$deb"
+installed=true
+check "the host, padsim and nmclient in /usr/bin" \
+    executables "$host" /usr/bin/padsim /usr/bin/nmclient
+check "Chrome, Chromium and Edge manifests name the installed host" \
+    python3 "$checker" --config "$config" --kind chromium --host "$host" \
+    "/etc/opt/chrome/native-messaging-hosts/$name.json" \
+    "/etc/chromium/native-messaging-hosts/$name.json" \
+    "/etc/opt/edge/native-messaging-hosts/$name.json"
+check "Firefox's manifest names the installed host" \
+    python3 "$checker" --config "$config" --kind firefox --host "$host" \
+    "/usr/lib/mozilla/native-messaging-hosts/$name.json"
+check "the manifests in /etc are configuration files" conffiles_are_manifests
+check "the udev rule tags the pad's hidraw nodes for the seat" \
+    grep -qxF 'SUBSYSTEM=="hidraw", ATTRS{idVendor}=="1d5b", TAG+="uaccess"' \
+    /usr/lib/udev/rules.d/70-lumarq-signpad.rules
+check "native-host.json ships unchanged" cmp "$config" "$share/native-host.json"
+
+# The installed per-user installer defaults to the installed host.
+home=$work/home
+check "the installed install-host.sh registers for one user" \
+    env -u XDG_CONFIG_HOME -u XDG_DATA_HOME HOME="$home" "$share/install-host.sh"
+check "its manifests name the installed host" \
+    python3 "$checker" --config "$config" --kind chromium --host "$host" \
+    "$home/.config/google-chrome/NativeMessagingHosts/$name.json"
+
+check "dpkg purges the package" dpkg -P "$package"
+installed=false
+check "none of its files are left" none_left
+
+echo "$passed passed, $failed failed"
+((failed == 0))
