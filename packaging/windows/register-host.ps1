@@ -110,24 +110,24 @@ foreach ($id in $FirefoxExtensionId) {
     }
 }
 
-# The manifests name the host by its file name, which browsers on Windows read relative to the
-# manifest's folder.
 # Plain string arrays: Windows PowerShell would write a wrapped array as {"value": [...], ...}.
 $origins = [string[]] @($ExtensionId | ForEach-Object { "chrome-extension://$_/" })
-$allowed = @{
-    'chromium' = @{ 'allowed_origins' = $origins }
-    'firefox'  = @{ 'allowed_extensions' = [string[]] @($FirefoxExtensionId) }
-}
+$firefoxIds = [string[]] @($FirefoxExtensionId)
 $utf8 = New-Object System.Text.UTF8Encoding $false
 $manifests = @{}
 foreach ($kind in 'chromium', 'firefox') {
+    # The host by its file name, which browsers on Windows read relative to the manifest's folder.
     $manifest = [ordered] @{
         'name'        = $name
         'description' = [string] $config.description
         'path'        = (Split-Path -Leaf $HostPath)
         'type'        = 'stdio'
     }
-    foreach ($entry in $allowed[$kind].GetEnumerator()) { $manifest[$entry.Key] = $entry.Value }
+    if ($kind -eq 'chromium') {
+        $manifest['allowed_origins'] = $origins
+    } else {
+        $manifest['allowed_extensions'] = $firefoxIds
+    }
     $file = Join-Path $hostFolder "$name.$kind.json"
     # Without a byte-order mark, which Windows PowerShell's UTF8 encoding would write.
     [IO.File]::WriteAllText($file, ($manifest | ConvertTo-Json -Depth 3), $utf8)
