@@ -50,11 +50,13 @@ bool SocketLink::WriteLink(const uint8_t* data, int32_t length) {
     }
     sendLength = length;
     sendPending = true;
+    readerWake.Wake();
     return WaitForHandOver();
 }
 
 bool SocketLink::StartReader(std::function<void()> readerProcedure) {
     sendPending = false;
+    peerGone = false;
     readerRunning = true;
     try {
         readerThread = std::thread(std::move(readerProcedure));
@@ -69,15 +71,26 @@ int32_t SocketLink::ServeOnePass(uint8_t* buffer, int32_t capacity) {
     if (sendPending) {
         SendPendingFrame();
     }
-    const int peeked = platform::PeekBytes(peerSocket, buffer, capacity);
-    if (peeked <= 0) {
-        // Nothing yet (would-block), an error, or a peer that has closed: the reader polls on
+    if (!peerGone) {
+        const int received = platform::ReceiveBytes(peerSocket, buffer, capacity);
+        if (received > 0) {
+            return received;
+        }
+        // The peer's end, or a failed connection: nothing more will arrive, and the socket
+        // would keep reporting it. A dropped peer is not reported; the reader serves writes
         // until it is stopped.
-        std::this_thread::sleep_for(kIdlePoll);
-        return 0;
+        peerGone = received == 0 || !platform::IsWouldBlock(platform::LastSocketError());
     }
-    const int received = platform::ReceiveBytes(peerSocket, buffer, capacity);
-    return received > 0 ? received : 0;
+    WaitForWork();
+    return 0;
+}
+
+void SocketLink::WaitForWork() {
+    const platform::SocketHandle watched = peerGone ? platform::kInvalidSocket : peerSocket;
+    if (readerWake.Wait(watched, platform::SocketWaiter::kNoTimeLimit) ==
+        platform::SocketWaiter::Outcome::Failed) {
+        std::this_thread::sleep_for(kIdlePoll);  // without a waiter, the reader polls
+    }
 }
 
 void SocketLink::ReleaseLink() {
@@ -94,6 +107,7 @@ void SocketLink::CloseConnection() {
 
 void SocketLink::StopAndJoinReader() {
     stopReader = true;
+    readerWake.Wake();
     while (readerRunning) {
         std::this_thread::sleep_for(kStopPoll);
     }

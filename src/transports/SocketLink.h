@@ -6,6 +6,7 @@
 #include <functional>
 #include <thread>
 
+#include "platform/SocketWaiter.h"
 #include "platform/Sockets.h"
 #include "transports/SocketWire.h"
 
@@ -37,7 +38,8 @@ protected:
     // readerRunning cleared, when the thread cannot be started.
     bool StartReader(std::function<void()> readerProcedure);
     // One pass of a reader: sends a handed-over write, then takes what has arrived into the
-    // buffer. Returns the number of bytes received, or 0 after a 10 ms sleep when none waited.
+    // buffer. Returns the number of bytes received; when none waited, it first blocks until
+    // bytes arrive, a write is handed over or the reader is stopped, and returns 0.
     int32_t ServeOnePass(uint8_t* buffer, int32_t capacity);
     // The reader's last act.
     void ReaderFinished() { readerRunning = false; }
@@ -55,9 +57,14 @@ protected:
 
 private:
     void StopAndJoinReader();
+    void WaitForWork();
     bool WaitForHandOver();
     void SendPendingFrame();
     bool SendWhole(const uint8_t* bytes, int32_t length);
 
     std::thread readerThread;
+    platform::SocketWaiter readerWake;
+    // The reader's own: the peer has closed the connection or it has failed, so only a write or
+    // the stop can give the reader work.
+    bool peerGone = false;
 };

@@ -35,6 +35,7 @@ public:
     Connection& operator=(Connection&& other) noexcept;
 
     bool valid() const { return socket_ != platform::kInvalidSocket; }
+    platform::SocketHandle socket() const { return socket_; }
     void Close();
     bool SendAll(const Bytes& bytes);
     // Up to count bytes, fewer when the timeout passes first or the peer closes.
@@ -63,6 +64,8 @@ private:
     uint16_t port_ = 0;
 };
 
+// Connects to 127.0.0.1:port once: an invalid connection when nobody listens there.
+Connection Connect(uint16_t port);
 // Connects to 127.0.0.1:port, retrying while nobody listens there yet.
 Connection ConnectWhenListening(uint16_t port, Milliseconds timeout);
 

@@ -1,0 +1,60 @@
+// Threads that wait for work block until it comes, instead of waking up again and again: an
+// open capture with a quiet pad must cost (next to) nothing.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <string>
+#include <thread>
+
+#include "LoopbackPeer.h"
+#include "ProcessCpu.h"
+#include "TemporaryRoot.h"
+#include "host/PointPump.h"
+#include "tablet/Tablet.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr long kFewWakeUps = 5;  // a thread polling every 10 ms would make about 100 in a second
+
+long MostWakeUpsOfOneThreadInASecond() {
+    return testsupport::MostContextSwitchesOfOneThread([] { std::this_thread::sleep_for(1s); });
+}
+
+TEST(IdleWakeUps, PointPumpBlocksWhileTheQueueStaysEmpty) {
+    testsupport::ScopedInkoraRoot root;
+    Tablet tablet;
+    PumpControl control;
+    control.currentTablet = &tablet;
+    std::thread pump(PointPump, std::ref(control));
+    EXPECT_LT(MostWakeUpsOfOneThreadInASecond(), kFewWakeUps);
+    StopPointPump(control);
+    pump.join();
+}
+
+TEST(IdleWakeUps, TcpReaderBlocksOnASilentBridgeAndAfterItHasGone) {
+    testsupport::ScopedInkoraRoot root;
+    const uint16_t port = loopback::FreePort();
+    root.WriteSettings(
+        "[Tablet]\nTabletType=7\nTabletPortPath=quiet\nSocketTimeout=5000\n"
+        "SocketPort=" +
+        std::to_string(port - 1) + "\n");
+    Tablet tablet;
+    auto opened = std::async(std::launch::async, [&] { return tablet.OpenTablet(); });
+    loopback::Connection bridge = loopback::ConnectWhenListening(port, 2s);
+    ASSERT_TRUE(bridge.SendAll(loopback::BridgeHello(2, "quiet")));
+    ASSERT_TRUE(opened.get());
+
+    EXPECT_LT(MostWakeUpsOfOneThreadInASecond(), kFewWakeUps) << "with the bridge silent";
+    bridge.Close();
+    std::this_thread::sleep_for(50ms);
+    EXPECT_LT(MostWakeUpsOfOneThreadInASecond(), kFewWakeUps) << "with the bridge gone";
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(tablet.CloseTablet());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 200ms);
+}
+
+}  // namespace
