@@ -35,16 +35,29 @@ TEST(CommandLoop, TraceLinesStayOffStandardErrorUnlessAskedFor) {
     }
 }
 
+// Commands match byte for byte. A settings file whose pad kind has no transport makes a taken
+// OPEN visible (the zero reply), so that one taken by mistake cannot pass for one ignored.
 TEST(CommandLoop, IgnoresEveryBodyThatIsNotExactlyACommand) {
     TemporaryRoot root;
+    root.WriteSettings("[Tablet]\nTabletType=1\n");
     HostSession host(root);
-    host.Send("{\"command\":\"OPEN\"} ");
+    const std::string open = "{\"command\":\"OPEN\"}";
+    const std::string close = "{\"command\":\"CLOSE\"}";
+    for (const std::string& command : {open, close}) {
+        host.Send(command + " ");
+        host.Send(command + std::string(1, '\0'));  // equal up to the first zero byte
+        host.Send(" " + command);
+        host.Send(command.substr(0, command.size() - 1));
+    }
+    host.Send("{\"command\":\"open\"}");
     host.Send("{\"command\":\"close\"}");
-    host.Send("garbage");
     host.Send(std::string("{\"command\"\0:\"CLOSE\"}", 19));
+    host.Send("garbage");
     ASSERT_TRUE(host.process().WaitForErrorOutput("garbage"));
     EXPECT_EQ(host.process().Read(1, 200ms), "") << "an ignored message was answered";
     EXPECT_TRUE(host.process().Running());
+    host.SendOpen();
+    EXPECT_EQ(host.ReadFrame(), kZeroOpenReply);
     host.SendClose();
     EXPECT_EQ(host.ReadFrame(), kGoodbye);
     EXPECT_EQ(host.process().WaitForExit(5000ms), 0);

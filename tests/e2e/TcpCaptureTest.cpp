@@ -116,6 +116,60 @@ TEST_F(TcpCapture, BridgeGoneAfterThePresenceCheckEndsTheHostWithoutReply) {
               std::string::npos);
 }
 
+// An open that fails is tried once more, half a second later. The bridge answers the presence
+// check and stays away from the first open, where only peers with another identity come (so that
+// the first open is seen listening, refusing them and giving up); it is back for the second.
+TEST_F(TcpCapture, OpenThatFailsIsTriedOnceMoreHalfASecondLater) {
+    WriteListenerSettings("", 600);
+    host = std::make_unique<HostSession>(root);
+    host->SendOpen();
+    const Bytes hello = loopback::BridgeHello(2, kIdentity);
+    loopback::Connection check = loopback::ConnectWhenListening(port, 5000ms);
+    ASSERT_TRUE(check.SendAll(hello));
+    ASSERT_TRUE(check.WaitForClose(5000ms));
+
+    loopback::Connection stranger = loopback::ConnectWhenListening(port, 5000ms);
+    ASSERT_TRUE(stranger.valid());
+    while (stranger.valid()) {
+        stranger.SendAll(loopback::BridgeHello(2, "another-pad"));
+        ASSERT_TRUE(stranger.WaitForClose(5000ms));
+        stranger = loopback::Connect(port);
+    }
+    const auto firstGaveUp = std::chrono::steady_clock::now();
+    loopback::Connection bridge = loopback::ConnectWhenListening(port, 5000ms);
+    const auto secondListened = std::chrono::steady_clock::now();
+    ASSERT_TRUE(bridge.valid()) << "no second open";
+    ASSERT_TRUE(bridge.SendAll(hello));
+    EXPECT_EQ(host->ReadFrame(5000ms), kDefaultOpenReply);
+    EXPECT_GE(secondListened - firstGaveUp, 300ms);
+    EXPECT_LE(secondListened - firstGaveUp, 3000ms);
+    host->CloseExpectingGoodbyeLast();
+}
+
+// A rejected message or the end of the input during a capture ends the host with exit code 0
+// at once, without a goodbye and whatever threads still run.
+TEST_F(TcpCapture, InputThatEndsDuringACaptureEndsTheHostWithExitZero) {
+    for (const bool endOfInput : {true, false}) {
+        SCOPED_TRACE(endOfInput ? "end of input" : "empty message");
+        WriteListenerSettings();
+        StartBridge({"--loop", "--rate", "1000"});
+        host = std::make_unique<HostSession>(root);
+        host->SendOpen();
+        EXPECT_EQ(host->ReadFrame(10000ms), kDefaultOpenReply);
+        EXPECT_EQ(host->ReadFrames(20).size(), 20u);
+        if (endOfInput) {
+            host->process().CloseInput();
+        } else {
+            host->process().Write(std::string(4, '\0'));
+        }
+        EXPECT_EQ(host->process().WaitForExit(3000ms), 0) << "134: the host aborted";
+        std::string rest;
+        EXPECT_TRUE(host->process().OutputEnds(1000ms, &rest));
+        EXPECT_EQ(rest.find(kGoodbye), std::string::npos);
+        padsim.reset();
+    }
+}
+
 TEST_F(TcpCapture, SecondOpenDuringACaptureStartsAfreshAndCloseEndsTheStream) {
     WriteListenerSettings();
     StartBridge({"--loop", "--rate", "1000"});

@@ -172,15 +172,23 @@ Connection Server::Accept(Milliseconds timeout) {
     return Connection();
 }
 
+Connection Connect(uint16_t port) {
+    const platform::SocketHandle socket = NewSocket();
+    if (platform::ConnectSocket(socket, LoopbackAddress(), port) != 0) {
+        platform::CloseSocket(socket);
+        return Connection();
+    }
+    platform::SetSocketNonBlocking(socket, true);
+    return Connection(socket);
+}
+
 Connection ConnectWhenListening(uint16_t port, Milliseconds timeout) {
     const auto deadline = Clock::now() + timeout;
     while (Clock::now() < deadline) {
-        const platform::SocketHandle socket = NewSocket();
-        if (platform::ConnectSocket(socket, LoopbackAddress(), port) == 0) {
-            platform::SetSocketNonBlocking(socket, true);
-            return Connection(socket);
+        Connection connection = Connect(port);
+        if (connection.valid()) {
+            return connection;
         }
-        platform::CloseSocket(socket);
         std::this_thread::sleep_for(5ms);
     }
     return Connection();

@@ -121,6 +121,8 @@ TEST(SerialPort, DeliversStrokesAndABurstWholeInOrderInBlocksOfAtMost512) {
     }
 }
 
+// The line's exclusive mark is checked as well as a second open: root (as CI runs) opens a
+// marked line anyway, and a mark left behind by a close would lock every ordinary user out.
 TEST(SerialPort, IsExclusiveUntilClosed) {
     PseudoTerminal line;
     platform::SerialPort first;
@@ -130,13 +132,23 @@ TEST(SerialPort, IsExclusiveUntilClosed) {
     PointAt(second, line);
     second.ClosePort();  // never opened: nothing happens
     ASSERT_EQ(first.OpenPort(received.Handler()), 1);
+    EXPECT_TRUE(line.SlaveIsExclusive());
     EXPECT_EQ(first.OpenPort(received.Handler()), 0);
     EXPECT_TRUE(first.IsOpen());
     EXPECT_EQ(second.OpenPort(received.Handler()), 0);
     EXPECT_FALSE(second.IsOpen());
+    EXPECT_TRUE(line.SlaveIsExclusive()) << "a refused open took the mark of the open port";
     first.ClosePort();
+    EXPECT_FALSE(line.SlaveIsExclusive());
     first.ClosePort();
     EXPECT_EQ(second.OpenPort(received.Handler()), 1);
+    second.ClosePort();
+    {
+        platform::SerialPort destroyedOpen;
+        PointAt(destroyedOpen, line);
+        ASSERT_EQ(destroyedOpen.OpenPort(received.Handler()), 1);
+    }
+    EXPECT_FALSE(line.SlaveIsExclusive()) << "a port destroyed while open kept the line";
 }
 
 TEST(SerialPort, FailedOpensLeaveThePortClosed) {
@@ -146,11 +158,13 @@ TEST(SerialPort, FailedOpensLeaveThePortClosed) {
     absent.SetPortPath("/dev/no-such-serial-port");
     EXPECT_EQ(absent.OpenPort(received.Handler()), 0);
 
+    // Opened, then refused by the line settings: the line is given back unmarked.
     platform::SerialPort badRate;
     PointAt(badRate, line, 0);
     EXPECT_EQ(badRate.OpenPort(received.Handler()), 0);
     EXPECT_FALSE(badRate.IsOpen());
     EXPECT_EQ(badRate.IsDsrOn(), 0);
+    EXPECT_FALSE(line.SlaveIsExclusive());
 
     // A prefix that leaves no room for the number within 32 bytes.
     platform::SerialPort longName;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,7 +24,12 @@ void WriteSerialSettings(const ScopedInkoraRoot& root, int ptsNumber) {
                        std::to_string(ptsNumber) + "\n");
 }
 
+// Free for anyone: not marked exclusive (root would open a marked line, an ordinary user could
+// not) and not held.
 bool PortIsFree(const PseudoTerminal& line) {
+    if (line.SlaveIsExclusive()) {
+        return false;
+    }
     platform::SerialPort probe;
     probe.SetPortPath("/dev/pts/");
     probe.SetComPort(line.Number());
@@ -76,6 +82,48 @@ TEST(SerialTransport, SilentPadCostsNoWakeUpsAfterThePresenceCheck) {
     const long switches =
         testsupport::MostContextSwitchesOfOneThread([] { std::this_thread::sleep_for(2s); });
     EXPECT_LT(switches, 250);
+    EXPECT_TRUE(tablet.CloseTablet());
+}
+
+// Enters a directory for as long as it lives.
+class ScopedWorkingDirectory {
+public:
+    explicit ScopedWorkingDirectory(const std::string& path)
+        : previous(std::filesystem::current_path()) {
+        std::filesystem::current_path(path);
+    }
+    ~ScopedWorkingDirectory() { std::filesystem::current_path(previous); }
+
+private:
+    std::filesystem::path previous;
+};
+
+// A settings file without TabletPortPath, or with it empty, leaves the port its "COM" name.
+// Port 4000 is then COM4000, /dev/ttyS3999 here, which no machine has; a port that had lost the
+// name would open "4000" in the working directory, made the pad's line so that such an open shows.
+TEST(SerialTransport, SettingsWithoutANamePrefixKeepTheComName) {
+    ScopedInkoraRoot root;
+    PseudoTerminal line;
+    ScopedWorkingDirectory inRoot(root.path());
+    ASSERT_FALSE(std::filesystem::exists("/dev/ttyS3999"));
+    std::filesystem::create_symlink("/dev/pts/" + std::to_string(line.Number()), "4000");
+    for (const std::string prefixLine : {"", "TabletPortPath=\n"}) {
+        SCOPED_TRACE(prefixLine);
+        root.WriteSettings("[Tablet]\nTabletType=0\nTabletComPort=4000\n" + prefixLine);
+        Tablet tablet;
+        EXPECT_FALSE(tablet.CheckTabletConnected());
+        EXPECT_FALSE(tablet.OpenTablet());
+        EXPECT_TRUE(PortIsFree(line));
+    }
+
+    // An empty prefix handed over later leaves the one from the file in place.
+    WriteSerialSettings(root, line.Number());
+    Tablet tablet;
+    TabletSettings settings;
+    tablet.GetTabletSettings(settings);
+    settings.TabletPortPath[0] = '\0';
+    tablet.SetTabletSettings(settings);
+    EXPECT_TRUE(tablet.OpenTablet());
     EXPECT_TRUE(tablet.CloseTablet());
 }
 

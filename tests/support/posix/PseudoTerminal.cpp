@@ -3,8 +3,10 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <stdexcept>
 #include <thread>
@@ -51,6 +53,24 @@ std::vector<uint8_t> PseudoTerminal::Read(size_t count, int timeoutMs) const {
         }
     }
     return bytes;
+}
+
+bool PseudoTerminal::SlaveIsExclusive() const {
+    const std::string slave = "/dev/pts/" + std::to_string(number_);
+    const int fd = open(slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == EBUSY) {
+            return true;
+        }
+        throw std::runtime_error("cannot open " + slave);
+    }
+    int exclusive = 0;
+    const int asked = ioctl(fd, TIOCGEXCL, &exclusive);
+    close(fd);
+    if (asked != 0) {
+        throw std::runtime_error("TIOCGEXCL failed on " + slave);
+    }
+    return exclusive != 0;
 }
 
 void PseudoTerminal::CloseMaster() {

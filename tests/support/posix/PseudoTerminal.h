@@ -23,6 +23,10 @@ public:
     std::vector<uint8_t> Read(size_t count, int timeoutMs) const;
     // Hangs the line up: the slave side sees the other end gone.
     void CloseMaster();
+    // Whether the slave side is marked for exclusive use (TIOCEXCL). The mark outlives the
+    // descriptor that set it and makes every later open by an ordinary user fail with EBUSY;
+    // root opens regardless, so the mark is read rather than inferred from an open.
+    bool SlaveIsExclusive() const;
 
 private:
     int master_ = -1;
