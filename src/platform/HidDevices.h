@@ -33,6 +33,23 @@ enum class HidReadStatus {
     kFailed,     // the read completed with an error
 };
 
+// How the system's read call left a read before any wait.
+enum class HidReadStart {
+    kCompleted,  // a report was waiting: the call itself completed the read
+    kPending,    // the read was left pending (also when a Cancel ends it before it begins)
+    kFailed,     // the call itself failed: nothing is pending, nothing is waited for
+};
+
+struct HidReadResult {
+    HidReadStatus status = HidReadStatus::kFailed;
+    HidReadStart start = HidReadStart::kPending;
+    // The byte count the read call itself reported: the report's length when it completed the
+    // read, 0 otherwise.
+    int32_t startBytes = 0;
+    // Bytes that came from the device, the id byte included; 0 unless a report arrived.
+    int32_t received = 0;
+};
+
 // A device opened for reading input reports, one per read.
 class HidReportReader {
 public:
@@ -40,8 +57,7 @@ public:
     // Blocks until an input report arrives, the device goes away or Cancel is called. A report
     // is stored in the Windows layout: report id byte first (0 for a device without numbered
     // reports), zero-padded to the interface's input report length but never beyond capacity.
-    // received is the count of bytes that came from the device, the id byte included.
-    virtual HidReadStatus ReadReport(uint8_t* buffer, int32_t capacity, int32_t& received) = 0;
+    virtual HidReadResult ReadReport(uint8_t* buffer, int32_t capacity) = 0;
     // Callable from any thread: ends a blocked ReadReport, and every later one, at once.
     virtual void Cancel() = 0;
 };

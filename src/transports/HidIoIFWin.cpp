@@ -38,6 +38,19 @@ void LogReportBytes(const uint8_t* report, int32_t count) {
     WriteLogLine(line);
 }
 
+// What the read call returned (1 when it completed the read itself) and what the wait after it
+// returned: 0 when the read event signalled the read's end, whatever the outcome, 1 for the
+// kill. A read whose call failed left nothing to wait for.
+void LogRead(const platform::HidReadResult& result) {
+    WriteLogFormat("HidReadThread: ReadFile returns %d",
+                   result.start == platform::HidReadStart::kCompleted ? 1 : 0);
+    if (result.start == platform::HidReadStart::kFailed) {
+        return;
+    }
+    WriteLogFormat("HidReadThread: wait returns %d, bytesread = %d",
+                   result.status == platform::HidReadStatus::kCancelled ? 1 : 0, result.startBytes);
+}
+
 }  // namespace
 
 HidIoIFWin::~HidIoIFWin() {
@@ -101,50 +114,47 @@ bool HidIoIFWin::FindTheHID(int32_t index) {
     WriteLogLine("Looking for Hid Tablet");
     ReleaseDevice();
     int32_t matches = 0;
-    bool taken = false;
+    Verdict verdict = Verdict::kPassOver;
     for (const platform::HidInterface& candidate :
          platform::SystemHidDevices().EnumerateInterfaces()) {
-        if (TakeOrSkip(candidate, index, matches)) {
-            taken = true;
+        verdict = Consider(candidate, index, matches);
+        if (verdict != Verdict::kPassOver) {
             break;
         }
     }
     WriteLogLine("Exiting FindTheHid");
     WriteLogFormat("FindTheHID  ReportSize = %d", reportLength.load());
-    return taken;
+    return verdict == Verdict::kTake;
 }
 
-// Takes the candidate when it is our pad; otherwise counts it among the matching pads when it
-// is one and leaves it.
-bool HidIoIFWin::TakeOrSkip(const platform::HidInterface& candidate, int32_t index,
-                            int32_t& matches) {
+// A pad counts among the matching ones once it opens, whether or not it can be used; only the
+// chosen one is taken, or refused when its reports do not fit the buffers.
+HidIoIFWin::Verdict HidIoIFWin::Consider(const platform::HidInterface& candidate, int32_t index,
+                                         int32_t& matches) {
     if (!IsPad(candidate)) {
-        return false;
-    }
-    if (!FitsBuffers(candidate.inputReportLength)) {
-        WriteLogFormat("Hid Tablet refused: report size %d does not fit the buffers",
-                       candidate.inputReportLength);
-        return false;
+        return Verdict::kPassOver;
     }
     std::unique_ptr<platform::HidDevice> device =
         platform::SystemHidDevices().OpenDevice(candidate.path);
     if (device == nullptr) {
-        return false;
+        return Verdict::kPassOver;
     }
     WriteLogLine("Found Hid Tablet");
-    if (owner->settings.UseMultiUsb) {
-        if (matches != index) {
-            ++matches;
-            return false;
-        }
-        WriteLogLine("Found our Hid tablet multi");
-    } else {
-        WriteLogLine("Found our Hid tablet");
+    const bool multi = owner->settings.UseMultiUsb;
+    if (multi && matches != index) {
+        ++matches;
+        return Verdict::kPassOver;
     }
+    if (!FitsBuffers(candidate.inputReportLength)) {
+        WriteLogFormat("Hid Tablet refused: report size %d does not fit the buffers",
+                       candidate.inputReportLength);
+        return Verdict::kRefuse;
+    }
+    WriteLogLine(multi ? "Found our Hid tablet multi" : "Found our Hid tablet");
     deviceHandle = std::move(device);
     interfaceDetail = candidate.path;
     reportLength = candidate.inputReportLength;
-    return true;
+    return Verdict::kTake;
 }
 
 void HidIoIFWin::ReleaseDevice() {
@@ -175,24 +185,20 @@ void HidIoIFWin::HidReadThread(platform::HidReportReader& reader, int32_t bytesT
     bool reading = true;
     while (reading && !stopReader) {
         WriteLogLine("HidReadThread: Before read");
-        int32_t received = 0;
-        const platform::HidReadStatus status = reader.ReadReport(inputBuffer, capacity, received);
-        WriteLogFormat("HidReadThread: ReadFile returns %d",
-                       status == platform::HidReadStatus::kReport ? 1 : 0);
-        WriteLogFormat("HidReadThread: wait returns %d, bytesread = %d",
-                       status == platform::HidReadStatus::kCancelled ? 1 : 0, received);
-        reading = HandleReadResult(status, inputBuffer, received, mask);
+        const platform::HidReadResult result = reader.ReadReport(inputBuffer, capacity);
+        LogRead(result);
+        reading = HandleReadResult(result, inputBuffer, mask);
     }
     WriteLogLine("HID Read thread Exiting");
     readerRunning = false;
 }
 
 // Whether the reader reads on.
-bool HidIoIFWin::HandleReadResult(platform::HidReadStatus status, const uint8_t* report,
-                                  int32_t received, uint8_t mask) {
-    switch (status) {
+bool HidIoIFWin::HandleReadResult(const platform::HidReadResult& result, const uint8_t* report,
+                                  uint8_t mask) {
+    switch (result.status) {
         case platform::HidReadStatus::kReport:
-            HandleReport(report, received, mask);
+            HandleReport(report, result.received, mask);
             return true;
         case platform::HidReadStatus::kCancelled:
             WriteLogLine("HidReadThread: Got kill");

@@ -34,7 +34,8 @@ public:
     bool CheckConnected() override;
 
     // The device search: takes the pad at the given index among the matching ones (with
-    // UseMultiUsb set) or the first one, and holds it in deviceHandle and interfaceDetail.
+    // UseMultiUsb set) or the first one, and holds it in deviceHandle and interfaceDetail. A
+    // chosen pad whose reports do not fit the buffers fails the search.
     bool FindTheHID(int32_t index);
     // The mask that selects the payload length from an input report's count byte.
     static uint8_t MaskByte(int32_t size);
@@ -46,10 +47,12 @@ public:
 
 private:
     void HidReadThread(platform::HidReportReader& reader, int32_t bytesToRead);
-    bool HandleReadResult(platform::HidReadStatus status, const uint8_t* report, int32_t received,
+    bool HandleReadResult(const platform::HidReadResult& result, const uint8_t* report,
                           uint8_t mask);
     void HandleReport(const uint8_t* report, int32_t received, uint8_t mask);
-    bool TakeOrSkip(const platform::HidInterface& candidate, int32_t index, int32_t& matches);
+    // What the search does with one interface: passes over it, takes it, or ends without a pad.
+    enum class Verdict { kPassOver, kTake, kRefuse };
+    Verdict Consider(const platform::HidInterface& candidate, int32_t index, int32_t& matches);
     void ReleaseDevice();
     void SendReports(const uint8_t* data, int32_t length, int32_t size);
 

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "LogLines.h"
 #include "SimulatedHidBus.h"
 #include "TemporaryRoot.h"
 #include "tablet/Tablet.h"
@@ -77,6 +78,28 @@ protected:
 
     std::string Log() const { return root.ReadFile(root.TempPath("tessel.log")); }
 
+    // What the reader logged of each read: the read call's and the wait's results, and what
+    // came of the read.
+    std::vector<std::string> ReadLines() const {
+        std::vector<std::string> lines;
+        for (const std::string& message : testsupport::LogMessages(Log())) {
+            const bool fromReader = message.rfind("HidReadThread: ", 0) == 0 &&
+                                    message != "HidReadThread: Before read" &&
+                                    message.rfind("HidReadThread: BytesToRead", 0) != 0;
+            if (fromReader || message.rfind("Count = ", 0) == 0) {
+                lines.push_back(message);
+            }
+        }
+        return lines;
+    }
+
+    bool ReaderStops() {
+        for (int i = 0; i < 100 && Hid().ReaderRunning(); ++i) {
+            std::this_thread::sleep_for(10ms);
+        }
+        return !Hid().ReaderRunning();
+    }
+
     static int Occurrences(const std::string& text, const std::string& what) {
         int count = 0;
         for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
@@ -132,16 +155,32 @@ TEST_F(HidTransport, MultiPadIndexCountsOnlyMatchingPads) {
     EXPECT_EQ(Hid().DevicePath(), first.Description().path);
 }
 
-TEST_F(HidTransport, PassesOverPadsItCannotUse) {
+// A pad that opens counts among the matching pads even when its reports do not fit the
+// buffers; it is refused only when it is the one chosen, and the search then fails.
+TEST_F(HidTransport, RefusedPadKeepsItsPlaceAmongTheMatchingPads) {
     SimulatedHidPad& busy = bus.Plug(kVendor, 0x0043);
-    busy.RefuseOpens(true);
-    bus.Plug(kVendor, 0x0043, 257);  // its reports would not fit the write buffer
+    busy.RefuseOpens(true);  // not a match: it does not open
+    SimulatedHidPad& first = bus.Plug(kVendor, 0x0043);
+    SimulatedHidPad& tooLong = bus.Plug(kVendor, 0x0043, 257);  // longer than the write buffer
     SimulatedHidPad& usable = bus.Plug(kVendor, 0x0043, 256);
-    MakeTablet();
+    MakeTablet("UseMultiUsb=1\nTabletComPort=3\n");
     ASSERT_TRUE(tablet->OpenTablet());
     EXPECT_EQ(Hid().DevicePath(), usable.Description().path);
     EXPECT_EQ(Hid().ReportLength(), 256);
-    EXPECT_NE(Log().find("Hid Tablet refused: report size 257"), std::string::npos);
+    tablet->CloseTablet();
+    EXPECT_EQ(Log().find("Hid Tablet refused"), std::string::npos);
+
+    tablet->settings.TabletComPort = 2;
+    EXPECT_FALSE(tablet->OpenTablet());
+    EXPECT_FALSE(Hid().HoldsDevice());
+    EXPECT_EQ(first.OpenHandles() + tooLong.OpenHandles() + usable.OpenHandles(), 0);
+    EXPECT_EQ(Occurrences(Log(), "Hid Tablet refused: report size 257"), 1);
+
+    // Without UseMultiUsb the first matching pad is the chosen one.
+    first.Unplug();
+    tablet->settings.UseMultiUsb = false;
+    EXPECT_FALSE(tablet->OpenTablet());
+    EXPECT_EQ(Occurrences(Log(), "Hid Tablet refused: report size 257"), 2);
 }
 
 TEST_F(HidTransport, CountByteIsMaskedAndBoundedByWhatArrived) {
@@ -276,14 +315,70 @@ TEST_F(HidTransport, HangUpEndsTheReadsAndCloseStillWorks) {
     pad.Unplug();
     // Reports that came before the hang-up are still delivered.
     EXPECT_EQ(TakePoints(1), std::vector<uint32_t>{kPenData});
-    for (int i = 0; i < 100 && Hid().ReaderRunning(); ++i) {
-        std::this_thread::sleep_for(10ms);
-    }
-    EXPECT_FALSE(Hid().ReaderRunning());
+    EXPECT_TRUE(ReaderStops());
     const uint8_t byte = 0;
     tablet->WriteTablet(&byte, 1);  // to a pad that is gone: nothing happens
     EXPECT_TRUE(tablet->CloseTablet());
     EXPECT_EQ(pad.OpenHandles(), 0);
+}
+
+// A report already queued completes the read call itself, which then reports its length; a
+// read left pending reports none, and the wait tells the read event (0) from the kill (1).
+TEST_F(HidTransport, ReaderLogsHowEachReadStartedAndEnded) {
+    SimulatedHidPad& pad = bus.Plug(kVendor, 0x0043);
+    MakeTablet();
+    ASSERT_TRUE(pad.SendInputReport(InputReport(0x01, {0x00})));  // before the reader starts
+    ASSERT_TRUE(tablet->OpenTablet());
+    ASSERT_TRUE(pad.AwaitWaitingReader());
+    ASSERT_TRUE(pad.SendInputReport(InputReport(0x05, kPenPacket)));
+    EXPECT_EQ(TakePoints(1), std::vector<uint32_t>{kPenData});
+    ASSERT_TRUE(pad.AwaitWaitingReader());
+    tablet->CloseTablet();
+    EXPECT_EQ(ReadLines(), (std::vector<std::string>{
+                               "HidReadThread: ReadFile returns 1",
+                               "HidReadThread: wait returns 0, bytesread = 65",
+                               "Count = 1, InputBuffer[0,1,2] = 0x0, 0x1, 0x0 ",
+                               "HidReadThread: ReadFile returns 0",
+                               "HidReadThread: wait returns 0, bytesread = 0",
+                               "Count = 5, InputBuffer[0,1,2] = 0x0, 0x5, 0x81 ",
+                               "HidReadThread: ReadFile returns 0",
+                               "HidReadThread: wait returns 1, bytesread = 0",
+                               "HidReadThread: Got kill",
+                               "HidReadThread: Canceling IO",
+                           }));
+}
+
+// A pending read that fails or meets a hang-up ends on the read event like a report, so the
+// line after the wait is what tells them apart; a read call that fails itself has no wait.
+TEST_F(HidTransport, ReaderLogsFailedReadsAndHangUpsApartFromReports) {
+    SimulatedHidPad& pad = bus.Plug(kVendor, 0x0043);
+    MakeTablet();
+    ASSERT_TRUE(pad.FailARead());
+    ASSERT_TRUE(tablet->OpenTablet());
+    EXPECT_TRUE(ReaderStops());
+    tablet->CloseTablet();
+
+    ASSERT_TRUE(tablet->OpenTablet());
+    ASSERT_TRUE(pad.AwaitWaitingReader());
+    ASSERT_TRUE(pad.FailARead());
+    EXPECT_TRUE(ReaderStops());
+    tablet->CloseTablet();
+
+    ASSERT_TRUE(tablet->OpenTablet());
+    ASSERT_TRUE(pad.AwaitWaitingReader());
+    pad.Unplug();
+    EXPECT_TRUE(ReaderStops());
+    tablet->CloseTablet();
+    EXPECT_EQ(ReadLines(), (std::vector<std::string>{
+                               "HidReadThread: ReadFile returns 0",
+                               "HidReadThread: read failed, no more reads",
+                               "HidReadThread: ReadFile returns 0",
+                               "HidReadThread: wait returns 0, bytesread = 0",
+                               "HidReadThread: read failed, no more reads",
+                               "HidReadThread: ReadFile returns 0",
+                               "HidReadThread: wait returns 0, bytesread = 0",
+                               "HidReadThread: device gone, no more reads",
+                           }));
 }
 
 TEST_F(HidTransport, PresenceCheckLeavesTheOpenPadAlone) {

@@ -1,7 +1,9 @@
 #include "platform/posix/HidrawDevices.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -13,6 +15,8 @@
 namespace {
 
 using namespace std::chrono_literals;
+using platform::HidReadResult;
+using platform::HidReadStart;
 using platform::HidReadStatus;
 using Bytes = std::vector<uint8_t>;
 
@@ -93,44 +97,73 @@ TEST_F(HidrawDevices, ReportsArePresentedInTheWindowsLayout) {
 
     uint8_t buffer[80];
     std::fill(std::begin(buffer), std::end(buffer), 0xEE);
-    int32_t received = 0;
     auto unnumbered = devices->OpenReader(NodePath("hidraw0"));
     ASSERT_NE(unnumbered, nullptr);
-    ASSERT_EQ(unnumbered->ReadReport(buffer, 65, received), HidReadStatus::kReport);
-    EXPECT_EQ(received, 4);
+    HidReadResult read = unnumbered->ReadReport(buffer, 65);
+    ASSERT_EQ(read.status, HidReadStatus::kReport);
+    EXPECT_EQ(read.received, 4);
     Bytes expected(65, 0);
     expected[1] = 0x01;
     expected[2] = 0xC5;
     expected[3] = 0xAA;
     EXPECT_EQ(Bytes(buffer, buffer + 65), expected);
     EXPECT_EQ(buffer[65], 0xEE);  // padded to the report length, not beyond
-    EXPECT_EQ(unnumbered->ReadReport(buffer, 65, received), HidReadStatus::kGone);
+    // At its end a regular file reads as a hang-up, found by the read call itself.
+    read = unnumbered->ReadReport(buffer, 65);
+    EXPECT_EQ(read.status, HidReadStatus::kGone);
+    EXPECT_EQ(read.start, HidReadStart::kFailed);
 
     auto numbered = devices->OpenReader(NodePath("hidraw1"));
     ASSERT_NE(numbered, nullptr);
     std::fill(std::begin(buffer), std::end(buffer), 0xEE);
-    ASSERT_EQ(numbered->ReadReport(buffer, 2, received), HidReadStatus::kReport);
-    EXPECT_EQ(received, 2);  // cut to the capacity
+    read = numbered->ReadReport(buffer, 2);
+    ASSERT_EQ(read.status, HidReadStatus::kReport);
+    EXPECT_EQ(read.received, 2);  // cut to the capacity
     EXPECT_EQ(Bytes(buffer, buffer + 3), (Bytes{0x02, 0x11, 0xEE}));
 }
 
-TEST_F(HidrawDevices, CancelEndsABlockedRead) {
+// What the node shows at the read's first look decides whether the read call completed or
+// failed by itself, or left the read pending.
+TEST_F(HidrawDevices, ReadsTellWhetherTheyEndedAtOnceOrWaited) {
     AddInterface("hidraw0", "HID_ID=0003:00001D5B:00000043\n", kPadDescriptor);
-    ASSERT_EQ(mkfifo(NodePath("hidraw0").c_str(), 0600), 0);  // never readable: reads block
+    ASSERT_EQ(mkfifo(NodePath("hidraw0").c_str(), 0600), 0);  // readable only once written to
     auto reader = devices->OpenReader(NodePath("hidraw0"));
     ASSERT_NE(reader, nullptr);
+    const int pad = open(NodePath("hidraw0").c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(pad, 0);
+    const Bytes report = {0x05, 0x81, 0x27};
+    ASSERT_EQ(write(pad, report.data(), report.size()), 3);
+    uint8_t buffer[65];
+    HidReadResult read = reader->ReadReport(buffer, 65);
+    EXPECT_EQ(read.status, HidReadStatus::kReport);
+    EXPECT_EQ(read.start, HidReadStart::kCompleted);
+    EXPECT_EQ(read.startBytes, 4);
+    EXPECT_EQ(read.received, 4);
+
+    std::thread later([&] {
+        std::this_thread::sleep_for(50ms);
+        EXPECT_EQ(write(pad, report.data(), report.size()), 3);
+    });
+    read = reader->ReadReport(buffer, 65);
+    later.join();
+    EXPECT_EQ(read.status, HidReadStatus::kReport);
+    EXPECT_EQ(read.start, HidReadStart::kPending);
+    EXPECT_EQ(read.startBytes, 0);
+    EXPECT_EQ(read.received, 4);
+    close(pad);
+
     std::thread closer([&] {
         std::this_thread::sleep_for(50ms);
         reader->Cancel();
     });
-    uint8_t buffer[65];
-    int32_t received = -1;
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(reader->ReadReport(buffer, 65, received), HidReadStatus::kCancelled);
+    read = reader->ReadReport(buffer, 65);
     EXPECT_GE(std::chrono::steady_clock::now() - start, 40ms);
-    EXPECT_EQ(received, 0);
     closer.join();
-    EXPECT_EQ(reader->ReadReport(buffer, 65, received), HidReadStatus::kCancelled);
+    EXPECT_EQ(read.status, HidReadStatus::kCancelled);
+    EXPECT_EQ(read.start, HidReadStart::kPending);
+    EXPECT_EQ(read.received, 0);
+    EXPECT_EQ(reader->ReadReport(buffer, 65).status, HidReadStatus::kCancelled);
 }
 
 TEST_F(HidrawDevices, WritesGoOutAsGivenAndMissingNodesDoNotOpen) {

@@ -11,23 +11,26 @@ namespace testsupport {
 // sent, and a reader takes what is still queued before it sees the hang-up.
 class ReportChannel {
 public:
-    enum class Outcome { kReport, kHungUp, kCancelled, kTimedOut };
+    enum class Outcome { kReport, kFault, kHungUp, kCancelled, kTimedOut };
 
     bool Send(const uint8_t* report, size_t length) {
-        std::lock_guard<std::mutex> hold(lock);
-        if (hungUp) {
-            return false;
-        }
-        reports.emplace_back(report, report + length);
-        changed.notify_all();
-        return true;
+        return Queue(Entry{false, std::vector<uint8_t>(report, report + length)});
     }
 
-    // Waits until a report is queued, the sender hangs up or `cancelled` is set; a cancel
-    // counts before anything else.
-    Outcome Take(std::vector<uint8_t>& report, const std::atomic<bool>& cancelled) {
+    // The read that takes it fails.
+    bool SendFault() { return Queue(Entry{true, {}}); }
+
+    // Waits until something is queued, the sender hangs up or `cancelled` is set; a cancel
+    // counts before anything else. `waited` tells whether nothing was there at first.
+    Outcome Take(std::vector<uint8_t>& report, const std::atomic<bool>& cancelled, bool& waited) {
         std::unique_lock<std::mutex> hold(lock);
-        changed.wait(hold, [&] { return cancelled || Ready(); });
+        waited = !cancelled && !Ready();
+        if (waited) {
+            ++waiting;
+            changed.notify_all();
+            changed.wait(hold, [&] { return cancelled || Ready(); });
+            --waiting;
+        }
         return cancelled ? Outcome::kCancelled : Pop(report);
     }
 
@@ -37,6 +40,11 @@ public:
             return Outcome::kTimedOut;
         }
         return Pop(report);
+    }
+
+    bool AwaitWaitingReader(std::chrono::milliseconds timeout) {
+        std::unique_lock<std::mutex> hold(lock);
+        return changed.wait_for(hold, timeout, [&] { return waiting > 0; });
     }
 
     void HangUp() {
@@ -52,21 +60,38 @@ public:
     }
 
 private:
-    bool Ready() const { return !reports.empty() || hungUp; }
+    struct Entry {
+        bool fault;
+        std::vector<uint8_t> report;
+    };
+
+    bool Queue(Entry entry) {
+        std::lock_guard<std::mutex> hold(lock);
+        if (hungUp) {
+            return false;
+        }
+        entries.push_back(std::move(entry));
+        changed.notify_all();
+        return true;
+    }
+
+    bool Ready() const { return !entries.empty() || hungUp; }
 
     Outcome Pop(std::vector<uint8_t>& report) {
-        if (reports.empty()) {
+        if (entries.empty()) {
             return Outcome::kHungUp;
         }
-        report = std::move(reports.front());
-        reports.pop_front();
-        return Outcome::kReport;
+        Entry entry = std::move(entries.front());
+        entries.pop_front();
+        report = std::move(entry.report);
+        return entry.fault ? Outcome::kFault : Outcome::kReport;
     }
 
     std::mutex lock;
     std::condition_variable changed;
-    std::deque<std::vector<uint8_t>> reports;
+    std::deque<Entry> entries;
     bool hungUp = false;
+    int waiting = 0;  // readers blocked in Take
 };
 
 namespace {
@@ -109,19 +134,31 @@ public:
           handle(std::move(counter)),
           inputReportLength(inputReportLength) {}
 
-    platform::HidReadStatus ReadReport(uint8_t* buffer, int32_t capacity,
-                                       int32_t& received) override {
-        received = 0;
+    // Like the system's read call: a read that finds something queued completes or fails at
+    // once; otherwise it is pending until a report, a fault, a hang-up or a cancel.
+    platform::HidReadResult ReadReport(uint8_t* buffer, int32_t capacity) override {
+        platform::HidReadResult result;
         std::vector<uint8_t> report;
-        const ReportChannel::Outcome outcome = input->Take(report, cancelled);
-        if (outcome == ReportChannel::Outcome::kCancelled) {
-            return platform::HidReadStatus::kCancelled;
+        bool waited = false;
+        const ReportChannel::Outcome outcome = input->Take(report, cancelled, waited);
+        const bool atOnce = !waited && outcome != ReportChannel::Outcome::kCancelled;
+        switch (outcome) {
+            case ReportChannel::Outcome::kReport:
+                result.status = platform::HidReadStatus::kReport;
+                result.received = Present(report, buffer, capacity);
+                result.start = atOnce ? platform::HidReadStart::kCompleted : result.start;
+                result.startBytes = atOnce ? result.received : 0;
+                return result;
+            case ReportChannel::Outcome::kCancelled:
+                result.status = platform::HidReadStatus::kCancelled;
+                return result;
+            default:
+                result.status = outcome == ReportChannel::Outcome::kHungUp
+                                    ? platform::HidReadStatus::kGone
+                                    : platform::HidReadStatus::kFailed;
+                result.start = atOnce ? platform::HidReadStart::kFailed : result.start;
+                return result;
         }
-        if (outcome == ReportChannel::Outcome::kHungUp) {
-            return platform::HidReadStatus::kGone;
-        }
-        Present(report, buffer, capacity, received);
-        return platform::HidReadStatus::kReport;
     }
 
     void Cancel() override {
@@ -131,12 +168,12 @@ public:
 
 private:
     // One report as the backend presents it: as sent, zero-padded to the report length.
-    void Present(const std::vector<uint8_t>& report, uint8_t* buffer, int32_t capacity,
-                 int32_t& received) const {
+    int32_t Present(const std::vector<uint8_t>& report, uint8_t* buffer, int32_t capacity) const {
         const int32_t room = std::max(capacity, 0);
         std::fill_n(buffer, std::min(room, inputReportLength), uint8_t{0});
-        received = std::min(static_cast<int32_t>(report.size()), room);
+        const int32_t received = std::min(static_cast<int32_t>(report.size()), room);
         std::memcpy(buffer, report.data(), static_cast<size_t>(received));
+        return received;
     }
 
     std::shared_ptr<ReportChannel> input;
@@ -162,6 +199,14 @@ bool SimulatedHidPad::SendInputReport(const std::vector<uint8_t>& report) {
 bool SimulatedHidPad::ReceiveOutputReport(std::vector<uint8_t>& report,
                                           std::chrono::milliseconds timeout) {
     return plugged && output->TakeWithin(report, timeout) == ReportChannel::Outcome::kReport;
+}
+
+bool SimulatedHidPad::FailARead() {
+    return input->SendFault();
+}
+
+bool SimulatedHidPad::AwaitWaitingReader(std::chrono::milliseconds timeout) {
+    return input->AwaitWaitingReader(timeout);
 }
 
 void SimulatedHidPad::Unplug() {

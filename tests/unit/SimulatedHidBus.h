@@ -16,8 +16,9 @@ namespace testsupport {
 class ReportChannel;
 
 // One device on the simulated bus. Its handles behave like the system's: a read takes one whole
-// report and blocks until a report, a hang-up or a cancel; a write is one report, id byte
-// first. Reports travel through a queue per direction, which keeps report boundaries.
+// report and blocks until a report, a hang-up or a cancel, and tells whether it completed at
+// once or waited; a write is one report, id byte first. Reports travel through a queue per
+// direction, which keeps report boundaries.
 class SimulatedHidPad {
 public:
     explicit SimulatedHidPad(const platform::HidInterface& description);
@@ -29,6 +30,10 @@ public:
 
     // Sends one input report, in the Windows layout (id byte first), to the host's readers.
     bool SendInputReport(const std::vector<uint8_t>& report);
+    // Queues a fault among the input reports: the read that takes it fails.
+    bool FailARead();
+    // True once a host reader waits for an input report, having found none queued.
+    bool AwaitWaitingReader(std::chrono::milliseconds timeout = std::chrono::milliseconds(500));
     // The next output report the host wrote; false when none comes within the timeout.
     bool ReceiveOutputReport(std::vector<uint8_t>& report,
                              std::chrono::milliseconds timeout = std::chrono::milliseconds(500));

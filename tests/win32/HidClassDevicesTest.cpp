@@ -17,6 +17,8 @@
 
 namespace {
 
+using platform::HidReadResult;
+using platform::HidReadStart;
 using platform::HidReadStatus;
 using testsupport::NamedPipePeer;
 
@@ -26,47 +28,64 @@ std::vector<uint8_t> Untouched(size_t size) {
     return std::vector<uint8_t>(size, kUntouched);
 }
 
+// A report already there completes ReadFile itself, which reports its length; a failed call
+// leaves nothing pending.
 TEST(HidClassReader, PadsShortReportsStopsAtCapacityAndFailsOnceTheDeviceIsGone) {
     NamedPipePeer device;
     const auto reader = platform::MakeHidClassReader(device.OpenClient(FILE_FLAG_OVERLAPPED), 8);
     ASSERT_NE(reader, nullptr);
     std::vector<uint8_t> buffer = Untouched(10);
-    int32_t received = -1;
 
     ASSERT_TRUE(device.Write({0x00, 0x03, 0x11, 0x22, 0x33}));
-    ASSERT_EQ(reader->ReadReport(buffer.data(), 10, received), HidReadStatus::kReport);
-    EXPECT_EQ(received, 5);
+    HidReadResult read = reader->ReadReport(buffer.data(), 10);
+    ASSERT_EQ(read.status, HidReadStatus::kReport);
+    EXPECT_EQ(read.start, HidReadStart::kCompleted);
+    EXPECT_EQ(read.startBytes, 5);
+    EXPECT_EQ(read.received, 5);
     EXPECT_EQ(buffer, (std::vector<uint8_t>{0x00, 0x03, 0x11, 0x22, 0x33, 0, 0, 0, kUntouched,
                                             kUntouched}));
 
     buffer = Untouched(10);
     ASSERT_TRUE(device.Write({1, 2, 3, 4, 5, 6, 7, 8}));
-    ASSERT_EQ(reader->ReadReport(buffer.data(), 3, received), HidReadStatus::kReport);
-    EXPECT_EQ(received, 3);
+    read = reader->ReadReport(buffer.data(), 3);
+    ASSERT_EQ(read.status, HidReadStatus::kReport);
+    EXPECT_EQ(read.startBytes, 8);
+    EXPECT_EQ(read.received, 3);
     EXPECT_EQ(buffer, (std::vector<uint8_t>{1, 2, 3, kUntouched, kUntouched, kUntouched, kUntouched,
                                             kUntouched, kUntouched, kUntouched}));
 
     device.Close();
-    EXPECT_EQ(reader->ReadReport(buffer.data(), 10, received), HidReadStatus::kFailed);
-    EXPECT_EQ(received, 0);
+    read = reader->ReadReport(buffer.data(), 10);
+    EXPECT_EQ(read.status, HidReadStatus::kFailed);
+    EXPECT_EQ(read.start, HidReadStart::kFailed);
+    EXPECT_EQ(read.received, 0);
 }
 
-TEST(HidClassReader, CancelEndsAPendingReadAndEveryLaterOne) {
+TEST(HidClassReader, APendingReadEndsWithTheReportOrTheCancel) {
     NamedPipePeer device;
     const auto reader = platform::MakeHidClassReader(device.OpenClient(FILE_FLAG_OVERLAPPED), 8);
     ASSERT_NE(reader, nullptr);
     uint8_t buffer[8] = {};
-    int32_t received = -1;
-    HidReadStatus pending = HidReadStatus::kReport;
-    std::thread reading([&] { pending = reader->ReadReport(buffer, 8, received); });
+    HidReadResult read;
+    std::thread reading([&] { read = reader->ReadReport(buffer, 8); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(device.Write({0, 1, 2, 3, 4, 5, 6, 7}));
+    reading.join();
+    EXPECT_EQ(read.status, HidReadStatus::kReport);
+    EXPECT_EQ(read.start, HidReadStart::kPending);
+    EXPECT_EQ(read.startBytes, 0);
+    EXPECT_EQ(read.received, 8);
+
+    reading = std::thread([&] { read = reader->ReadReport(buffer, 8); });
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     reader->Cancel();
     reading.join();  // hangs if the kill event or the cancelled read went unnoticed
-    EXPECT_EQ(pending, HidReadStatus::kCancelled);
-    EXPECT_EQ(received, 0);
+    EXPECT_EQ(read.status, HidReadStatus::kCancelled);
+    EXPECT_EQ(read.start, HidReadStart::kPending);
+    EXPECT_EQ(read.received, 0);
 
     ASSERT_TRUE(device.Write({0, 1, 2, 3, 4, 5, 6, 7}));
-    EXPECT_EQ(reader->ReadReport(buffer, 8, received), HidReadStatus::kCancelled);
+    EXPECT_EQ(reader->ReadReport(buffer, 8).status, HidReadStatus::kCancelled);
 }
 
 TEST(HidClassDevices, APathThatIsNoDeviceOpensNeitherWay) {
@@ -91,9 +110,8 @@ TEST(HidClassDevices, APendingReadOnAPresentInterfaceEndsAtCancel) {
         HidReadStatus last = HidReadStatus::kReport;
         std::thread reading([&] {
             uint8_t buffer[HidIoIFWin::kReadBufferSize];
-            int32_t received = 0;
             do {
-                last = reader->ReadReport(buffer, sizeof buffer, received);
+                last = reader->ReadReport(buffer, sizeof buffer).status;
             } while (last == HidReadStatus::kReport);
         });
         std::this_thread::sleep_for(std::chrono::milliseconds(100));

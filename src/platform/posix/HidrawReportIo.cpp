@@ -56,30 +56,27 @@ public:
           inputReportLength(inputReportLength),
           scratch(kLargestHidrawReport) {}
 
-    HidReadStatus ReadReport(uint8_t* buffer, int32_t capacity, int32_t& received) override {
-        received = 0;
-        for (;;) {
-            pollfd waits[2] = {{cancelSignal.get(), POLLIN, 0}, {node.get(), POLLIN, 0}};
-            if (poll(waits, 2, -1) < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return HidReadStatus::kFailed;
-            }
-            if ((waits[0].revents & POLLIN) != 0) {
-                return HidReadStatus::kCancelled;
-            }
-            // Reports still queued are read before a hang-up is believed.
-            if ((waits[1].revents & POLLIN) != 0) {
+    // A read that finds a report, a hang-up or an error at its first look is one the read call
+    // itself completed or failed; otherwise it was pending until the wait ended.
+    HidReadResult ReadReport(uint8_t* buffer, int32_t capacity) override {
+        HidReadResult result;
+        result.start = HidReadStart::kCompleted;
+        for (int timeout = 0;; timeout = -1) {
+            const Readiness ready = Await(timeout);
+            if (ready == Readiness::kReport) {
                 const ssize_t count = read(node.get(), scratch.data(), scratch.size());
-                if (count < 0 && (errno == EINTR || errno == EAGAIN)) {
-                    continue;
+                if (count >= 0 || (errno != EINTR && errno != EAGAIN)) {
+                    return TakeReport(count, buffer, capacity, result);
                 }
-                return TakeReport(count, buffer, capacity, received);
+            } else if (ready == Readiness::kCancelled) {
+                result.start = HidReadStart::kPending;
+                result.status = HidReadStatus::kCancelled;
+                return result;
+            } else if (ready != Readiness::kNothing) {
+                return Ended(result, ready == Readiness::kHungUp ? HidReadStatus::kGone
+                                                                 : HidReadStatus::kFailed);
             }
-            if ((waits[1].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
-                return HidReadStatus::kGone;
-            }
+            result.start = HidReadStart::kPending;
         }
     }
 
@@ -89,16 +86,60 @@ public:
     }
 
 private:
-    HidReadStatus TakeReport(ssize_t count, uint8_t* buffer, int32_t capacity, int32_t& received) {
+    enum class Readiness { kNothing, kCancelled, kReport, kHungUp, kError };
+
+    // What the cancel signal and the node show; with a timeout of -1, waits until they show
+    // something.
+    Readiness Await(int timeout) const {
+        for (;;) {
+            pollfd waits[2] = {{cancelSignal.get(), POLLIN, 0}, {node.get(), POLLIN, 0}};
+            if (poll(waits, 2, timeout) < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return Readiness::kError;
+            }
+            if ((waits[0].revents & POLLIN) != 0) {
+                return Readiness::kCancelled;
+            }
+            // Reports still queued are read before a hang-up is believed.
+            if ((waits[1].revents & POLLIN) != 0) {
+                return Readiness::kReport;
+            }
+            if ((waits[1].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+                return Readiness::kHungUp;
+            }
+            if (timeout >= 0) {
+                return Readiness::kNothing;
+            }
+        }
+    }
+
+    HidReadResult TakeReport(ssize_t count, uint8_t* buffer, int32_t capacity,
+                             HidReadResult result) const {
         if (count < 0) {
             // hidraw answers EIO once the device is gone and its queue is empty.
-            return errno == EIO || errno == ENODEV ? HidReadStatus::kGone : HidReadStatus::kFailed;
+            return Ended(result, errno == EIO || errno == ENODEV ? HidReadStatus::kGone
+                                                                 : HidReadStatus::kFailed);
         }
         if (count == 0) {
-            return HidReadStatus::kGone;
+            return Ended(result, HidReadStatus::kGone);
         }
-        received = PresentInWindowsLayout(static_cast<size_t>(count), buffer, capacity);
-        return HidReadStatus::kReport;
+        result.status = HidReadStatus::kReport;
+        result.received = PresentInWindowsLayout(static_cast<size_t>(count), buffer, capacity);
+        if (result.start == HidReadStart::kCompleted) {
+            result.startBytes = result.received;
+        }
+        return result;
+    }
+
+    // A read that ends without a report at its first look failed in the read call itself.
+    static HidReadResult Ended(HidReadResult result, HidReadStatus status) {
+        if (result.start == HidReadStart::kCompleted) {
+            result.start = HidReadStart::kFailed;
+        }
+        result.status = status;
+        return result;
     }
 
     // hidraw hands over a report as the device sent it: with its id byte only when the device

@@ -44,37 +44,58 @@ public:
           killEvent(killEvent),
           report(static_cast<size_t>(inputReportLength)) {}
 
-    HidReadStatus ReadReport(uint8_t* buffer, int32_t capacity, int32_t& received) override {
-        received = 0;
+    HidReadResult ReadReport(uint8_t* buffer, int32_t capacity) override {
+        HidReadResult result;
         if (WaitForSingleObject(killEvent.get(), 0) == WAIT_OBJECT_0) {
-            return HidReadStatus::kCancelled;
+            result.status = HidReadStatus::kCancelled;
+            return result;
         }
         OVERLAPPED overlapped{};
         overlapped.hEvent = readEvent.get();
-        if (!ReadFile(device.get(), report.data(), static_cast<DWORD>(report.size()), nullptr,
-                      &overlapped)) {
-            const DWORD error = GetLastError();
-            if (error != ERROR_IO_PENDING) {
-                return StatusOfFailedRead(error);
-            }
-        }
-        const HANDLE waits[2] = {readEvent.get(), killEvent.get()};
-        const DWORD woken = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
-        if (woken != WAIT_OBJECT_0) {
-            AbandonRead(overlapped);
-            return woken == WAIT_OBJECT_0 + 1 ? HidReadStatus::kCancelled : HidReadStatus::kFailed;
-        }
         DWORD count = 0;
-        if (!GetOverlappedResult(device.get(), &overlapped, &count, FALSE)) {
-            return StatusOfFailedRead(GetLastError());
+        if (ReadFile(device.get(), report.data(), static_cast<DWORD>(report.size()), &count,
+                     &overlapped)) {
+            result.start = HidReadStart::kCompleted;
+            result.startBytes = static_cast<int32_t>(count);
+            return Delivered(result, count, buffer, capacity);
         }
-        received = PresentReport(count, buffer, capacity);
-        return HidReadStatus::kReport;
+        const DWORD error = GetLastError();
+        if (error != ERROR_IO_PENDING) {
+            result.start = HidReadStart::kFailed;
+            result.status = StatusOfFailedRead(error);
+            return result;
+        }
+        return AwaitPendingRead(overlapped, buffer, capacity);
     }
 
     void Cancel() override { SetEvent(killEvent.get()); }
 
 private:
+    HidReadResult AwaitPendingRead(OVERLAPPED& overlapped, uint8_t* buffer, int32_t capacity) {
+        HidReadResult result;
+        const HANDLE waits[2] = {readEvent.get(), killEvent.get()};
+        const DWORD woken = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+        if (woken != WAIT_OBJECT_0) {
+            AbandonRead(overlapped);
+            result.status =
+                woken == WAIT_OBJECT_0 + 1 ? HidReadStatus::kCancelled : HidReadStatus::kFailed;
+            return result;
+        }
+        DWORD count = 0;
+        if (!GetOverlappedResult(device.get(), &overlapped, &count, FALSE)) {
+            result.status = StatusOfFailedRead(GetLastError());
+            return result;
+        }
+        return Delivered(result, count, buffer, capacity);
+    }
+
+    HidReadResult Delivered(HidReadResult result, DWORD count, uint8_t* buffer,
+                            int32_t capacity) const {
+        result.status = HidReadStatus::kReport;
+        result.received = PresentReport(count, buffer, capacity);
+        return result;
+    }
+
     // CancelIo reaches only the calling thread's reads, so the reading thread itself cancels;
     // it then waits until the read has ended, as the read still writes into `report`.
     void AbandonRead(OVERLAPPED& overlapped) {
