@@ -72,6 +72,22 @@ TEST_F(WineTcpCapture, ListenerDeliversTwentyThousandPointsExactAndInOrder) {
     host->CloseExpectingGoodbyeLast();
 }
 
+// The end of the browser's input ends the host at once, its capture threads with it.
+TEST_F(WineTcpCapture, InputThatEndsDuringACaptureEndsTheHostWithExitZero) {
+    WriteListenerSettings();
+    StartPadsim({"bridge", "--port", std::to_string(port), "--identity", kIdentity, "--time-limit",
+                 "60", "--loop", "--rate", "1000"});
+    host = prefix.StartHost();
+    host->SendOpen();
+    EXPECT_EQ(host->ReadFrame(15000ms), kDefaultOpenReply);
+    EXPECT_EQ(host->ReadFrames(20).size(), 20u);
+    host->process().CloseInput();
+    EXPECT_EQ(host->process().WaitForExit(5000ms), 0);
+    std::string rest;
+    EXPECT_TRUE(host->process().OutputEnds(1000ms, &rest));
+    EXPECT_EQ(rest.find(kGoodbye), std::string::npos);
+}
+
 TEST_F(WineTcpCapture, ClientCapturesFromThePadSimulatorServer) {
     prefix.WriteSettings("[Tablet]\nTabletType=5\nEnableLogging=1\nSocketPort=" +
                          std::to_string(port) + "\nTabletIpAddress=127.0.0.1\n");
