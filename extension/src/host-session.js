@@ -41,10 +41,15 @@ export class HostSession {
     }
 
     start() {
-        this.port = api.runtime.connectNative(this.hostName);
-        this.port.onMessage.addListener((message) => this.receive(message));
-        this.port.onDisconnect.addListener((port) => this.disconnected(port));
-        this.port.postMessage({ command: "OPEN" });
+        try {
+            this.port = api.runtime.connectNative(this.hostName);
+            this.port.onMessage.addListener((message) => this.receive(message));
+            this.port.onDisconnect.addListener((port) => this.disconnected(port));
+            this.port.postMessage({ command: "OPEN" });
+        } catch (error) {
+            this.end(problemOfDisconnect(error.message), error.message);
+            return;
+        }
         this.replyTimer = setTimeout(() => this.end(Problem.noReply), this.replyTimeoutMs);
     }
 
@@ -69,6 +74,7 @@ export class HostSession {
         } else if (message.command === "POINT") {
             this.handlers.point(message.X, message.Y, message.P);
         } else if (typeof message.text === "string") {
+            clearTimeout(this.replyTimer);
             this.saidGoodbye = true;
             this.handlers.goodbye(message.text);
         }
@@ -94,7 +100,7 @@ export class HostSession {
         this.over = true;
         clearTimeout(this.replyTimer);
         try {
-            this.port.disconnect();
+            this.port?.disconnect();
         } catch {
             // already closed by the browser
         }

@@ -4,6 +4,7 @@ import { execFileSync } from "node:child_process";
 import fs from "node:fs";
 import os from "node:os";
 import path from "node:path";
+import { fileURLToPath } from "node:url";
 import { after, afterEach, before, beforeEach, describe, it } from "node:test";
 import { PadBrowser } from "./support/browsers.mjs";
 import { HostHarness } from "./support/host-harness.mjs";
@@ -11,7 +12,7 @@ import { expectedMessages, kLogicalSize, testSignature, writeStrokesFile } from 
 import { countInk, decodePng } from "./support/png.mjs";
 import { waitFor } from "./support/wait.mjs";
 
-const repository = path.resolve(import.meta.dirname, "../..");
+const repository = fileURLToPath(new URL("../..", import.meta.url));
 const buildDir = path.resolve(process.env.HOST_BUILD_DIR ?? path.join(repository, "build"));
 const resultsDir = path.resolve(process.env.BROWSER_TEST_RESULTS ?? path.join(buildDir, "browser-tests"));
 const browserNames = (process.env.BROWSERS ?? "chromium,firefox").split(",").filter(Boolean);
@@ -120,7 +121,9 @@ for (const browserName of browserNames) {
                 }
             }));
             assert.deepEqual([png.width, png.height], [kLogicalSize.width, kLogicalSize.height]);
-            const uninked = expected.filter(([x, y]) => countInk(png, { x, y, width: 1, height: 1 }) === 0);
+            // A point on the far edge (X = maxx or Y = maxy) is drawn in the last pixel before it.
+            const pixel = (x, y) => ({ x: Math.min(x, png.width - 1), y: Math.min(y, png.height - 1), width: 1, height: 1 });
+            const uninked = expected.filter(([x, y]) => countInk(png, pixel(x, y)) === 0);
             assert.deepEqual(uninked, [], "points the PNG does not show");
 
             const run = await harness.currentRun();

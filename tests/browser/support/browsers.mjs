@@ -18,26 +18,27 @@ function writeHostManifest(dir, wrapper, allowed) {
     return file;
 }
 
-async function launchChromium({ workDir, extensionDir, hostWrapper, downloadDir }) {
+async function launchChromium({ workDir, extensionDir, hostWrapper, downloadDir, headless = true }) {
     const profile = path.join(workDir, "chromium-profile");
     const hostManifest = writeHostManifest(path.join(profile, "NativeMessagingHosts"), hostWrapper, {
         allowed_origins: [`chrome-extension://${identities.chromeExtensionId}/`],
     });
     const browser = await puppeteer.launch({
         executablePath: process.env.CHROMIUM_BINARY ?? "/usr/bin/chromium",
-        headless: true,
+        headless,
         userDataDir: profile,
         enableExtensions: true,
-        defaultViewport: kViewport,
+        defaultViewport: headless ? kViewport : null,
         downloadBehavior: { policy: "allow", downloadPath: downloadDir },
-        args: ["--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking",
+        // Chromium's sandbox cannot start as root.
+        args: [...(process.getuid() === 0 ? ["--no-sandbox"] : []), "--disable-gpu", "--no-first-run", "--disable-background-networking",
                "--disable-component-update", "--disable-sync", `--load-extension=${extensionDir}`,
                `--disable-extensions-except=${extensionDir}`],
     });
     return { browser, hostManifest };
 }
 
-async function launchFirefox({ workDir, extensionDir, hostWrapper, downloadDir }) {
+async function launchFirefox({ workDir, extensionDir, hostWrapper, downloadDir, headless = true }) {
     // Firefox looks for host manifests under $HOME: a home of the test's own.
     const home = path.join(workDir, "firefox-home");
     const hostManifest = writeHostManifest(path.join(home, ".mozilla/native-messaging-hosts"), hostWrapper, {
@@ -46,11 +47,14 @@ async function launchFirefox({ workDir, extensionDir, hostWrapper, downloadDir }
     const browser = await puppeteer.launch({
         browser: "firefox",
         executablePath: process.env.FIREFOX_BINARY ?? "/usr/bin/firefox-esr",
-        headless: true,
-        defaultViewport: kViewport,
-        downloadBehavior: { policy: "allow", downloadPath: downloadDir },
+        headless,
+        defaultViewport: headless ? kViewport : null,
         env: { ...process.env, HOME: home },
         extraPrefsFirefox: {
+            // Downloads from the default context go by the profile's settings.
+            "browser.download.dir": downloadDir,
+            "browser.download.folderList": 2,
+            "browser.download.useDownloadDir": true,
             "app.normandy.enabled": false,
             "messaging-system.rsexperimentloader.enabled": false,
             "network.connectivity-service.enabled": false,
@@ -72,6 +76,7 @@ export class PadBrowser {
     static async launch(name, options) {
         const { browser, hostManifest } = await launchers[name](options);
         const padBrowser = new PadBrowser(name, browser, hostManifest);
+        padBrowser.viewport = options.headless === false ? null : kViewport;
         padBrowser.launcher = await padBrowser.findPage((url) => url.pathname === "/pad.html");
         return padBrowser;
     }
@@ -97,12 +102,16 @@ export class PadBrowser {
 
     // A new signing pad page; query is added to its address.
     async openPadPage(query = "") {
-        const tag = `page=${++this.openedPages}`;
+        const number = String(++this.openedPages);
         await this.launcher.evaluate((search) => {
             const api = globalThis.browser ?? globalThis.chrome;
             return api.tabs.create({ url: `${location.origin}/pad.html?${search}` });
-        }, [tag, query].filter(Boolean).join("&"));
-        const page = await this.findPage((url) => url.searchParams.get("page") === tag.slice(5));
+        }, [`page=${number}`, query].filter(Boolean).join("&"));
+        const page = await this.findPage((url) => url.searchParams.get("page") === number);
+        // Firefox gives a page it did not open through automation the window's size.
+        if (this.viewport) {
+            await page.setViewport(this.viewport);
+        }
         await page.bringToFront();
         return page;
     }

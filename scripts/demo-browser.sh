@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Shows the sample extension's signing pad in a browser while padsim signs on a simulated pad
+# behind the TCP listener (kind 7). On a desktop (DISPLAY or WAYLAND_DISPLAY set) the browser
+# window opens and the signature appears as padsim signs it, over and over, until the window is
+# closed; without one the browser runs headless, signs once, and the paths of a screenshot and the
+# saved SVG are printed. DEMO_BROWSER=firefox uses Firefox ESR instead of Chromium.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+echo "Installing what is missing, building the host and padsim..."
+scripts/browser-deps.sh >/dev/null
+cmake -S . -B build -G Ninja >/dev/null
+cmake --build build --target Lumarq.OrvaneSignExtension padsim >/dev/null
+
+visible=0
+[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && visible=1
+HOST_BUILD_DIR=$PWD/build DEMO_VISIBLE=$visible exec node tests/browser/demo.mjs

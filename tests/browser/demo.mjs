@@ -1,0 +1,69 @@
+// The browser demo: the sample extension's signing pad while padsim signs the sample signature
+// on a simulated pad behind the TCP listener. A visible browser shows the signature appear, again
+// and again, until its window is closed; a headless one signs once, and a screenshot and the
+// saved SVG are left behind.
+import { execFileSync } from "node:child_process";
+import fs from "node:fs";
+import path from "node:path";
+import { fileURLToPath } from "node:url";
+import { PadBrowser } from "./support/browsers.mjs";
+import { HostHarness } from "./support/host-harness.mjs";
+import { waitFor } from "./support/wait.mjs";
+
+const repository = fileURLToPath(new URL("../..", import.meta.url));
+const buildDir = path.resolve(process.env.HOST_BUILD_DIR ?? path.join(repository, "build"));
+const browserName = process.env.DEMO_BROWSER ?? "chromium";
+const visible = process.env.DEMO_VISIBLE === "1";
+const workDir = fs.mkdtempSync("/tmp/inkora-browser-demo.");
+
+const extensionDir = path.join(workDir, "extension");
+execFileSync(path.join(repository, "extension/assemble.sh"), [extensionDir]);
+const downloads = path.join(workDir, "downloads");
+fs.mkdirSync(downloads);
+const harness = new HostHarness(buildDir, workDir);
+await harness.useListener();
+harness.startBridge(visible ? ["--loop", "--time-limit", "0"] : []);
+
+const padBrowser = await PadBrowser.launch(browserName, {
+    workDir, extensionDir, hostWrapper: harness.wrapper, downloadDir: downloads, headless: !visible,
+});
+const page = padBrowser.launcher;
+const pointCount = async () => parseInt(await page.$eval("#point-count", (e) => e.textContent), 10);
+
+async function end(code) {
+    await padBrowser.close().catch(() => {});
+    await harness.stopBridge();
+    await harness.allRunsEnded(5000);
+    process.exit(code);
+}
+process.on("SIGINT", () => end(130));
+process.on("SIGTERM", () => end(143));
+
+console.log(`${browserName} shows the signing pad; pressing Connect...`);
+await page.click("#connect");
+if (visible) {
+    console.log("padsim signs the sample signature over and over: Clear wipes the pad, Done ends the");
+    console.log(`host, the Save buttons download the drawing. Close the browser window to end the demo.`);
+    padBrowser.browser.on("disconnected", () => end(0));
+} else {
+    // Headless: once the pen has rested for a second, the signature is complete.
+    let last = -1, since = Date.now();
+    await waitFor(async () => {
+        const count = await pointCount();
+        if (count !== last) {
+            [last, since] = [count, Date.now()];
+        }
+        return count > 0 && Date.now() - since > 1000;
+    }, { timeoutMs: 30_000, intervalMs: 100, what: "the signature" });
+    const screenshot = path.join(workDir, "signing-pad.png");
+    await page.screenshot({ path: screenshot });
+    await page.click("#export-svg");
+    await waitFor(() => fs.existsSync(path.join(downloads, "signature.svg")), { what: "the SVG" });
+    await page.click("#done");
+    await waitFor(async () => (await page.$eval("#message", (e) => e.dataset.kind)) === "goodbye",
+                  { what: "the host's goodbye" });
+    console.log(`${last} points drawn. No desktop here, so the browser ran headless:`);
+    console.log(`  screenshot of the page: ${screenshot}`);
+    console.log(`  the signature as SVG:   ${path.join(downloads, "signature.svg")}`);
+    await end(0);
+}
