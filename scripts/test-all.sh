@@ -51,3 +51,8 @@ scripts/package-tests.sh build build-win32
 
 run_suite build-asan all "" -DCMAKE_BUILD_TYPE=Debug -DHOST_SANITIZE=ON
 run_suite build-tsan all "" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOST_TSAN=ON
+
+# Browser tests: the sample extension in headless Chromium and Firefox ESR, driving the normal
+# build's host with padsim as the pad (results and screenshots in build/browser-tests/).
+echo "=== browser tests"
+scripts/browser-tests.sh build
