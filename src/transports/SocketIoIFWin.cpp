@@ -1,7 +1,6 @@
 #include "transports/SocketIoIFWin.h"
 
 #include <array>
-#include <cstring>
 
 #include "tablet/Tablet.h"
 
@@ -41,7 +40,7 @@ bool SocketIoIFWin::ConnectToServer() {
 void SocketIoIFWin::SocketReadThread(SocketIoIFWin* transport) {
     // A receive need not end on a record boundary: the start of a cut record stays at the
     // front of the buffer and the next receive lands behind it.
-    std::array<uint8_t, kPointRecordSize - 1 + kReceiveLimit> buffer;
+    std::array<uint8_t, kRecordCarryCapacity> buffer;
     int32_t held = 0;
     PointQueue& points = *transport->owner->pointQueue;
     while (!transport->stopReader) {
@@ -49,11 +48,8 @@ void SocketIoIFWin::SocketReadThread(SocketIoIFWin* transport) {
         if (received == 0) {
             continue;
         }
-        held += received;
-        const int32_t taken = TakePointRecords(
-            buffer.data(), held, [&points](uint32_t penData) { points.PushItem(penData); });
-        std::memmove(buffer.data(), buffer.data() + taken, static_cast<size_t>(held - taken));
-        held -= taken;
+        held = CarryPointRecords(buffer.data(), held + received,
+                                 [&points](uint32_t penData) { points.PushItem(penData); });
     }
     transport->ReaderFinished();
 }

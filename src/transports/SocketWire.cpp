@@ -40,6 +40,13 @@ int32_t TakePointRecords(const uint8_t* bytes, int32_t length,
     return offset;
 }
 
+int32_t CarryPointRecords(uint8_t* bytes, int32_t length,
+                          const std::function<void(uint32_t penData)>& onPenPoint) {
+    const int32_t taken = TakePointRecords(bytes, length, onPenPoint);
+    std::memmove(bytes, bytes + taken, static_cast<size_t>(length - taken));
+    return length - taken;
+}
+
 bool HelloMatches(const uint8_t* message, int32_t length, std::string_view identity) {
     if (length <= kHelloTextOffset) {
         return false;

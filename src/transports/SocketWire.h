@@ -26,6 +26,15 @@ int32_t BuildDataFrame(const uint8_t* payload, int32_t length, uint8_t* out);
 int32_t TakePointRecords(const uint8_t* bytes, int32_t length,
                          const std::function<void(uint32_t penData)>& onPenPoint);
 
+// The buffer a receiver walks records in: the start of a cut record, then one receive.
+inline constexpr int32_t kRecordCarryCapacity = kPointRecordSize - 1 + kReceiveLimit;
+
+// Walks the whole records of the bytes held (as TakePointRecords does) and moves the start of a
+// cut record that remains to the front, where the next receive continues it. Returns how many
+// bytes remain held, always fewer than a record.
+int32_t CarryPointRecords(uint8_t* bytes, int32_t length,
+                          const std::function<void(uint32_t penData)>& onPenPoint);
+
 // Whether a received first message is a hello of type 2 whose NUL-terminated text at offset 8
 // equals identity exactly. A message too short to hold both words and a terminated text does
 // not match.
