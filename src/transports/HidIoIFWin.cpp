@@ -8,6 +8,7 @@
 
 #include "tablet/DiagnosticLog.h"
 #include "tablet/Tablet.h"
+#include "transports/HidReportPayload.h"
 
 namespace {
 
@@ -217,9 +218,7 @@ bool HidIoIFWin::HandleReadResult(const platform::HidReadResult& result, const u
 }
 
 void HidIoIFWin::HandleReport(const uint8_t* report, int32_t received, uint8_t mask) {
-    const int32_t claimed = mask & report[1];
-    // The count byte cannot vouch for bytes that never came.
-    const int32_t count = std::min(claimed, std::max(received - 2, 0));
+    const auto [claimed, count] = ReadHidReportPayload(report, received, mask);
     if (count != claimed) {
         WriteLogFormat("HidReadThread: count %d cut to the %d bytes received", claimed, count);
     }
