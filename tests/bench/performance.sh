@@ -1,0 +1,145 @@
+#!/usr/bin/env bash
+# The host's performance figures beside their bounds (benchmarks, not timed tests):
+#   1. latency from the pad's write (a bridge's send on the TCP listener, a pseudo-terminal
+#      write on the serial port) to the POINT frame readable on standard output, at a real pad's
+#      200 points/s and at 2,000 points/s: p50 at most 1 ms, p99 at most 3 ms;
+#   2. idle cost of an open capture with no pen activity over 10 s, on both transports, with a
+#      pad that answers the numbers query and with one that never sends a byte: at most 0.1 % of
+#      one core;
+#   3. the host's processor time per point at 200,000 points/s (padsim bridge, nmclient as the
+#      browser), at most the floor's: the same frames written one write per frame, at the same
+#      pace, into a pipe that nmclient drains;
+#   4. no point lost at 400,000 points/s, sustained for a second once the pump runs;
+#   5. the host's peak resident memory through all of the above: at most 4 MiB.
+# and the ratio of each figure to the one recorded before the work on them
+# (tests/bench/results-before.txt).
+#
+# Environment: BUILD (build) the build directory; HOST_BINARY the host to measure (default the
+# one in BUILD); RECORD=FILE writes the figures to FILE as well; HOST_LOCK=FILE runs every host
+# under `flock FILE`, for machines where other hosts take turns.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+build=${BUILD:-build}
+before_file=tests/bench/results-before.txt
+
+cmake -S . -B "$build" -G Ninja -DHOST_BUILD_TESTS=ON >/dev/null
+cmake --build "$build" --target Lumarq.OrvaneSignExtension padsim nmclient frame_floor host_probe \
+    >/dev/null
+bin=$build/bin
+host=${HOST_BINARY:-$bin/Lumarq.OrvaneSignExtension}
+unset INKORA_TRACE
+
+work=$(mktemp -d /tmp/inkora-perf.XXXXXX)
+trap 'kill $(jobs -p) 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+declare -A figure
+
+locked() { if [ -n "${HOST_LOCK:-}" ]; then flock "$HOST_LOCK" "$@"; else "$@"; fi; }
+note_rss() { figure[rss]=$(( $1 > ${figure[rss]:-0} ? $1 : ${figure[rss]:-0} )); }
+
+echo "== 1. Latency, pad write to readable POINT frame"
+for transport in tcp serial; do
+    locked "$bin/host_probe" --host "$host" --transport "$transport" latency 200:2000 2000:10000 \
+        | tee "$work/latency"
+    while read -r rate p50 p99; do
+        figure[latency.$transport.$rate.p50]=$p50
+        figure[latency.$transport.$rate.p99]=$p99
+    done < <(sed -n 's|^latency [a-z]* \([0-9]*\)/s: .* p50 \([0-9.]*\) ms, p99 \([0-9.]*\) ms.*|\1 \2 \3|p' "$work/latency")
+    note_rss "$(sed -n 's/^peak resident: \([0-9]*\) KiB/\1/p' "$work/latency")"
+done
+
+echo "== 2. Idle: 10 s of an open capture with no pen activity"
+for transport in tcp serial; do
+    for pad in answering silent; do
+        locked "$bin/host_probe" --host "$host" --transport "$transport" \
+            $([ "$pad" = silent ] && echo --silent) idle 10 | tee "$work/idle"
+        figure[idle.$transport.$pad]=$(sed -n 's/^idle .*: \([0-9.]*\)% of one core.*/\1/p' "$work/idle")
+        note_rss "$(sed -n 's/^peak resident: \([0-9]*\) KiB/\1/p' "$work/idle")"
+    done
+done
+
+# A burst of `points` points at `rate` through padsim's bridge and the TCP listener, nmclient as
+# the browser; sets verdict, ns (host processor time per point) and rss.
+burst_capture() {
+    local points=$1 rate=$2 port=$((20000 + RANDOM % 40000))
+    mkdir -p "$work/root/windows" "$work/root/temp"
+    printf '[Tablet]\nTabletType=7\nSocketPort=%d\nSocketTimeout=5000\nTabletPortPath=bench\n' \
+        $((port - 1)) >"$work/root/windows/Inkora.ini"
+    awk -v n="$points" 'BEGIN {
+        for (i = 0; i < n; i++) printf "{\"command\":\"POINT\",\"X\":%d,\"Y\":%d,\"P\":1}\n", i % 2150, 4 * int(i / 2150);
+        i = n - 1; printf "{\"command\":\"POINT\",\"X\":%d,\"Y\":%d,\"P\":0}\n", i % 2150, 4 * int(i / 2150);
+    }' >"$work/expected"
+    locked bash -c '"$1/padsim" bridge --port "$2" --identity bench --time-limit 120 --burst "$3" \
+            --rate "$4" --delay 500 2>/dev/null &
+        INKORA_ROOT="$5" "$1/nmclient" --host-binary "$6" --host-stderr /dev/null --stats --points $(($3 + 1)) \
+            --timeout 120 >"$7/frames" 2>"$7/nmclient.log" || true
+        kill $! 2>/dev/null; wait' \
+        burst "$bin" "$port" "$points" "$rate" "$work/root" "$host" "$work"
+    grep '"POINT"' "$work/frames" >"$work/received" || true
+    if cmp -s "$work/received" "$work/expected"; then verdict="all $((points + 1)) arrived, in order, exact"
+    else verdict="LOST OR WRONG: $(wc -l <"$work/received") of $((points + 1))"; fi
+    ns=$(sed -n 's/.*host used \([0-9.]*\) s user, \([0-9.]*\) s system.*/\1 \2/p' "$work/nmclient.log" |
+        awk -v n=$((points + 1)) '{ printf "%.0f", ($1 + $2) * 1e9 / n }')
+    rss=$(sed -n 's/.*peak resident \([0-9]*\) KiB.*/\1/p' "$work/nmclient.log")
+    note_rss "${rss:-0}"
+}
+
+# The floor: frame_floor in the host's place, writing the same frames at `rate` (0: unpaced).
+floor_ns() {
+    local points=$1 rate=$2
+    FRAME_FLOOR_POINTS=$points FRAME_FLOOR_RATE=$rate "$bin/nmclient" --host-binary \
+        "$bin/frame_floor" --stats --quiet --points $((points + 1)) --timeout 60 2>&1 |
+        sed -n 's/.*host used \([0-9.]*\) s user, \([0-9.]*\) s system.*/\1 \2/p' |
+        awk -v n=$((points + 1)) '{ printf "%.0f", ($1 + $2) * 1e9 / n }'
+}
+
+echo "== 3. Processor time per point at 200,000 points/s, 100,000 points"
+burst_capture 100000 200000
+figure[cost.host]=$ns
+figure[cost.floor]=$(floor_ns 100000 200000)
+echo "host: $verdict; $ns ns per point; floor at the same pace: ${figure[cost.floor]} ns per frame" \
+     "(unpaced: $(floor_ns 100000 0) ns)"
+
+echo "== 4. Throughput: 400,000 points at 400,000 points/s"
+burst_capture 400000 400000
+figure[throughput.lost]=$([[ $verdict == all* ]] && echo 0 || echo "$(( 400001 - $(wc -l <"$work/received") ))")
+echo "host: $verdict; $ns ns per point"
+
+echo "== 5. Peak resident memory through all of the above: ${figure[rss]} KiB"
+
+if [ -n "${RECORD:-}" ]; then
+    for key in "${!figure[@]}"; do echo "$key ${figure[$key]}"; done | sort >"$RECORD"
+fi
+
+declare -A before
+if [ -f "$before_file" ]; then
+    while read -r key value; do before[$key]=$value; done < <(grep -v '^#' "$before_file")
+fi
+
+# row KEY LABEL BOUND UNIT: the figure, its bound (KEY's figure must not exceed BOUND), whether
+# it holds, the figure before and the ratio.
+row() {
+    local key=$1 label=$2 bound=$3 unit=$4 now=${figure[$1]:-?} was=${before[$1]:-?}
+    awk -v l="$label" -v n="$now" -v b="$bound" -v u="$unit" -v w="$was" 'BEGIN {
+        holds = (n != "?" && n + 0 <= b + 0) ? "holds" : "FAILS";
+        ratio = (w != "?" && w + 0 > 0 && n != "?") ? sprintf("%.3f", n / w) : "-";
+        printf "%-34s %10s %-4s  <= %-8s %-5s  before %10s  after/before %s\n", l, n, u, b, holds, w, ratio
+    }'
+}
+
+echo
+echo "== Goals"
+for transport in tcp serial; do
+    for rate in 200 2000; do
+        row "latency.$transport.$rate.p50" "1. latency $transport $rate/s p50" 1 ms
+        row "latency.$transport.$rate.p99" "1. latency $transport $rate/s p99" 3 ms
+    done
+done
+for transport in tcp serial; do
+    for pad in answering silent; do
+        row "idle.$transport.$pad" "2. idle $transport, pad $pad" 0.1 %
+    done
+done
+row cost.host "3. host per point at 200,000/s" "${figure[cost.floor]}" ns
+echo "   (floor per frame at 200,000/s: ${figure[cost.floor]} ns, before ${before[cost.floor]:-?} ns)"
+row throughput.lost "4. points lost at 400,000/s" 0 ""
+row rss "5. peak resident memory" 4096 KiB
