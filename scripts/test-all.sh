@@ -52,6 +52,11 @@ scripts/package-tests.sh build build-win32
 run_suite build-asan all "" -DCMAKE_BUILD_TYPE=Debug -DHOST_SANITIZE=ON
 run_suite build-tsan all "" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOST_TSAN=ON
 
+# Fuzzing: the clang build of the fuzz targets (build-fuzz), every corpus replayed, then each
+# target fuzzed for a few seconds; under two minutes in all.
+echo "=== fuzzing"
+scripts/fuzz.sh --ci
+
 # Browser tests: the sample extension in headless Chromium and Firefox ESR, driving the normal
 # build's host with padsim as the pad (results and screenshots in build/browser-tests/).
 echo "=== browser tests"
