@@ -19,7 +19,10 @@ done
 if ((${#missing[@]})); then
     echo "Installing: ${missing[*]}"
     "${sudo_cmd[@]}" apt-get update -q
-    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}"
+    # The browsers' recommends (printing, zeroconf and media daemons, video drivers) are not
+    # needed to render a page and would double the install.
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends \
+        "${missing[@]}"
 fi
 
 (cd tests/browser && npm ci --no-audit --no-fund --loglevel=error)
