@@ -69,10 +69,11 @@ for (const browserName of browserNames) {
         after(async () => {
             await padBrowser?.close();
             await harness?.stopBridge();
+            harness?.keepLogs(path.join(resultsDir, `${browserName}-logs`));
             fs.rmSync(workDir, { recursive: true, force: true });
         });
 
-        beforeEach(() => harness.forgetRuns());
+        beforeEach(() => harness.markRuns());
 
         // Whatever a test left open, the next one starts with no host running.
         afterEach(async () => {
@@ -181,7 +182,7 @@ for (const browserName of browserNames) {
                 const page = await padBrowser.openPadPage();
                 await page.click("#connect");
                 assert.match(await waitForProblem(page, "not-installed"), /not installed on this computer/);
-                assert.deepEqual(fs.readdirSync(harness.runs), [], "a host was started");
+                assert.deepEqual(harness.newRuns(), [], "a host was started");
             } finally {
                 fs.renameSync(away, padBrowser.hostManifest);
             }

@@ -27,6 +27,7 @@ export class HostHarness {
         this.root = path.join(workDir, "inkora-root");
         this.runs = path.join(workDir, "host-runs");
         this.wrapper = path.join(workDir, "host-wrapper.sh");
+        this.padsimLog = path.join(workDir, "padsim.log");
         for (const dir of [path.join(this.root, "windows"), path.join(this.root, "temp"), this.runs]) {
             fs.mkdirSync(dir, { recursive: true });
         }
@@ -56,7 +57,7 @@ export class HostHarness {
     startBridge(extraArguments) {
         const args = ["bridge", "--port", String(this.bridgePort), "--identity", kBridgeIdentity,
                       "--time-limit", "60", ...extraArguments];
-        const log = fs.openSync(path.join(this.runs, "..", "padsim.log"), "a");
+        const log = fs.openSync(this.padsimLog, "a");
         this.padsim = spawn(this.binaries.padsim, args, { stdio: ["ignore", log, log] });
         fs.closeSync(log);
     }
@@ -71,11 +72,14 @@ export class HostHarness {
         }
     }
 
-    // Forgets earlier host runs, so that the next one is the only one.
-    forgetRuns() {
-        for (const entry of fs.readdirSync(this.runs)) {
-            fs.rmSync(path.join(this.runs, entry), { recursive: true, force: true });
-        }
+    // Marks the host runs so far as earlier ones: the next run the browser starts is then the
+    // only new one.
+    markRuns() {
+        this.earlierRuns = new Set(fs.readdirSync(this.runs));
+    }
+
+    newRuns() {
+        return fs.readdirSync(this.runs).filter((run) => !this.earlierRuns?.has(run));
     }
 
     // Waits for every host run to end; true when none is left running.
@@ -85,8 +89,22 @@ export class HostHarness {
     }
 
     async currentRun() {
-        const run = await waitFor(() => fs.readdirSync(this.runs)[0], { what: "the browser to start the host" });
-        return new HostRun(path.join(this.runs, run));
+        const runs = await waitFor(() => this.newRuns().length > 0 && this.newRuns(), { what: "the browser to start the host" });
+        if (runs.length > 1) {
+            throw new Error(`the browser started the host ${runs.length} times`);
+        }
+        return new HostRun(path.join(this.runs, runs[0]));
+    }
+
+    // Copies what the host and padsim wrote (runs with the host's trace, diagnostic logs) to
+    // a folder that outlives the test.
+    keepLogs(destination) {
+        fs.mkdirSync(destination, { recursive: true });
+        fs.cpSync(this.runs, path.join(destination, "host-runs"), { recursive: true });
+        fs.cpSync(path.join(this.root, "temp"), path.join(destination, "diagnostic-logs"), { recursive: true });
+        if (fs.existsSync(this.padsimLog)) {
+            fs.copyFileSync(this.padsimLog, path.join(destination, "padsim.log"));
+        }
     }
 }
 
