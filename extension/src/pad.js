@@ -86,7 +86,7 @@ const handlers = {
     async ended(problem, detail) {
         session = null;
         sessionRunning(false);
-        element("connection").textContent = problem ? "not connected" : "closed";
+        showPad(problem ? "not connected" : "closed", null);
         if (problem) {
             showMessage(problemText(problem, detail, await hostName), "problem", problem);
         }
