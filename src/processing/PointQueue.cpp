@@ -20,11 +20,10 @@ void PointQueue::PushPoint(uint32_t penData, uint32_t timeStamp, int32_t auxValu
         return;
     }
     entries[static_cast<size_t>(position)] = PointRecord{penData, timeStamp, auxValue};
-    writePos.store(next, std::memory_order_release);
-    // Pairs with the fence in WaitForEntries: either the consumer sees this entry before it
-    // blocks, or this push sees it waiting.
-    std::atomic_thread_fence(std::memory_order_seq_cst);
-    if (consumerWaiting.load(std::memory_order_relaxed)) {
+    // Sequentially consistent with the consumer's announcement in WaitForEntries: either the
+    // consumer sees this entry before it blocks, or this push sees it waiting.
+    writePos.store(next, std::memory_order_seq_cst);
+    if (consumerWaiting.load(std::memory_order_seq_cst)) {
         SignalConsumer();
     }
 }
@@ -38,14 +37,13 @@ bool PointQueue::PopPoint(PointRecord& record) {
 
 int32_t PointQueue::GetPointCount() const {
     const int32_t difference =
-        writePos.load(std::memory_order_acquire) - readPos.load(std::memory_order_acquire);
+        writePos.load(std::memory_order_seq_cst) - readPos.load(std::memory_order_acquire);
     return difference >= 0 ? difference : difference + kEntries;
 }
 
 bool PointQueue::WaitForEntries(uint32_t timeoutMs) {
     std::unique_lock<std::mutex> hold(signalLock);
-    consumerWaiting.store(true, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_seq_cst);
+    consumerWaiting.store(true, std::memory_order_seq_cst);
     const auto ready = [this] { return wakeRequested || GetPointCount() > 0; };
     if (timeoutMs == kWaitForever) {
         entryArrived.wait(hold, ready);
