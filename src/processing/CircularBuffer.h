@@ -20,4 +20,7 @@ public:
     virtual int32_t WaitForData() = 0;
     // Sets the data signal without adding data, so that a blocked WaitForData returns.
     virtual void WakeReader() = 0;
+    // Takes up to maximum bytes, oldest first, as that many GetByte calls would; returns how
+    // many it took.
+    virtual int32_t GetBytes(uint8_t* bytes, int32_t maximum) = 0;
 };

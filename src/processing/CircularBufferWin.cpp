@@ -1,5 +1,8 @@
 #include "processing/CircularBufferWin.h"
 
+#include <algorithm>
+#include <cstring>
+
 int32_t CircularBufferWin::CountLocked() const {
     const int32_t difference = writePos - readPos;
     return difference >= 0 ? difference : difference + kCapacity;
@@ -18,20 +21,21 @@ int32_t CircularBufferWin::PutBytes(const uint8_t* bytes, int32_t length) {
     // Stores as many bytes of the block as fit below the high-water mark, in one pass under
     // the lock; the rest of the block is dropped.
     int32_t count;
-    bool stored = false;
+    int32_t stored = 0;
     {
         std::lock_guard<std::mutex> hold(lock);
         count = CountLocked();
-        while (count < kHighWaterMark && length > 0) {
-            buffer[static_cast<size_t>(writePos)] = *bytes++;
-            writePos = (writePos + 1) % kCapacity;
-            --length;
-            ++count;
-            stored = true;
+        stored = std::max(0, std::min(length, kHighWaterMark - count));
+        if (stored > 0) {
+            const int32_t first = std::min(stored, kCapacity - writePos);
+            std::memcpy(buffer.data() + writePos, bytes, static_cast<size_t>(first));
+            std::memcpy(buffer.data(), bytes + first, static_cast<size_t>(stored - first));
+            writePos = (writePos + stored) % kCapacity;
         }
-        dataSignalled = dataSignalled || stored;
+        count += stored;
+        dataSignalled = dataSignalled || stored > 0;
     }
-    if (stored) {
+    if (stored > 0) {
         dataEvent.notify_one();
     }
     return count;
@@ -77,4 +81,19 @@ void CircularBufferWin::WakeReader() {
         dataSignalled = true;
     }
     dataEvent.notify_one();
+}
+
+int32_t CircularBufferWin::GetBytes(uint8_t* bytes, int32_t maximum) {
+    std::lock_guard<std::mutex> hold(lock);
+    const int32_t taken = std::max(0, std::min(maximum, CountLocked()));
+    if (taken > 0) {
+        const int32_t first = std::min(taken, kCapacity - readPos);
+        std::memcpy(bytes, buffer.data() + readPos, static_cast<size_t>(first));
+        std::memcpy(bytes + first, buffer.data(), static_cast<size_t>(taken - first));
+        readPos = (readPos + taken) % kCapacity;
+    }
+    if (CountLocked() == 0) {
+        dataSignalled = false;
+    }
+    return taken;
 }

@@ -22,6 +22,7 @@ public:
     int32_t GetCount() override;
     int32_t WaitForData() override;
     void WakeReader() override;
+    int32_t GetBytes(uint8_t* bytes, int32_t maximum) override;
 
 private:
     int32_t CountLocked() const;

@@ -1,78 +1,92 @@
-#include <chrono>
-#include <thread>
-
 #include "platform/Clock.h"
 #include "tablet/Tablet.h"
 
 namespace {
 
 constexpr uint32_t kGapMs = 20;  // silence after which a held sync byte is a lone byte
+// The most bytes one pass takes from the ring: a large socket or HID delivery, 204 packets.
+constexpr int32_t kChunkSize = 1024;
 
 enum PacketState : int32_t { kIdle = 0, kSyncHeld = 1, kCollecting = 2 };
+
+// The loop's own framing state, beside the Tablet's packetState.
+struct Framing {
+    uint8_t heldByte = 0;
+    uint8_t packetBytes[5] = {};
+    int32_t packetIndex = 0;
+};
+
+// Blocks while the ring stays empty. A held sync byte followed by more than 20 ms of silence
+// was a lone byte; a packet partly collected survives any silence.
+void WaitForBytes(Tablet& tablet, const Framing& framing) {
+    const uint32_t waitStart = platform::TimeGetTime();
+    tablet.inputRing->WaitForData();
+    if (platform::TimeGetTime() - waitStart > kGapMs && tablet.packetState == kSyncHeld) {
+        tablet.byteQueue->PushItem(Tablet::MakeByteItem(framing.heldByte));
+        tablet.packetState = kIdle;
+    }
+}
+
+void TakeByte(Tablet& tablet, ProcessSerialData& controller, Framing& framing, uint8_t byte) {
+    switch (tablet.packetState) {
+        case kIdle:
+            if (Tablet::IsSyncByte(byte) && !tablet.serialResetState) {
+                framing.heldByte = byte;
+                tablet.packetState = kSyncHeld;
+            } else {
+                tablet.byteQueue->PushItem(Tablet::MakeByteItem(byte));
+                controller.EndSerialReset();
+            }
+            break;
+        case kSyncHeld:
+            if (Tablet::IsSyncByte(byte)) {
+                tablet.byteQueue->PushItem(Tablet::MakeByteItem(framing.heldByte));
+                framing.packetBytes[0] = byte;
+                framing.packetIndex = 1;
+            } else {
+                framing.packetBytes[0] = framing.heldByte;
+                framing.packetBytes[1] = byte;
+                framing.packetIndex = 2;
+            }
+            tablet.packetState = kCollecting;
+            break;
+        default:
+            if (framing.packetIndex >= 5 || framing.packetIndex < 0) {
+                tablet.packetState = kIdle;
+                break;
+            }
+            framing.packetBytes[framing.packetIndex++] = byte;
+            if (framing.packetIndex == 5) {
+                tablet.packetState = kIdle;
+                tablet.DecodePacket(framing.packetBytes);
+            }
+            break;
+    }
+}
 
 }  // namespace
 
 // Frames the byte stream in the ring into 5-byte packets: a sync byte (bit 7 set), then four
-// data bytes. Lone bytes go to byteQueue. Runs until stopInput is set.
+// data bytes. Lone bytes go to byteQueue. Runs until stopInput is set. Each pass takes what the
+// ring holds (up to a chunk) and frames it byte by byte; the points of one chunk reach the
+// point pump together.
 void Tablet::ProcessSerialInput(ProcessSerialData& controller) {
-    uint8_t heldByte = 0;
-    uint8_t packetBytes[5] = {};
-    int32_t packetIndex = 0;
-
+    Framing framing;
+    uint8_t chunk[kChunkSize];
     packetState = kIdle;
     inputRunning = true;
     while (!stopInput) {
         controller.SyncSerialInput();
         if (inputRing->GetCount() <= 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            const uint32_t waitStart = platform::TimeGetTime();
-            const int32_t waiting = inputRing->WaitForData();
-            if (platform::TimeGetTime() - waitStart > kGapMs) {
-                if (packetState == kSyncHeld) {
-                    byteQueue->PushItem(MakeByteItem(heldByte));
-                    packetState = kIdle;
-                }
-                continue;  // a byte that ended the wait is taken on the next pass
-            }
-            if (waiting == 0) {
-                continue;
-            }
+            WaitForBytes(*this, framing);
+            continue;  // a byte that ended the wait is taken on the next pass
         }
-        const uint8_t byte = inputRing->GetByte();
-        switch (packetState) {
-            case kIdle:
-                if (IsSyncByte(byte) && !serialResetState) {
-                    heldByte = byte;
-                    packetState = kSyncHeld;
-                } else {
-                    byteQueue->PushItem(MakeByteItem(byte));
-                    controller.EndSerialReset();
-                }
-                break;
-            case kSyncHeld:
-                if (IsSyncByte(byte)) {
-                    byteQueue->PushItem(MakeByteItem(heldByte));
-                    packetBytes[0] = byte;
-                    packetIndex = 1;
-                } else {
-                    packetBytes[0] = heldByte;
-                    packetBytes[1] = byte;
-                    packetIndex = 2;
-                }
-                packetState = kCollecting;
-                break;
-            default:
-                if (packetIndex >= 5 || packetIndex < 0) {
-                    packetState = kIdle;
-                    break;
-                }
-                packetBytes[packetIndex++] = byte;
-                if (packetIndex == 5) {
-                    packetState = kIdle;
-                    DecodePacket(packetBytes);
-                }
-                break;
+        const int32_t taken = inputRing->GetBytes(chunk, kChunkSize);
+        pointQueue->BeginPushBatch();
+        for (int32_t i = 0; i < taken && !stopInput; ++i) {
+            TakeByte(*this, controller, framing, chunk[i]);
         }
+        pointQueue->EndPushBatch();
     }
     inputRunning = false;
 }

@@ -21,8 +21,19 @@ void PointQueue::PushPoint(uint32_t penData, uint32_t timeStamp, int32_t auxValu
     }
     entries[static_cast<size_t>(position)] = PointRecord{penData, timeStamp, auxValue};
     // Sequentially consistent with the consumer's announcement in WaitForEntries: either the
-    // consumer sees this entry before it blocks, or this push sees it waiting.
+    // consumer sees this entry before it blocks, or the check below sees it waiting.
     writePos.store(next, std::memory_order_seq_cst);
+    if (!batching) {
+        SignalConsumerIfWaiting();
+    }
+}
+
+void PointQueue::EndPushBatch() {
+    batching = false;
+    SignalConsumerIfWaiting();
+}
+
+void PointQueue::SignalConsumerIfWaiting() {
     if (consumerWaiting.load(std::memory_order_seq_cst)) {
         SignalConsumer();
     }

@@ -49,6 +49,11 @@ public:
     // How many pushes found the queue full since it was created.
     uint64_t DroppedCount() const { return dropped.load(std::memory_order_relaxed); }
 
+    // For the producer: pushes between the two calls wake a blocked consumer once, at the end,
+    // so that it takes them in one go.
+    void BeginPushBatch() { batching = true; }
+    void EndPushBatch();
+
     // For the consumer: blocks until an entry is held, WakeConsumer is called or timeoutMs
     // passes (kWaitForever: no limit). True when an entry is held. A wake-up given while the
     // consumer does not wait ends its next wait at once.
@@ -57,6 +62,8 @@ public:
     void WakeConsumer();
 
 private:
+    // Wakes the consumer if it waits; after the producer's last store.
+    void SignalConsumerIfWaiting();
     void SignalConsumer();
 
     std::unique_ptr<PointRecord[]> entries;
@@ -64,6 +71,7 @@ private:
     std::atomic<int32_t> readPos{0};
     std::atomic<uint64_t> dropped{0};
     std::atomic<bool> consumerWaiting{false};
+    bool batching = false;       // the producer's own
     bool wakeRequested = false;  // guarded by signalLock
     std::mutex signalLock;
     std::condition_variable entryArrived;

@@ -48,8 +48,10 @@ void SocketIoIFWin::SocketReadThread(SocketIoIFWin* transport) {
         if (received == 0) {
             continue;
         }
+        points.BeginPushBatch();  // the records of one receive reach the pump together
         held = CarryPointRecords(buffer.data(), held + received,
                                  [&points](uint32_t penData) { points.PushItem(penData); });
+        points.EndPushBatch();
     }
     transport->ReaderFinished();
 }

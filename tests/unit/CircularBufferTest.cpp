@@ -33,6 +33,37 @@ TEST(CircularBuffer, WrapsAroundTheEndOfItsStorage) {
     }
 }
 
+TEST(CircularBuffer, GetBytesTakesInOrderAcrossTheEndAndClearsTheSignalOnceEmpty) {
+    CircularBufferWin ring;
+    // Both positions move to three bytes before the end of the storage.
+    std::vector<uint8_t> filler(CircularBufferWin::kHighWaterMark);
+    std::vector<uint8_t> taken(CircularBufferWin::kCapacity);
+    for (const int32_t size : {CircularBufferWin::kHighWaterMark, 7}) {
+        ring.PutBytes(filler.data(), size);
+        EXPECT_EQ(ring.GetBytes(taken.data(), static_cast<int32_t>(taken.size())), size);
+    }
+    const uint8_t block[] = {1, 2, 3, 4, 5, 6, 7};
+    ring.PutBytes(block, 7);
+    uint8_t out[8] = {};
+    EXPECT_EQ(ring.GetBytes(out, 4), 4);
+    EXPECT_EQ(ring.GetCount(), 3);
+    EXPECT_EQ(ring.WaitForData(), 3) << "bytes held, so no wait";
+    EXPECT_EQ(ring.GetBytes(out + 4, 8), 3);
+    EXPECT_EQ(std::vector<uint8_t>(out, out + 7), std::vector<uint8_t>(block, block + 7));
+    EXPECT_EQ(ring.GetBytes(out, 8), 0);
+
+    // Emptied by GetBytes, the ring blocks its reader again until bytes come.
+    std::atomic<bool> returned{false};
+    std::thread reader([&] {
+        ring.WaitForData();
+        returned = true;
+    });
+    std::this_thread::sleep_for(30ms);
+    EXPECT_FALSE(returned.load());
+    ring.PutBytes(block, 1);
+    reader.join();
+}
+
 TEST(CircularBuffer, CutsABlockAtTheHighWaterMark) {
     CircularBufferWin ring;
     std::vector<uint8_t> block(32700, 0xAA);

@@ -124,6 +124,24 @@ TEST(PointQueue, BlockedConsumerIsWokenByEveryPushThatFindsItWaiting) {
     EXPECT_FALSE(lostWakeUp.load());
 }
 
+TEST(PointQueue, ABatchOfPushesWakesTheBlockedConsumerOnceItEnds) {
+    PointQueue queue;
+    std::atomic<int32_t> heldWhenWoken{-1};
+    std::thread consumer([&] {
+        queue.WaitForEntries(kWaitForever);
+        heldWhenWoken = queue.GetPointCount();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    queue.BeginPushBatch();
+    for (uint32_t i = 0; i < 3; ++i) {
+        queue.PushItem(i);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    queue.EndPushBatch();
+    consumer.join();
+    EXPECT_EQ(heldWhenWoken.load(), 3);
+}
+
 TEST(PointQueue, WaitEndsOnAWakeUpOrAtItsTimeout) {
     PointQueue queue;
     const auto start = std::chrono::steady_clock::now();
