@@ -9,6 +9,16 @@ constexpr int32_t kChunkSize = 1024;
 
 enum PacketState : int32_t { kIdle = 0, kSyncHeld = 1, kCollecting = 2 };
 
+// The framing state lives in the Tablet, where a reset may set it from another thread under the
+// controller's lock; the loop reads and writes it without ordering anything else by it.
+PacketState StateOf(const Tablet& tablet) {
+    return static_cast<PacketState>(tablet.packetState.load(std::memory_order_relaxed));
+}
+
+void SetState(Tablet& tablet, PacketState state) {
+    tablet.packetState.store(state, std::memory_order_relaxed);
+}
+
 // The loop's own framing state, beside the Tablet's packetState.
 struct Framing {
     uint8_t heldByte = 0;
@@ -21,18 +31,18 @@ struct Framing {
 void WaitForBytes(Tablet& tablet, const Framing& framing) {
     const uint32_t waitStart = platform::TimeGetTime();
     tablet.inputRing->WaitForData();
-    if (platform::TimeGetTime() - waitStart > kGapMs && tablet.packetState == kSyncHeld) {
+    if (platform::TimeGetTime() - waitStart > kGapMs && StateOf(tablet) == kSyncHeld) {
         tablet.byteQueue->PushItem(Tablet::MakeByteItem(framing.heldByte));
-        tablet.packetState = kIdle;
+        SetState(tablet, kIdle);
     }
 }
 
 void TakeByte(Tablet& tablet, ProcessSerialData& controller, Framing& framing, uint8_t byte) {
-    switch (tablet.packetState) {
+    switch (StateOf(tablet)) {
         case kIdle:
             if (Tablet::IsSyncByte(byte) && !tablet.serialResetState) {
                 framing.heldByte = byte;
-                tablet.packetState = kSyncHeld;
+                SetState(tablet, kSyncHeld);
             } else {
                 tablet.byteQueue->PushItem(Tablet::MakeByteItem(byte));
                 controller.EndSerialReset();
@@ -48,16 +58,16 @@ void TakeByte(Tablet& tablet, ProcessSerialData& controller, Framing& framing, u
                 framing.packetBytes[1] = byte;
                 framing.packetIndex = 2;
             }
-            tablet.packetState = kCollecting;
+            SetState(tablet, kCollecting);
             break;
         default:
             if (framing.packetIndex >= 5 || framing.packetIndex < 0) {
-                tablet.packetState = kIdle;
+                SetState(tablet, kIdle);
                 break;
             }
             framing.packetBytes[framing.packetIndex++] = byte;
             if (framing.packetIndex == 5) {
-                tablet.packetState = kIdle;
+                SetState(tablet, kIdle);
                 tablet.DecodePacket(framing.packetBytes);
             }
             break;

@@ -67,13 +67,18 @@ bool PointQueue::WaitForEntries(uint32_t timeoutMs) {
 }
 
 void PointQueue::WakeConsumer() {
-    std::lock_guard<std::mutex> hold(signalLock);
-    wakeRequested = true;
+    {
+        std::lock_guard<std::mutex> hold(signalLock);
+        wakeRequested = true;
+    }
     entryArrived.notify_one();
 }
 
 void PointQueue::SignalConsumer() {
-    std::lock_guard<std::mutex> hold(signalLock);
+    // Passing through the lock orders this after the consumer's look at the queue, or before
+    // it; the notification then follows outside it, so that the woken consumer does not at once
+    // block on the lock it needs.
+    { std::lock_guard<std::mutex> hold(signalLock); }
     entryArrived.notify_one();
 }
 

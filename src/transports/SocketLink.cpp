@@ -57,6 +57,7 @@ bool SocketLink::WriteLink(const uint8_t* data, int32_t length) {
 bool SocketLink::StartReader(std::function<void()> readerProcedure) {
     sendPending = false;
     peerGone = false;
+    mayHoldBytes = true;
     readerRunning = true;
     try {
         readerThread = std::thread(std::move(readerProcedure));
@@ -71,9 +72,12 @@ int32_t SocketLink::ServeOnePass(uint8_t* buffer, int32_t capacity) {
     if (sendPending) {
         SendPendingFrame();
     }
-    if (!peerGone) {
+    if (mayHoldBytes && !peerGone) {
         const int received = platform::ReceiveBytes(peerSocket, buffer, capacity);
         if (received > 0) {
+            // A receive that did not fill the buffer took what there was: the next pass waits
+            // for more instead of asking the socket again.
+            mayHoldBytes = received == capacity;
             return received;
         }
         // The peer's end, or a failed connection: nothing more will arrive, and the socket
@@ -82,6 +86,7 @@ int32_t SocketLink::ServeOnePass(uint8_t* buffer, int32_t capacity) {
         peerGone = received == 0 || !platform::IsWouldBlock(platform::LastSocketError());
     }
     WaitForWork();
+    mayHoldBytes = true;
     return 0;
 }
 

@@ -38,8 +38,8 @@ protected:
     // readerRunning cleared, when the thread cannot be started.
     bool StartReader(std::function<void()> readerProcedure);
     // One pass of a reader: sends a handed-over write, then takes what has arrived into the
-    // buffer. Returns the number of bytes received; when none waited, it first blocks until
-    // bytes arrive, a write is handed over or the reader is stopped, and returns 0.
+    // buffer and returns the number of bytes, or, when none wait, blocks until bytes arrive, a
+    // write is handed over or the reader is stopped, and returns 0.
     int32_t ServeOnePass(uint8_t* buffer, int32_t capacity);
     // The reader's last act.
     void ReaderFinished() { readerRunning = false; }
@@ -65,6 +65,7 @@ private:
     std::thread readerThread;
     platform::SocketWaiter readerWake;
     // The reader's own: the peer has closed the connection or it has failed, so only a write or
-    // the stop can give the reader work.
+    // the stop can give the reader work; and whether bytes may wait unread.
     bool peerGone = false;
+    bool mayHoldBytes = true;
 };

@@ -45,10 +45,11 @@ int main(int argc, char** argv) {
     std::thread feeder([&] {
         constexpr size_t kBlock = 500;  // 100 packets, a large HID or socket read
         for (size_t offset = 0; offset < stream.size(); offset += kBlock) {
-            // Packets in the ring and points in the queue must fit the queue together, since
-            // the loop may decode the whole ring while the taker sleeps.
+            // Packets in the ring, the loop's chunk in hand (up to 205 packets) and points in the
+            // queue must fit the queue together, since the loop may decode them all while the
+            // taker sleeps.
             while (tablet.inputRing->GetCount() / 5 + tablet.pointQueue->GetPointCount() >
-                   PointQueue::kEntries - 200) {
+                   PointQueue::kEntries - 400) {
                 std::this_thread::yield();
             }
             const size_t n = std::min(kBlock, stream.size() - offset);
