@@ -149,7 +149,7 @@ row() {
 }
 
 echo
-echo "== Goals"
+echo "== Each figure beside its bound"
 for transport in tcp serial; do
     for rate in 200 2000; do
         row "latency.$transport.$rate.p50" "1. latency $transport $rate/s p50" 1 ms
