@@ -37,7 +37,9 @@ void WaitForBytes(Tablet& tablet, const Framing& framing) {
     }
 }
 
-void TakeByte(Tablet& tablet, ProcessSerialData& controller, Framing& framing, uint8_t byte) {
+// Frames one byte; `now` is the clock reading that a completed packet's point carries.
+void TakeByte(Tablet& tablet, ProcessSerialData& controller, Framing& framing, uint8_t byte,
+              uint32_t now) {
     switch (StateOf(tablet)) {
         case kIdle:
             if (Tablet::IsSyncByte(byte) && !tablet.serialResetState) {
@@ -68,7 +70,7 @@ void TakeByte(Tablet& tablet, ProcessSerialData& controller, Framing& framing, u
             framing.packetBytes[framing.packetIndex++] = byte;
             if (framing.packetIndex == 5) {
                 SetState(tablet, kIdle);
-                tablet.DecodePacket(framing.packetBytes);
+                tablet.DecodePacketAt(framing.packetBytes, now);
             }
             break;
     }
@@ -78,8 +80,8 @@ void TakeByte(Tablet& tablet, ProcessSerialData& controller, Framing& framing, u
 
 // Frames the byte stream in the ring into 5-byte packets: a sync byte (bit 7 set), then four
 // data bytes. Lone bytes go to byteQueue. Runs until stopInput is set. Each pass takes what the
-// ring holds (up to a chunk) and frames it byte by byte; the points of one chunk reach the
-// point pump together.
+// ring holds (up to a chunk) and frames it byte by byte; the points of one chunk carry the time
+// it was taken and reach the point pump together.
 void Tablet::ProcessSerialInput(ProcessSerialData& controller) {
     Framing framing;
     uint8_t chunk[kChunkSize];
@@ -92,9 +94,10 @@ void Tablet::ProcessSerialInput(ProcessSerialData& controller) {
             continue;  // a byte that ended the wait is taken on the next pass
         }
         const int32_t taken = inputRing->GetBytes(chunk, kChunkSize);
+        const uint32_t takenAt = platform::TimeGetTime();
         pointQueue->BeginPushBatch();
         for (int32_t i = 0; i < taken && !stopInput; ++i) {
-            TakeByte(*this, controller, framing, chunk[i]);
+            TakeByte(*this, controller, framing, chunk[i], takenAt);
         }
         pointQueue->EndPushBatch();
     }

@@ -97,6 +97,10 @@ void Tablet::ConvertTabletPoint(int32_t& x, int32_t& y) const {
 }
 
 void Tablet::DecodePacket(const uint8_t (&packet)[5]) {
+    DecodePacketAt(packet, platform::TimeGetTime());
+}
+
+void Tablet::DecodePacketAt(const uint8_t (&packet)[5], uint32_t now) {
     int32_t x = DecodeCoordinate(packet[1], packet[2]);
     int32_t y = DecodeCoordinate(packet[3], packet[4]);
     if (IsBadPacket(packet)) {
@@ -105,7 +109,6 @@ void Tablet::DecodePacket(const uint8_t (&packet)[5]) {
     const int kind = (packet[0] >> 2) & 7;
     if (IsPenKind(kind)) {
         ConvertTabletPoint(x, y);
-        const uint32_t now = platform::TimeGetTime();
         pointQueue->PushPoint(PackPoint(packet[0], x, y), now, auxValue);
     } else if (kind == kAuxiliaryKind) {
         auxValue = DecodeAuxValue(packet[3], packet[4]);

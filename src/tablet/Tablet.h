@@ -78,6 +78,9 @@ public:
 
     // The packet decoder (processing/PacketDecoder.cpp).
     void DecodePacket(const uint8_t (&packet)[5]);
+    // As DecodePacket, with the clock read by the caller: the points of one delivery of bytes
+    // share one reading.
+    void DecodePacketAt(const uint8_t (&packet)[5], uint32_t now);
     void ConvertTabletPoint(int32_t& x, int32_t& y) const;
     void UnpackNonPenPacket(uint8_t firstByte, int32_t x, int32_t y);
     void ProcessNonPenData(int kind, const uint8_t* dataBytes);
