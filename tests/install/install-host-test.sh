@@ -19,21 +19,7 @@ host=$work/bin/host
 printf '#!/bin/sh\nexit 0\n' >"$host"
 chmod 755 "$host"
 
-passed=0
-failed=0
-# check DESCRIPTION COMMAND...: the command must succeed; its output is shown when it does not.
-check() {
-    local what=$1
-    shift
-    if "$@" >"$work/output" 2>&1; then
-        passed=$((passed + 1))
-        echo "ok: $what"
-    else
-        failed=$((failed + 1))
-        echo "FAILED: $what"
-        sed 's/^/    /' "$work/output"
-    fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/check.sh"
 
 # install HOME ARGS...: runs the installer for a user whose home is HOME.
 install() {

@@ -22,20 +22,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-passed=0
-failed=0
-check() {
-    local what=$1
-    shift
-    if "$@" >"$work/output" 2>&1; then
-        passed=$((passed + 1))
-        echo "ok: $what"
-    else
-        failed=$((failed + 1))
-        echo "FAILED: $what"
-        sed 's/^/    /' "$work/output"
-    fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/check.sh"
 
 mkdir "$work/zip"
 python3 -m zipfile -e "$zip" "$work/zip"
