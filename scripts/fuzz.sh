@@ -30,18 +30,7 @@ elif [[ "${1:-}" =~ ^[0-9]+$ ]]; then
 fi
 
 packages=(clang libclang-rt-dev cmake ninja-build)
-missing=()
-for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
-        missing+=("$package")
-done
-if ((${#missing[@]})); then
-    sudo_cmd=()
-    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-    echo "Installing: ${missing[*]}"
-    "${sudo_cmd[@]}" apt-get update -q
-    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}"
-fi
+scripts/install-missing.sh "${packages[@]}"
 
 # Warnings are errors in the fuzz targets; the g++ builds hold the rest of the code to them.
 build=${FUZZ_BUILD_DIR:-build-fuzz}

@@ -9,20 +9,7 @@ cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest nlohmann-json3-dev libcli11-dev
           g++-mingw-w64-i686-posix wine wine32:i386 python3)
-sudo_cmd=()
-[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-missing=()
-for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
-        missing+=("$package")
-done
-if ((${#missing[@]})); then
-    echo "Installing: ${missing[*]}"
-    dpkg --print-foreign-architectures | grep -qx i386 ||
-        "${sudo_cmd[@]}" dpkg --add-architecture i386
-    "${sudo_cmd[@]}" apt-get update -q
-    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}"
-fi
+scripts/install-missing.sh "${packages[@]}"
 
 # run_suite DIR TARGET LABEL CMAKE_OPTIONS...: builds TARGET ("all" for everything) and runs
 # the tests with LABEL ("" for every test).
