@@ -1,5 +1,7 @@
 #include "ProcessActivity.h"
 
+#include "TaskSwitches.h"
+
 #include <dirent.h>
 
 #include <fstream>
@@ -13,20 +15,6 @@ double CpuNsOfTask(const std::string& task) {
     double onCpu = 0;
     schedstat >> onCpu;
     return onCpu;
-}
-
-long SwitchesOfTask(const std::string& task) {
-    std::ifstream status(task + "/status");
-    long total = 0;
-    std::string key;
-    while (status >> key) {
-        if (key == "voluntary_ctxt_switches:" || key == "nonvoluntary_ctxt_switches:") {
-            long count = 0;
-            status >> count;
-            total += count;
-        }
-    }
-    return total;
 }
 
 }  // namespace
@@ -44,7 +32,7 @@ Activity ActivityOf(pid_t pid) {
         }
         const std::string task = tasks + "/" + entry->d_name;
         activity.cpuNs += CpuNsOfTask(task);
-        activity.switches += SwitchesOfTask(task);
+        activity.switches += testsupport::ContextSwitchesOfTask(task);
     }
     closedir(directory);
     return activity;

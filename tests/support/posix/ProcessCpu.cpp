@@ -1,30 +1,16 @@
 #include "ProcessCpu.h"
 
+#include "TaskSwitches.h"
+
 #include <dirent.h>
 #include <time.h>
 
 #include <algorithm>
-#include <fstream>
 #include <map>
 #include <string>
 
 namespace testsupport {
 namespace {
-
-// Voluntary and involuntary switches of one thread, from its status file.
-long ContextSwitchesOf(const std::string& task) {
-    std::ifstream status("/proc/self/task/" + task + "/status");
-    long total = 0;
-    std::string key;
-    while (status >> key) {
-        if (key == "voluntary_ctxt_switches:" || key == "nonvoluntary_ctxt_switches:") {
-            long count = 0;
-            status >> count;
-            total += count;
-        }
-    }
-    return total;
-}
 
 std::map<std::string, long> ContextSwitchesByThread() {
     std::map<std::string, long> switches;
@@ -34,7 +20,8 @@ std::map<std::string, long> ContextSwitchesByThread() {
     }
     while (const dirent* entry = readdir(tasks)) {
         if (entry->d_name[0] != '.') {
-            switches[entry->d_name] = ContextSwitchesOf(entry->d_name);
+            switches[entry->d_name] =
+                ContextSwitchesOfTask(std::string("/proc/self/task/") + entry->d_name);
         }
     }
     closedir(tasks);
