@@ -1,5 +1,7 @@
 #include "processing/PacketDecoder.h"
 
+#include <algorithm>
+
 #include "platform/Clock.h"
 #include "tablet/DiagnosticLog.h"
 #include "tablet/Tablet.h"
@@ -23,14 +25,10 @@ int32_t Scale(int32_t offset, int32_t logicalSize, int32_t extent) {
     return offset * logicalSize / extent;
 }
 
+// Holds a value within 0..logical size, and within what penData can carry, so that no point
+// wraps to the other edge whatever the size.
 int32_t Clamp(int32_t value, int32_t logicalSize) {
-    if (value < 0) {
-        value = 0;
-    }
-    if (value >= logicalSize) {
-        value = logicalSize;
-    }
-    return value;
+    return std::clamp(value, 0, std::clamp(logicalSize, 0, kLargestPenCoordinate));
 }
 
 }  // namespace

@@ -18,6 +18,9 @@ struct PointRecord {
     int32_t auxValue = 0;
 };
 
+// The largest X or Y that penData can carry: each has 12 bits.
+inline constexpr int32_t kLargestPenCoordinate = 0xFFF;
+
 // Reading penData back.
 inline uint8_t PenStatus(uint32_t penData) {
     return static_cast<uint8_t>(penData & 0xFF);

@@ -1,7 +1,9 @@
 #include "tablet/SettingsFile.h"
 
+#include <algorithm>
 #include <string>
 
+#include "processing/PointQueue.h"
 #include "tablet/Ipv4Address.h"
 
 namespace {
@@ -10,6 +12,12 @@ constexpr const char* kTabletSection = "Tablet";
 
 int16_t Low16(int32_t value) {
     return static_cast<int16_t>(static_cast<uint16_t>(value));
+}
+
+// A logical size is held within what a point can carry (0 to 4095): beyond it the points past
+// 4095 would wrap to the other edge, and the browser would be told a size no point reaches.
+int16_t LogicalSize(int32_t value) {
+    return static_cast<int16_t>(std::clamp<int32_t>(Low16(value), 0, kLargestPenCoordinate));
 }
 
 // A flag is on only when its value is exactly 1.
@@ -36,8 +44,10 @@ void ReadSettingsFile(const ProfileReader& file, TabletSettings& s) {
     s.TabletYStart = Low16(file.GetInt(model, "TabletYStart", s.TabletYStart));
     s.TabletXStop = Low16(file.GetInt(model, "TabletXStop", s.TabletXStop));
     s.TabletYStop = Low16(file.GetInt(model, "TabletYStop", s.TabletYStop));
-    s.TabletLogicalXSize = Low16(file.GetInt(model, "TabletLogicalXSize", s.TabletLogicalXSize));
-    s.TabletLogicalYSize = Low16(file.GetInt(model, "TabletLogicalYSize", s.TabletLogicalYSize));
+    s.TabletLogicalXSize =
+        LogicalSize(file.GetInt(model, "TabletLogicalXSize", s.TabletLogicalXSize));
+    s.TabletLogicalYSize =
+        LogicalSize(file.GetInt(model, "TabletLogicalYSize", s.TabletLogicalYSize));
     s.TabletBaudRate = file.GetInt(model, "TabletBaudRate", 19200);
     s.TabletResolution = file.GetInt(model, "TabletResolution", 410);
     s.TabletRotation = file.GetInt(model, "TabletRotation", 0);

@@ -1,36 +1,28 @@
 // The packet decoder on arbitrary 5-byte packets under arbitrary pad windows and rotations:
-// every queued pen point's X and Y lie within the logical size, and an answer is queued only
-// for a status packet.
+// every queued pen point carries its converted X and Y whole and within the logical size, and an
+// answer is queued only for a status packet.
 #include <cstring>
 #include <memory>
 
 #include "FuzzInput.h"
+#include "FuzzTablet.h"
+#include "processing/PacketDecoder.h"
 #include "processing/PointQueue.h"
 #include "tablet/Tablet.h"
 
 namespace {
 
-constexpr int32_t kRotations[] = {0, 90, 180, 270, 45};
-// The largest logical size a queued point can carry: X and Y have 12 bits each.
-constexpr int16_t kMaxLogicalSize = 0xFFF;
-
-Tablet& TheTablet() {
-    static Tablet* tablet = new Tablet;  // never destroyed: its end would wait and log
-    return *tablet;
-}
-
-int16_t LogicalSize(uint16_t raw) {
-    return static_cast<int16_t>(raw % (kMaxLogicalSize + 1));
-}
-
-void ApplyWindow(FuzzInput& input, TabletSettings& settings) {
-    settings.TabletXStart = static_cast<int16_t>(input.Word());
-    settings.TabletYStart = static_cast<int16_t>(input.Word());
-    settings.TabletXStop = static_cast<int16_t>(input.Word());
-    settings.TabletYStop = static_cast<int16_t>(input.Word());
-    settings.TabletLogicalXSize = LogicalSize(input.Word());
-    settings.TabletLogicalYSize = LogicalSize(input.Word());
-    settings.TabletRotation = kRotations[input.Byte() % std::size(kRotations)];
+// A point queued for a pen packet carries the packet's converted coordinates whole: none is
+// cut to fewer bits on the way, and each lies within the logical size.
+void CheckPoint(const TabletSettings& settings, const uint8_t (&packet)[5], uint32_t penData) {
+    int32_t x = Tablet::DecodeCoordinate(packet[1], packet[2]);
+    int32_t y = Tablet::DecodeCoordinate(packet[3], packet[4]);
+    ConvertPoint(settings, x, y);
+    Require(PenX(penData) == x && PenY(penData) == y, "the converted point arrives whole");
+    Require(x >= 0 && x <= LargestCoordinate(settings.TabletLogicalXSize),
+            "X within the logical size");
+    Require(y >= 0 && y <= LargestCoordinate(settings.TabletLogicalYSize),
+            "Y within the logical size");
 }
 
 }  // namespace
@@ -49,14 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const bool status = ((packet[0] >> 2) & 7) == 3 && !Tablet::IsBadPacket(packet);
         statusPackets += status ? 1 : 0;
         tablet.DecodePacket(packet);
-    }
-    const TabletSettings& settings = tablet.settings;
-    PointRecord point;
-    while (tablet.pointQueue->GetPointCount() > 0 && tablet.pointQueue->PopPoint(point)) {
-        const int32_t x = PenX(point.penData);
-        const int32_t y = PenY(point.penData);
-        Require(x >= 0 && x <= settings.TabletLogicalXSize, "X within the logical size");
-        Require(y >= 0 && y <= settings.TabletLogicalYSize, "Y within the logical size");
+        PointRecord point;
+        if (tablet.pointQueue->GetPointCount() > 0 && tablet.pointQueue->PopPoint(point)) {
+            CheckPoint(tablet.settings, packet, point.penData);
+        }
     }
     Require(tablet.answerQueue->GetPointCount() == statusPackets, "one answer per status packet");
     return 0;

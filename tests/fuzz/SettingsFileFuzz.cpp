@@ -1,11 +1,12 @@
 // The settings file as LoadSettings reads it, from arbitrary file bytes: every field within its
-// type, every text terminated inside its field, and the same settings whether the text comes
-// plain, behind a UTF-8 byte-order mark or as UTF-16 with its mark.
+// type, the logical sizes within 0..4095, every text terminated inside its field, and the same
+// settings whether the text comes plain, behind a UTF-8 byte-order mark or as UTF-16 with its mark.
 #include <cstring>
 #include <string>
 #include <string_view>
 
 #include "FuzzInput.h"
+#include "processing/PointQueue.h"
 #include "tablet/ProfileReader.h"
 #include "tablet/SettingsFile.h"
 
@@ -40,6 +41,9 @@ void CheckFields(const TabletSettings& s) {
             "the file names are left alone");
     Require((s.TabletType & kTransportHighBits) == kTransportHighBits,
             "the transport's high bits are kept");
+    for (const int16_t size : {s.TabletLogicalXSize, s.TabletLogicalYSize}) {
+        Require(size >= 0 && size <= kLargestPenCoordinate, "a logical size a point can carry");
+    }
     for (const bool* flag : {&s.UseMultiUsb, &s.EnableLogging, &s.CheckConnectedOnOpen,
                              &s.LCDCompressMode, &s.LCDZCompression, &s.TranslateBitmapEnable}) {
         Require(IsFlag(*flag), "a flag is 0 or 1");

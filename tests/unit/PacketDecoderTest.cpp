@@ -72,10 +72,14 @@ TEST_F(PacketDecoder, ZeroExtentWindowMapsThatAxisToZero) {
     EXPECT_EQ(Convert(1024, 768), std::make_pair(0, 0));
 }
 
-TEST_F(PacketDecoder, LogicalSizesAboveTwelveBitsKeepTheLowBits) {
+// X and Y have 12 bits in penData: a larger size must not wrap the right edge to the left.
+TEST_F(PacketDecoder, LogicalSizesOutsideTwelveBitsNeverWrapAPoint) {
     tablet->settings.TabletLogicalXSize = 5000;
-    tablet->DecodePacket({0x81, 0x7F, 0x1F, 0x00, 0x00});  // pad X 4095: clamped to 5000
-    EXPECT_EQ(PenX(PopOnlyPoint().penData), 5000 & 0xFFF);
+    tablet->settings.TabletLogicalYSize = -300;
+    tablet->DecodePacket({0x81, 0x7F, 0x1F, 0x7F, 0x1F});  // pad X and Y 4095
+    const PointRecord point = PopOnlyPoint();
+    EXPECT_EQ(PenX(point.penData), 4095);
+    EXPECT_EQ(PenY(point.penData), 0);
 }
 
 TEST(PackPoint, MapsThePacketStatusBits) {

@@ -140,15 +140,18 @@ TEST_F(TabletSettingsLoading, ModelSectionHoldsThePerModelKeysOnly) {
     EXPECT_EQ(tablet->settings.TabletRotation, 90);
 }
 
-TEST_F(TabletSettingsLoading, TruncatesFlagsAndMergesTheType) {
+TEST_F(TabletSettingsLoading, TruncatesFlagsHoldsLogicalSizesAndMergesTheType) {
     const auto tablet = Load(
         "[Tablet]\nTabletXStart=70000\nUseMultiUsb=2\nLCDZCompression=1\n"
-        "TranslateBitmapEnable=0\nTabletType=22\nTabletIpAddress=not.an.address\n");
+        "TranslateBitmapEnable=0\nTabletType=22\nTabletIpAddress=not.an.address\n"
+        "TabletLogicalXSize=5000\nTabletLogicalYSize=-1\n");
     EXPECT_EQ(tablet->settings.TabletXStart, 4464);
     EXPECT_FALSE(tablet->settings.UseMultiUsb);
     EXPECT_TRUE(tablet->settings.LCDZCompression);
     EXPECT_FALSE(tablet->settings.TranslateBitmapEnable);
     EXPECT_EQ(tablet->settings.TabletType, 22);
+    EXPECT_EQ(tablet->settings.TabletLogicalXSize, 4095);  // 5000 does not fit a point's 12 bits
+    EXPECT_EQ(tablet->settings.TabletLogicalYSize, 0);     // nor does a negative size
     EXPECT_EQ(tablet->GetTransportKind(), 6);
     EXPECT_EQ(tablet->settings.TabletIpAddress, 0xFFFFFFFFu);
     tablet->settings.TabletType = 9;
