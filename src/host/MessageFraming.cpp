@@ -52,5 +52,9 @@ void SendFramesToBrowser(std::string_view frames) {
 }
 
 void PrepareBrowserOutput() {
-    std::setvbuf(stdout, nullptr, _IOFBF, kOutputBufferSize);
+    // A buffer of our own: given none, the C library may choose a smaller one of its own (the
+    // pipe's block size, 4096 bytes, with glibc), and every larger batch would leave in two
+    // writes, cut inside a frame.
+    static char buffer[kOutputBufferSize];
+    std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
 }
