@@ -7,7 +7,7 @@
 // Frames gathered for one write to the browser: each frame whole, in the order appended.
 class FrameBatch {
 public:
-    static constexpr size_t kCapacity = 8192;
+    static constexpr size_t kCapacity = 32768;
     // The longest message a batch must always be able to take.
     static constexpr size_t kLongestMessage = 60;
 

@@ -30,7 +30,7 @@ std::string FrameMessage(std::string_view text);
 // interleave. Write failures are not reported.
 void SendToBrowser(std::string text);
 
-inline constexpr size_t kOutputBufferSize = 8192;
+inline constexpr size_t kOutputBufferSize = 32768;
 
 // Writes frames that are already framed (whole, in order) to standard output and flushes them,
 // as SendToBrowser does for one. Up to kOutputBufferSize bytes leave in one write.

@@ -13,27 +13,34 @@ int32_t Next(int32_t position) {
 PointQueue::PointQueue() : entries(new PointRecord[kEntries]()) {}
 
 void PointQueue::PushPoint(uint32_t penData, uint32_t timeStamp, int32_t auxValue) {
-    const int32_t position = writePos.load(std::memory_order_relaxed);
+    const int32_t position = batching ? batchEnd : writePos.load(std::memory_order_relaxed);
     const int32_t next = Next(position);
     if (next == readPos.load(std::memory_order_acquire)) {
         dropped.fetch_add(1, std::memory_order_relaxed);
         return;
     }
     entries[static_cast<size_t>(position)] = PointRecord{penData, timeStamp, auxValue};
-    // Sequentially consistent with the consumer's announcement in WaitForEntries: either the
-    // consumer sees this entry before it blocks, or the check below sees it waiting.
-    writePos.store(next, std::memory_order_seq_cst);
-    if (!batching) {
-        SignalConsumerIfWaiting();
+    if (batching) {
+        batchEnd = next;
+    } else {
+        Publish(next);
     }
+}
+
+void PointQueue::BeginPushBatch() {
+    batchEnd = writePos.load(std::memory_order_relaxed);
+    batching = true;
 }
 
 void PointQueue::EndPushBatch() {
     batching = false;
-    SignalConsumerIfWaiting();
+    Publish(batchEnd);
 }
 
-void PointQueue::SignalConsumerIfWaiting() {
+void PointQueue::Publish(int32_t end) {
+    // Sequentially consistent with the consumer's announcement in WaitForEntries: either the
+    // consumer sees these entries before it blocks, or the check below sees it waiting.
+    writePos.store(end, std::memory_order_seq_cst);
     if (consumerWaiting.load(std::memory_order_seq_cst)) {
         SignalConsumer();
     }

@@ -52,9 +52,9 @@ public:
     // How many pushes found the queue full since it was created.
     uint64_t DroppedCount() const { return dropped.load(std::memory_order_relaxed); }
 
-    // For the producer: pushes between the two calls wake a blocked consumer once, at the end,
-    // so that it takes them in one go.
-    void BeginPushBatch() { batching = true; }
+    // For the producer: pushes between the two calls reach the consumer together, at the end,
+    // and wake a blocked consumer once, so that it takes them in one go.
+    void BeginPushBatch();
     void EndPushBatch();
 
     // For the consumer: blocks until an entry is held, WakeConsumer is called or timeoutMs
@@ -65,8 +65,8 @@ public:
     void WakeConsumer();
 
 private:
-    // Wakes the consumer if it waits; after the producer's last store.
-    void SignalConsumerIfWaiting();
+    // Makes the entries before `end` visible to the consumer and wakes it if it waits.
+    void Publish(int32_t end);
     void SignalConsumer();
 
     std::unique_ptr<PointRecord[]> entries;
@@ -74,7 +74,8 @@ private:
     std::atomic<int32_t> readPos{0};
     std::atomic<uint64_t> dropped{0};
     std::atomic<bool> consumerWaiting{false};
-    bool batching = false;       // the producer's own
+    bool batching = false;       // the producer's own, as is batchEnd
+    int32_t batchEnd = 0;        // where the next entry of a batch goes
     bool wakeRequested = false;  // guarded by signalLock
     std::mutex signalLock;
     std::condition_variable entryArrived;

@@ -142,6 +142,28 @@ TEST(PointQueue, ABatchOfPushesWakesTheBlockedConsumerOnceItEnds) {
     EXPECT_EQ(heldWhenWoken.load(), 3);
 }
 
+// A consumer that is not blocked sees a batch whole at its end, never a part of it; a batch
+// that fills the queue drops only its own later entries.
+TEST(PointQueue, ABatchReachesTheConsumerWholeAtItsEnd) {
+    PointQueue queue;
+    queue.PushItem(7);
+    queue.BeginPushBatch();
+    for (uint32_t i = 0; i < 5000; ++i) {
+        queue.PushItem(i);
+        ASSERT_EQ(queue.GetPointCount(), 1);
+    }
+    queue.EndPushBatch();
+    EXPECT_EQ(queue.GetPointCount(), 4999);
+    EXPECT_EQ(queue.DroppedCount(), 2u);
+    PointRecord record;
+    queue.PopPoint(record);
+    EXPECT_EQ(record.penData, 7u);
+    for (uint32_t i = 0; i < 4998; ++i) {
+        queue.PopPoint(record);
+        ASSERT_EQ(record.penData, i);
+    }
+}
+
 TEST(PointQueue, WaitEndsOnAWakeUpOrAtItsTimeout) {
     PointQueue queue;
     const auto start = std::chrono::steady_clock::now();
