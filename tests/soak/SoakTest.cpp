@@ -1,5 +1,6 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -101,6 +102,25 @@ int EntryCount(const std::string& folder) {
     return count;
 }
 
+// The host's descriptors and what each refers to, for a failure's message.
+std::string DescriptorList(pid_t pid) {
+    const std::string folder = "/proc/" + std::to_string(pid) + "/fd";
+    std::string text;
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) {
+        return text;
+    }
+    while (const dirent* entry = readdir(dir)) {
+        char target[256] = {};
+        if (entry->d_name[0] != '.' &&
+            readlink((folder + "/" + entry->d_name).c_str(), target, sizeof target - 1) >= 0) {
+            text += std::string("\n  ") + entry->d_name + " -> " + target;
+        }
+    }
+    closedir(dir);
+    return text;
+}
+
 Sample Look(pid_t pid, double seconds) {
     const std::string proc = "/proc/" + std::to_string(pid);
     return {seconds, ResidentKiB(pid), EntryCount(proc + "/fd"), EntryCount(proc + "/task")};
@@ -129,6 +149,12 @@ std::pair<int, int> Range(const std::vector<Sample>& samples, int Sample::*field
         samples.begin(), samples.end(),
         [field](const Sample& a, const Sample& b) { return a.*field < b.*field; });
     return {(*least).*field, (*most).*field};
+}
+
+std::string Seconds(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", seconds);
+    return text;
 }
 
 std::string RssText(const std::vector<Sample>& samples) {
@@ -169,6 +195,7 @@ TEST(Soak, SigningAtAPadsPaceKeepsEveryPointAndTheHostsResourcesFlat) {
     std::vector<Sample> samples;
     Clock::time_point firstPoint;
     Clock::time_point nextLook;
+    std::string descriptorsAtStart;
     uint64_t received = 0;
     while (received <= count) {
         const std::optional<std::string> frame = host.ReadFrame(kStallLimit);
@@ -178,6 +205,7 @@ TEST(Soak, SigningAtAPadsPaceKeepsEveryPointAndTheHostsResourcesFlat) {
         const Clock::time_point now = Clock::now();
         if (received == 0) {
             firstPoint = nextLook = now;
+            descriptorsAtStart = DescriptorList(pid);
         }
         ++received;
         if (now >= nextLook || received > count) {
@@ -186,6 +214,7 @@ TEST(Soak, SigningAtAPadsPaceKeepsEveryPointAndTheHostsResourcesFlat) {
         }
     }
     EXPECT_EQ(host.process().Read(1, 500ms), "") << "messages after the lift";
+    const std::string descriptorsAtEnd = DescriptorList(pid);
     const double captureSeconds = samples.back().seconds;
 
     const Sample& start = samples.front();
@@ -201,12 +230,15 @@ TEST(Soak, SigningAtAPadsPaceKeepsEveryPointAndTheHostsResourcesFlat) {
         }
         return nullptr;
     };
-    for (const auto& [field, what] :
-         {std::pair{&Sample::descriptors, "descriptors"}, std::pair{&Sample::threads, "threads"}}) {
-        if (const Sample* changed = firstChange(field)) {
-            ADD_FAILURE() << what << ": " << start.*field << " at the first point, "
-                          << changed->*field << " at " << changed->seconds << " s";
-        }
+    if (const Sample* changed = firstChange(&Sample::descriptors)) {
+        ADD_FAILURE() << "descriptors: " << start.descriptors << " at the first point, "
+                      << changed->descriptors << " at " << Seconds(changed->seconds)
+                      << "\nat the first point:" << descriptorsAtStart
+                      << "\nat the last:" << descriptorsAtEnd;
+    }
+    if (const Sample* changed = firstChange(&Sample::threads)) {
+        ADD_FAILURE() << "threads: " << start.threads << " at the first point, " << changed->threads
+                      << " at " << Seconds(changed->seconds);
     }
     const auto [leastDescriptors, mostDescriptors] = Range(samples, &Sample::descriptors);
     const auto [leastThreads, mostThreads] = Range(samples, &Sample::threads);
@@ -225,8 +257,9 @@ TEST(Soak, SigningAtAPadsPaceKeepsEveryPointAndTheHostsResourcesFlat) {
         "(%+ld KiB; allowance %ld KiB); %zu samples\n",
         firstPeak, window, lastPeak, window, lastPeak - firstPeak, kRssAllowanceKiB,
         samples.size());
-    std::printf("soak: descriptors %d..%d, threads %d..%d\n", leastDescriptors, mostDescriptors,
-                leastThreads, mostThreads);
+    std::printf(
+        "soak: descriptors %d..%d (those inherited from the test included), threads %d..%d\n",
+        leastDescriptors, mostDescriptors, leastThreads, mostThreads);
     std::fflush(stdout);
 
     host.CloseExpectingGoodbyeLast();
