@@ -33,8 +33,10 @@ private:
 // ignored so that a browser that has gone away cannot kill the host. False on failure.
 bool InitialiseProcess();
 
-// Flushes the standard streams and ends the process at once with the given exit code, whatever
-// threads are still running.
+// Ends the process at once with the given exit code, whatever threads are still running. The
+// standard streams are not flushed: every frame and trace line has been flushed as it was
+// written, and a flush would wait for a thread whose write blocks on a reader that has stopped
+// reading.
 [[noreturn]] void EndProcess(int exitCode);
 
 }  // namespace platform

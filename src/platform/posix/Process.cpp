@@ -8,7 +8,6 @@
 
 #include <cctype>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -119,8 +118,6 @@ bool InitialiseProcess() {
 }
 
 void EndProcess(int exitCode) {
-    std::fflush(stdout);
-    std::fflush(stderr);
     std::_Exit(exitCode);
 }
 

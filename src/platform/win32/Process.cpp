@@ -73,8 +73,6 @@ bool InitialiseProcess() {
 }
 
 void EndProcess(int exitCode) {
-    std::fflush(stdout);
-    std::fflush(stderr);
     TerminateProcess(GetCurrentProcess(), static_cast<UINT>(exitCode));
     ExitProcess(static_cast<UINT>(exitCode));
 }
