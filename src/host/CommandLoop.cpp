@@ -7,6 +7,8 @@
 #include "host/MessageFraming.h"
 #include "platform/DebugOutput.h"
 #include "platform/Process.h"
+#include "platform/Termination.h"
+#include "tablet/DiagnosticLog.h"
 
 namespace {
 
@@ -71,5 +73,8 @@ int RunHost() {
         instanceLock.Close();
         return 1;
     }
+    // A browser that is closed, or a session that ends, asks the host to terminate: the log line
+    // in progress is finished first, so that the log is never left with half a line.
+    platform::HandleTerminationRequests(HoldLogForProcessEnd);
     return ServeCommands(instanceLock);
 }

@@ -1,5 +1,6 @@
 #include "tablet/DiagnosticLog.h"
 
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -12,8 +13,9 @@
 namespace {
 
 constexpr int kPrefixLength = 23;  // "%012ld:%08lx: "
+constexpr auto kLongestWaitForALine = std::chrono::milliseconds(500);
 
-std::mutex logLock;  // keeps each line whole and the file open while it is written
+std::timed_mutex logLock;  // keeps each line whole and the file open while it is written
 FILE* logFile = nullptr;
 
 }  // namespace
@@ -34,7 +36,7 @@ int FormatLogLine(char (&line)[2048], uint32_t milliseconds, uint32_t threadId,
 
 void OpenLogFile(const TabletSettings& settings) {
     {
-        std::lock_guard<std::mutex> hold(logLock);
+        std::lock_guard<std::timed_mutex> hold(logLock);
         if (settings.EnableLogging) {
             if (logFile == nullptr) {
                 const std::string path =
@@ -55,7 +57,7 @@ void OpenLogFile(const TabletSettings& settings) {
 void WriteLogLine(const char* message) {
     const uint32_t milliseconds = platform::TimeGetTime();
     const uint32_t threadId = platform::CurrentThreadId();
-    std::lock_guard<std::mutex> hold(logLock);
+    std::lock_guard<std::timed_mutex> hold(logLock);
     if (logFile == nullptr) {
         return;
     }
@@ -75,9 +77,14 @@ void WriteLogFormat(const char* format, ...) {
 }
 
 void CloseLogFile() {
-    std::lock_guard<std::mutex> hold(logLock);
+    std::lock_guard<std::timed_mutex> hold(logLock);
     if (logFile != nullptr) {
         std::fclose(logFile);
         logFile = nullptr;
     }
+}
+
+void HoldLogForProcessEnd() {
+    // Never given back: the process ends while it is held.
+    [[maybe_unused]] const bool held = logLock.try_lock_for(kLongestWaitForALine);
 }

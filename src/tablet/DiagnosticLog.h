@@ -22,6 +22,11 @@ void WriteLogFormat(const char* format, ...) __attribute__((format(printf, 1, 2)
 
 void CloseLogFile();
 
+// For a process about to be ended from outside: waits until the line being written, if any, is
+// whole, and lets no other line start. Waits at most half a second, so that a write that cannot
+// finish does not keep the process alive.
+void HoldLogForProcessEnd();
+
 // The text of a log line: the 23-character prefix (time, thread id) and the message, cut to fit
 // a 2048-byte buffer, with its line feed. Exposed for tests.
 int FormatLogLine(char (&line)[2048], uint32_t milliseconds, uint32_t threadId,
