@@ -49,6 +49,13 @@ Bytes Repeated(const Bytes& packet, int times) {
     return bytes;
 }
 
+// Four request bytes after the open, answered as a pad answers them; the first answer falls
+// into the input loop's reset state.
+void AnswerTheNumbersQuery(const PseudoTerminal& line) {
+    ASSERT_EQ(line.Read(4, 5000), Bytes(4, 0x00));
+    line.Write(Repeated(PadPacket(123456 >> 12 | 5 << 6, 123456 & 0xFFF, false, 2), 4));
+}
+
 void WriteAll(int fd, const Bytes& bytes) {
     ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
 }
@@ -157,8 +164,7 @@ TEST_F(Fault, SerialLineHungUpMidStrokeLeavesTheHostWaitingForClose) {
         std::to_string(line.Number()) + "\n");
     StartHost();
     host->SendOpen();
-    ASSERT_EQ(line.Read(4, 5000), Bytes(4, 0x00));  // the numbers query
-    line.Write(Repeated(PadPacket(123456 >> 12 | 5 << 6, 123456 & 0xFFF, false, 2), 4));
+    AnswerTheNumbersQuery(line);
     ASSERT_EQ(host->ReadFrame(5000ms), kDefaultOpenReply);
     line.Write(Repeated(PadPacket(1000, 800, true), 100));
     ExpectTouchingPoints(100);
@@ -213,6 +219,28 @@ TEST_F(Fault, BrowserThatStopsReadingThenEndsInputEndsTheHostWithExitZero) {
     std::this_thread::sleep_for(1500ms);  // more points than the pipe holds
     host->process().CloseInput();
     EXPECT_EQ(host->process().WaitForExit(1000ms), 0);
+    WholeLogMessages();
+}
+
+// The end of the input during a capture over a serial line ends the host at once with exit code
+// 0, and the line is free again for the next host: the exclusive mark of the open port must not
+// outlive the host (on a pseudo-terminal it would, for as long as the pad side stays open, and
+// every later open by an ordinary user would fail).
+TEST_F(Fault, InputThatEndsDuringASerialCaptureLeavesTheLineFree) {
+    PseudoTerminal line;
+    root.WriteSettings(
+        "[Tablet]\nTabletType=0\nEnableLogging=1\nTabletPortPath=/dev/pts/\n"
+        "TabletComPort=" +
+        std::to_string(line.Number()) + "\n");
+    StartHost();
+    host->SendOpen();
+    AnswerTheNumbersQuery(line);
+    ASSERT_EQ(host->ReadFrame(5000ms), kDefaultOpenReply);
+    line.Write(Repeated(PadPacket(1000, 800, true), 20));
+    ExpectTouchingPoints(20);
+    host->process().CloseInput();
+    EXPECT_EQ(host->process().WaitForExit(1000ms), 0);
+    EXPECT_FALSE(line.SlaveIsExclusive());
     WholeLogMessages();
 }
 

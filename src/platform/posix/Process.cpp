@@ -13,6 +13,7 @@
 #include <iterator>
 
 #include "platform/Directories.h"
+#include "platform/posix/ExclusiveLines.h"
 
 namespace platform {
 namespace {
@@ -118,6 +119,7 @@ bool InitialiseProcess() {
 }
 
 void EndProcess(int exitCode) {
+    ReleaseExclusiveLines();
     std::_Exit(exitCode);
 }
 

@@ -15,6 +15,8 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "platform/posix/ExclusiveLines.h"
+
 namespace platform {
 namespace {
 
@@ -137,6 +139,7 @@ bool SerialPort::OpenDevice(const char* portName) {
         return false;
     }
     ioctl(fd, TCFLSH, TCIOFLUSH);
+    NoteExclusiveLine(fd);
     portHandle = fd;
     wakeHandle = wake;
     return true;
@@ -245,6 +248,7 @@ void SerialPort::ReleaseDevice() {
     ioctl(fd, TIOCMBIC, &dtr);
     ioctl(fd, TCFLSH, TCIOFLUSH);
     // The exclusive bit outlives the descriptor on a pseudo-terminal; give it back.
+    ForgetExclusiveLine(fd);
     ioctl(fd, TIOCNXCL);
     close(fd);
     close(Fd(wakeHandle));

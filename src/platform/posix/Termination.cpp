@@ -6,6 +6,8 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/posix/ExclusiveLines.h"
+
 namespace platform {
 namespace {
 
@@ -31,6 +33,7 @@ void WaitForTermination(sigset_t signals) {
     while (sigwait(&signals, &signalNumber) != 0) {
     }
     runBeforeEnd();
+    ReleaseExclusiveLines();
     signal(signalNumber, SIG_DFL);
     sigset_t taken;
     sigemptyset(&taken);
