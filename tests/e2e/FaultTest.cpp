@@ -266,6 +266,8 @@ TEST_F(Fault, TerminationRequestDuringACaptureLeavesNoLogLineHalfWritten) {
         std::this_thread::sleep_for(delay);
         host->process().Signal(SIGTERM);
         EXPECT_EQ(host->process().WaitForExit(1000ms), 128 + SIGTERM);
+        // The signal leaves no exit code to show a sanitizer's report: it is looked for instead.
+        EXPECT_EQ(host->process().ErrorOutput().find("Sanitizer"), std::string::npos);
         const std::vector<std::string> messages = WholeLogMessages();
         EXPECT_TRUE(std::any_of(messages.begin(), messages.end(), [](const std::string& message) {
             return message.starts_with("NPD: Status Byte");
