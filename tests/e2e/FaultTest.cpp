@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -340,9 +341,9 @@ TEST_F(Fault, SettingsFileOfJunkOrTenMegabytesStillNamesThePad) {
 // afresh, so whatever a session leaves behind adds up. After a warm-up, the host's descriptors
 // and threads must stay the same and its resident memory must not grow with the sessions. An
 // OPEN takes about a second (the numbers query alone waits 600 ms), so the count is kept small
-// here; HOST_FAULT_SESSIONS sets another (1000 for a soak of about 17 minutes).
+// here; INKORA_FAULT_SESSIONS sets another (1000 for a soak of about 17 minutes).
 TEST_F(Fault, RepeatedOpensAgainstABridgeLeakNoThreadDescriptorOrMemory) {
-    const char* asked = std::getenv("HOST_FAULT_SESSIONS");
+    const char* asked = std::getenv("INKORA_FAULT_SESSIONS");
     const int sessions = asked != nullptr ? std::atoi(asked) : 20;
     root.WriteSettings(ListenerSettings());
     StartBridge({"--loop", "--rate", "1000", "--time-limit", "0"});
@@ -361,6 +362,10 @@ TEST_F(Fault, RepeatedOpensAgainstABridgeLeakNoThreadDescriptorOrMemory) {
     const ProcessResources before = ResourcesOf(host->process().pid());
     runSessions(sessions);
     const ProcessResources after = ResourcesOf(host->process().pid());
+    std::printf(
+        "%d sessions: descriptors %ld -> %ld, threads %ld -> %ld, resident %ld -> %ld KiB\n",
+        sessions, before.descriptors, after.descriptors, before.threads, after.threads,
+        before.residentKiB, after.residentKiB);
     EXPECT_EQ(after.descriptors, before.descriptors);
     EXPECT_EQ(after.threads, before.threads);
     if (!kSanitizedBuild) {  // a sanitizer keeps freed memory aside for a while

@@ -31,9 +31,9 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
         throw std::runtime_error("pipe failed");
     }
     char errorTemplate[] = "/tmp/child-stderr-XXXXXX";
-    const int errorFd = mkstemp(errorTemplate);
+    const int errorFd = mkostemp(errorTemplate, O_CLOEXEC);  // the child keeps only its fd 2
     if (errorFd < 0) {
-        throw std::runtime_error("mkstemp failed");
+        throw std::runtime_error("mkostemp failed");
     }
     errorPath_ = errorTemplate;
 
