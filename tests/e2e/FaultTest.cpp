@@ -98,6 +98,19 @@ protected:
             ASSERT_TRUE(IsTouchingPoint(frame)) << frame;
         }
     }
+    // A capture from a pad on the pseudo-terminal `line`, up to its first `points` points.
+    void StartSerialCapture(const PseudoTerminal& line, int points) {
+        root.WriteSettings(
+            "[Tablet]\nTabletType=0\nEnableLogging=1\nTabletPortPath=/dev/pts/\n"
+            "TabletComPort=" +
+            std::to_string(line.Number()) + "\n");
+        StartHost();
+        host->SendOpen();
+        AnswerTheNumbersQuery(line);
+        ASSERT_EQ(host->ReadFrame(5000ms), kDefaultOpenReply);
+        line.Write(Repeated(PadPacket(1000, 800, true), points));
+        ExpectTouchingPoints(static_cast<size_t>(points));
+    }
     // Once the pad has gone: what was on its way arrives as touching points, then the host
     // waits quietly (no busy loop on the dead connection) until CLOSE, which it obeys at once.
     void ExpectQuietUntilCloseEndsTheHost() {
@@ -159,16 +172,7 @@ TEST_F(Fault, PadServerGoneMidStrokeLeavesTheHostWaitingForClose) {
 
 TEST_F(Fault, SerialLineHungUpMidStrokeLeavesTheHostWaitingForClose) {
     PseudoTerminal line;
-    root.WriteSettings(
-        "[Tablet]\nTabletType=0\nEnableLogging=1\nTabletPortPath=/dev/pts/\n"
-        "TabletComPort=" +
-        std::to_string(line.Number()) + "\n");
-    StartHost();
-    host->SendOpen();
-    AnswerTheNumbersQuery(line);
-    ASSERT_EQ(host->ReadFrame(5000ms), kDefaultOpenReply);
-    line.Write(Repeated(PadPacket(1000, 800, true), 100));
-    ExpectTouchingPoints(100);
+    ASSERT_NO_FATAL_FAILURE(StartSerialCapture(line, 100));
     line.CloseMaster();
     ExpectQuietUntilCloseEndsTheHost();
     WholeLogMessages();
@@ -229,16 +233,7 @@ TEST_F(Fault, BrowserThatStopsReadingThenEndsInputEndsTheHostWithExitZero) {
 // every later open by an ordinary user would fail).
 TEST_F(Fault, InputThatEndsDuringASerialCaptureLeavesTheLineFree) {
     PseudoTerminal line;
-    root.WriteSettings(
-        "[Tablet]\nTabletType=0\nEnableLogging=1\nTabletPortPath=/dev/pts/\n"
-        "TabletComPort=" +
-        std::to_string(line.Number()) + "\n");
-    StartHost();
-    host->SendOpen();
-    AnswerTheNumbersQuery(line);
-    ASSERT_EQ(host->ReadFrame(5000ms), kDefaultOpenReply);
-    line.Write(Repeated(PadPacket(1000, 800, true), 20));
-    ExpectTouchingPoints(20);
+    ASSERT_NO_FATAL_FAILURE(StartSerialCapture(line, 20));
     host->process().CloseInput();
     EXPECT_EQ(host->process().WaitForExit(1000ms), 0);
     EXPECT_FALSE(line.SlaveIsExclusive());

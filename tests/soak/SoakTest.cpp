@@ -6,7 +6,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <utility>
@@ -16,6 +15,7 @@
 #include "HostMessages.h"
 #include "HostSession.h"
 #include "LoopbackPeer.h"
+#include "ProcessResources.h"
 #include "TemporaryRoot.h"
 
 // A long capture at a real pad's pace: padsim's bridge signs its burst pattern at 200 points/s
@@ -68,39 +68,9 @@ std::string ExpectedBurstMessage(uint64_t index, uint64_t count) {
 }
 
 // One look at the host process, `seconds` after its first point.
-struct Sample {
+struct Sample : ProcessResources {
     double seconds = 0;
-    long rssKiB = -1;
-    int descriptors = -1;
-    int threads = -1;
 };
-
-long ResidentKiB(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "VmRSS:") {
-            long kiB = -1;
-            status >> kiB;
-            return kiB;
-        }
-    }
-    return -1;
-}
-
-// Entries of a /proc folder, without "." and "..": -1 when it cannot be read.
-int EntryCount(const std::string& folder) {
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr) {
-        return -1;
-    }
-    int count = 0;
-    while (const dirent* entry = readdir(dir)) {
-        count += entry->d_name[0] != '.';
-    }
-    closedir(dir);
-    return count;
-}
 
 // The host's descriptors and what each refers to, for a failure's message.
 std::string DescriptorList(pid_t pid) {
@@ -122,8 +92,10 @@ std::string DescriptorList(pid_t pid) {
 }
 
 Sample Look(pid_t pid, double seconds) {
-    const std::string proc = "/proc/" + std::to_string(pid);
-    return {seconds, ResidentKiB(pid), EntryCount(proc + "/fd"), EntryCount(proc + "/task")};
+    Sample sample;
+    static_cast<ProcessResources&>(sample) = ResourcesOf(pid);
+    sample.seconds = seconds;
+    return sample;
 }
 
 // The memory windows: the first and the last minute of the capture. A run shorter than two
@@ -138,13 +110,13 @@ long PeakKiB(const std::vector<Sample>& samples, double from, double to) {
     long peak = -1;
     for (const Sample& s : samples) {
         if (s.seconds >= from && s.seconds <= to) {
-            peak = std::max(peak, s.rssKiB);
+            peak = std::max(peak, s.residentKiB);
         }
     }
     return peak;
 }
 
-std::pair<int, int> Range(const std::vector<Sample>& samples, int Sample::*field) {
+std::pair<long, long> Range(const std::vector<Sample>& samples, long ProcessResources::*field) {
     const auto [least, most] = std::minmax_element(
         samples.begin(), samples.end(),
         [field](const Sample& a, const Sample& b) { return a.*field < b.*field; });
@@ -160,7 +132,8 @@ std::string Seconds(double seconds) {
 std::string RssText(const std::vector<Sample>& samples) {
     std::string text;
     for (const Sample& s : samples) {
-        text += " " + std::to_string(static_cast<int>(s.seconds)) + " " + std::to_string(s.rssKiB);
+        text +=
+            " " + std::to_string(static_cast<int>(s.seconds)) + " " + std::to_string(s.residentKiB);
     }
     return text;
 }
@@ -218,11 +191,11 @@ TEST(Soak, SigningAtAPadsPaceKeepsEveryPointAndTheHostsResourcesFlat) {
     const double captureSeconds = samples.back().seconds;
 
     const Sample& start = samples.front();
-    ASSERT_GT(start.rssKiB, 0) << "cannot read /proc/" << pid << "/status";
+    ASSERT_GT(start.residentKiB, 0) << "cannot read /proc/" << pid << "/status";
     ASSERT_GT(start.descriptors, 0) << "cannot read /proc/" << pid << "/fd";
     ASSERT_GT(start.threads, 0) << "cannot read /proc/" << pid << "/task";
     // The first look that differs from the one at the first point, if any.
-    const auto firstChange = [&](int Sample::*field) -> const Sample* {
+    const auto firstChange = [&](long ProcessResources::*field) -> const Sample* {
         for (const Sample& s : samples) {
             if (s.*field != start.*field) {
                 return &s;
@@ -230,18 +203,18 @@ TEST(Soak, SigningAtAPadsPaceKeepsEveryPointAndTheHostsResourcesFlat) {
         }
         return nullptr;
     };
-    if (const Sample* changed = firstChange(&Sample::descriptors)) {
+    if (const Sample* changed = firstChange(&ProcessResources::descriptors)) {
         ADD_FAILURE() << "descriptors: " << start.descriptors << " at the first point, "
                       << changed->descriptors << " at " << Seconds(changed->seconds)
                       << "\nat the first point:" << descriptorsAtStart
                       << "\nat the last:" << descriptorsAtEnd;
     }
-    if (const Sample* changed = firstChange(&Sample::threads)) {
+    if (const Sample* changed = firstChange(&ProcessResources::threads)) {
         ADD_FAILURE() << "threads: " << start.threads << " at the first point, " << changed->threads
                       << " at " << Seconds(changed->seconds);
     }
-    const auto [leastDescriptors, mostDescriptors] = Range(samples, &Sample::descriptors);
-    const auto [leastThreads, mostThreads] = Range(samples, &Sample::threads);
+    const auto [leastDescriptors, mostDescriptors] = Range(samples, &ProcessResources::descriptors);
+    const auto [leastThreads, mostThreads] = Range(samples, &ProcessResources::threads);
     // Only growth counts: a window whose peak is lower saw pages reclaimed by the kernel, not
     // a leak.
     const double window = WindowSeconds(captureSeconds);
@@ -258,7 +231,7 @@ TEST(Soak, SigningAtAPadsPaceKeepsEveryPointAndTheHostsResourcesFlat) {
         firstPeak, window, lastPeak, window, lastPeak - firstPeak, kRssAllowanceKiB,
         samples.size());
     std::printf(
-        "soak: descriptors %d..%d (those inherited from the test included), threads %d..%d\n",
+        "soak: descriptors %ld..%ld (those inherited from the test included), threads %ld..%ld\n",
         leastDescriptors, mostDescriptors, leastThreads, mostThreads);
     std::fflush(stdout);
 
