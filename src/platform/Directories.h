@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 namespace platform {
@@ -16,5 +17,10 @@ std::string PathInDirectory(const std::string& directory, const std::string& nam
 // Whether a regular file (links followed) exists there and this process can open it for reading
 // without sharing it. Never blocks.
 bool CanOpenForReading(const std::string& path);
+
+// Creates the file, or empties it, for writing text, as fopen(path, "w") does, but never blocks
+// and writes only into a regular file: anything else there (a FIFO, a device) is refused with
+// errno set. Null on failure.
+std::FILE* CreateTextFile(const std::string& path);
 
 }  // namespace platform

@@ -41,7 +41,7 @@ void OpenLogFile(const TabletSettings& settings) {
             if (logFile == nullptr) {
                 const std::string path =
                     platform::PathInDirectory(platform::TempDirectory(), kLogFileName);
-                logFile = std::fopen(path.c_str(), "w");
+                logFile = platform::CreateTextFile(path);
                 if (logFile == nullptr) {
                     std::perror("Error");
                 }

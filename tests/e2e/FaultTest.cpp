@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -277,25 +278,39 @@ TEST_F(Fault, TerminationRequestDuringACaptureLeavesNoLogLineHalfWritten) {
 
 // Files the host cannot use.
 
+// The temp folder a regular file or missing, so that nothing can be created below it whoever
+// runs the host; or the log's name taken by a FIFO that nobody reads, whose open would wait for
+// a reader for ever.
 TEST_F(Fault, TempFolderThatCannotHoldTheLogLeavesTheCaptureWorking) {
     const std::filesystem::path temp = root.TempDirectory();
-    for (const bool missing : {false, true}) {
-        SCOPED_TRACE(missing ? "temp missing" : "temp a regular file");
+    const std::string log = root.TempPath("tessel.log");
+    struct Case {
+        const char* name;
+        std::function<void()> prepare;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"temp a regular file", [&] { std::ofstream(temp) << "not a folder"; },
+         "Error: Not a directory"},
+        {"temp missing", [] {}, "Error: No such file or directory"},
+        {"the log a FIFO",
+         [&] {
+             std::filesystem::create_directory(temp);
+             ASSERT_EQ(mkfifo(log.c_str(), 0600), 0);
+         },
+         "Error: No such device or address"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         std::filesystem::remove_all(temp);
-        if (!missing) {
-            std::ofstream(temp) << "not a folder";
-        }
-        // Nothing can be created below it, whoever runs the host.
-        ASSERT_EQ(std::filesystem::is_regular_file(temp), !missing);
-        ASSERT_EQ(std::filesystem::exists(temp), !missing);
+        ASSERT_NO_FATAL_FAILURE(c.prepare());
+        ASSERT_FALSE(std::filesystem::is_directory(temp) && std::filesystem::is_regular_file(log));
         root.WriteSettings(ListenerSettings());
         StartBridge(LongStrokeArguments());
         StartHost();
         OpenAndTakePoints(20);
         host->CloseExpectingGoodbyeLast();
-        EXPECT_NE(host->process().ErrorOutput().find(missing ? "Error: No such file or directory"
-                                                             : "Error: Not a directory"),
-                  std::string::npos)
+        EXPECT_NE(host->process().ErrorOutput().find(c.error), std::string::npos)
             << host->process().ErrorOutput().substr(0, 2000);
         padsim.reset();
     }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 namespace platform {
@@ -49,6 +50,29 @@ bool CanOpenForReading(const std::string& path) {
     const bool regular = fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
     close(fd);
     return regular;
+}
+
+std::FILE* CreateTextFile(const std::string& path) {
+    // The open never waits (a FIFO without a reader would block it) and never takes a terminal;
+    // the file is emptied only once it is known to be a regular one.
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return nullptr;
+    }
+    struct stat status {};
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        close(fd);
+        errno = EINVAL;
+        return nullptr;
+    }
+    std::FILE* file = nullptr;
+    if (ftruncate(fd, 0) == 0 && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0) {
+        file = fdopen(fd, "w");
+    }
+    if (file == nullptr) {
+        close(fd);
+    }
+    return file;
 }
 
 }  // namespace platform

@@ -35,4 +35,9 @@ bool CanOpenForReading(const std::string& path) {
     return true;
 }
 
+std::FILE* CreateTextFile(const std::string& path) {
+    // The log's path names a file or a folder, and neither open can block.
+    return std::fopen(path.c_str(), "w");
+}
+
 }  // namespace platform
