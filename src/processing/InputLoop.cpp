@@ -4,9 +4,8 @@
 
 namespace {
 
-// The most bytes one pass takes from the ring: 819 packets, more than a socket delivers at once
-// at the highest rates.
-constexpr int32_t kChunkSize = 4096;
+// The most bytes one pass takes from the ring: a large socket or HID delivery, 204 packets.
+constexpr int32_t kChunkSize = 1024;
 
 // Blocks while the ring stays empty, then tells the framing how long the silence lasted.
 void WaitForBytes(Tablet& tablet, PacketFraming& framing) {
