@@ -19,6 +19,7 @@
 #include "LogLines.h"
 #include "LoopbackPeer.h"
 #include "PadStrokes.h"
+#include "Padsim.h"
 #include "ProcessResources.h"
 #include "PseudoTerminal.h"
 
@@ -69,15 +70,10 @@ protected:
                "\nSocketTimeout=4000\nTabletPortPath=" + kIdentity + "\n";
     }
     void StartPadsim(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), PADSIM_BINARY);
-        padsim = std::make_unique<ChildProcess>(arguments);
+        padsim = testsupport::StartPadsim(std::move(arguments));
     }
     void StartBridge(const std::vector<std::string>& extra) {
-        std::vector<std::string> arguments = {"bridge",     "--port",  std::to_string(port),
-                                              "--identity", kIdentity, "--time-limit",
-                                              "60"};
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
-        StartPadsim(arguments);
+        padsim = StartPadsimBridge(port, kIdentity, 60, extra);
     }
     // A stroke that lasts three seconds at the rate padsim is given.
     std::vector<std::string> LongStrokeArguments() {

@@ -7,6 +7,7 @@
 #include "HostSession.h"
 #include "LoopbackPeer.h"
 #include "PadStrokes.h"
+#include "Padsim.h"
 
 namespace {
 
@@ -34,15 +35,10 @@ protected:
         return WriteStrokesFile(root.path() + "/strokes.txt", points);
     }
     void StartPadsim(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), PADSIM_BINARY);
-        padsim = std::make_unique<ChildProcess>(arguments);
+        padsim = testsupport::StartPadsim(std::move(arguments));
     }
     void StartBridge(const std::vector<std::string>& extra) {
-        std::vector<std::string> arguments = {"bridge",     "--port",  std::to_string(port),
-                                              "--identity", kIdentity, "--time-limit",
-                                              "30"};
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
-        StartPadsim(arguments);
+        padsim = StartPadsimBridge(port, kIdentity, 30, extra);
     }
     TemporaryRoot root;
     uint16_t port = loopback::FreePort();
