@@ -1,4 +1,3 @@
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -15,6 +14,7 @@
 #include "HostMessages.h"
 #include "HostSession.h"
 #include "LoopbackPeer.h"
+#include "ProcEntries.h"
 #include "ProcessResources.h"
 #include "TemporaryRoot.h"
 
@@ -76,18 +76,12 @@ struct Sample : ProcessResources {
 std::string DescriptorList(pid_t pid) {
     const std::string folder = "/proc/" + std::to_string(pid) + "/fd";
     std::string text;
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr) {
-        return text;
-    }
-    while (const dirent* entry = readdir(dir)) {
+    for (const std::string& name : ProcEntries(folder)) {
         char target[256] = {};
-        if (entry->d_name[0] != '.' &&
-            readlink((folder + "/" + entry->d_name).c_str(), target, sizeof target - 1) >= 0) {
-            text += std::string("\n  ") + entry->d_name + " -> " + target;
+        if (readlink((folder + "/" + name).c_str(), target, sizeof target - 1) >= 0) {
+            text += "\n  " + name + " -> " + target;
         }
     }
-    closedir(dir);
     return text;
 }
 

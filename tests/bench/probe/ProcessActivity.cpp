@@ -1,8 +1,7 @@
 #include "ProcessActivity.h"
 
+#include "ProcEntries.h"
 #include "TaskSwitches.h"
-
-#include <dirent.h>
 
 #include <fstream>
 #include <string>
@@ -22,19 +21,11 @@ double CpuNsOfTask(const std::string& task) {
 Activity ActivityOf(pid_t pid) {
     Activity activity;
     const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
-    DIR* directory = opendir(tasks.c_str());
-    if (directory == nullptr) {
-        return activity;
-    }
-    while (const dirent* entry = readdir(directory)) {
-        if (entry->d_name[0] == '.') {
-            continue;
-        }
-        const std::string task = tasks + "/" + entry->d_name;
+    for (const std::string& name : testsupport::ProcEntries(tasks)) {
+        const std::string task = tasks + "/" + name;
         activity.cpuNs += CpuNsOfTask(task);
         activity.switches += testsupport::ContextSwitchesOfTask(task);
     }
-    closedir(directory);
     return activity;
 }
 

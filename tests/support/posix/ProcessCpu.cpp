@@ -1,8 +1,8 @@
 #include "ProcessCpu.h"
 
+#include "ProcEntries.h"
 #include "TaskSwitches.h"
 
-#include <dirent.h>
 #include <time.h>
 
 #include <algorithm>
@@ -14,17 +14,9 @@ namespace {
 
 std::map<std::string, long> ContextSwitchesByThread() {
     std::map<std::string, long> switches;
-    DIR* tasks = opendir("/proc/self/task");
-    if (tasks == nullptr) {
-        return switches;
+    for (const std::string& task : ProcEntries("/proc/self/task")) {
+        switches[task] = ContextSwitchesOfTask("/proc/self/task/" + task);
     }
-    while (const dirent* entry = readdir(tasks)) {
-        if (entry->d_name[0] != '.') {
-            switches[entry->d_name] =
-                ContextSwitchesOfTask(std::string("/proc/self/task/") + entry->d_name);
-        }
-    }
-    closedir(tasks);
     return switches;
 }
 

@@ -1,6 +1,7 @@
 #include "ProcessResources.h"
 
-#include <dirent.h>
+#include "ProcEntries.h"
+
 #include <unistd.h>
 
 #include <fstream>
@@ -9,21 +10,6 @@
 
 namespace testsupport {
 namespace {
-
-long EntriesIn(const std::string& folder) {
-    DIR* entries = opendir(folder.c_str());
-    if (entries == nullptr) {
-        return -1;
-    }
-    long count = 0;
-    while (const dirent* entry = readdir(entries)) {
-        if (entry->d_name[0] != '.') {
-            ++count;
-        }
-    }
-    closedir(entries);
-    return count;
-}
 
 long StatusValue(const std::string& statusPath, const std::string& key) {
     std::ifstream status(statusPath);
@@ -42,7 +28,8 @@ long StatusValue(const std::string& statusPath, const std::string& key) {
 
 ProcessResources ResourcesOf(pid_t pid) {
     const std::string folder = "/proc/" + std::to_string(pid);
-    return {EntriesIn(folder + "/fd"), EntriesIn(folder + "/task"),
+    return {static_cast<long>(ProcEntries(folder + "/fd").size()),
+            static_cast<long>(ProcEntries(folder + "/task").size()),
             StatusValue(folder + "/status", "VmRSS:")};
 }
 
