@@ -18,9 +18,10 @@ namespace {
 
 constexpr size_t kPathBufferSize = 260;
 constexpr auto kOpenRetryDelay = std::chrono::milliseconds(500);
+constexpr auto kPumpStopWait = std::chrono::milliseconds(500);
 
-// The capture state; only the main thread writes it.
-PumpControl pump;
+// The capture state; only the main thread writes it. A new PumpControl for every capture.
+std::unique_ptr<PumpControl> pump;
 std::unique_ptr<Tablet> tabletOwner;
 std::thread pumpThread;
 TabletSettings hostSettings;
@@ -47,7 +48,7 @@ void SendOpenReply(int status, int maxX, int maxY) {
 }
 
 void DestroyTablet() {
-    pump.currentTablet = nullptr;
+    pump->currentTablet = nullptr;
     tabletOwner.reset();
 }
 
@@ -90,7 +91,8 @@ void StartCaptureLumarq() {
         return;
     }
     Tablet& tablet = *tabletOwner;
-    pump.currentTablet = &tablet;
+    pump = std::make_unique<PumpControl>();
+    pump->currentTablet = &tablet;
 
     TabletSettings settings;
     tablet.GetTabletSettings(settings);
@@ -126,9 +128,8 @@ void StartCaptureLumarq() {
     tablet.GetTabletSettings(hostSettings);
     SendOpenReply(1, hostSettings.TabletLogicalXSize, hostSettings.TabletLogicalYSize);
 
-    pump.stopPump = false;
     try {
-        pumpThread = std::thread(PointPump, std::ref(pump));
+        pumpThread = std::thread(PointPump, std::ref(*pump));
     } catch (const std::exception&) {
         Trace(
             "Lumarq Orvane Sign Native Messaging Host :: Couldn't create thread to process "
@@ -142,12 +143,17 @@ void StopCapture() {
     if (!CaptureIsRunning()) {
         return;
     }
-    StopPointPump(pump);
-    // The pump ends within one pass (at most one write of the points it has taken); it is
-    // waited for to the end, so that it never touches the Tablet after it is closed.
+    StopPointPump(*pump);
+    // The pump ends within one pass unless its write waits for a browser that has stopped
+    // reading. The pad is closed and released after the wait all the same: the pump no longer
+    // takes points from it, and its last frame still leaves whole before anything else.
+    WaitForPumpEnd(*pump, kPumpStopWait);
+    {
+        std::lock_guard<std::mutex> notInUse(pump->tabletInUse);
+        tabletOwner->CloseTablet();
+        DestroyTablet();
+    }
     if (pumpThread.joinable()) {
         pumpThread.join();
     }
-    tabletOwner->CloseTablet();
-    DestroyTablet();
 }

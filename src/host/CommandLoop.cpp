@@ -57,7 +57,6 @@ int ServeCommands(platform::NamedInstanceLock& instanceLock) {
 }  // namespace
 
 int RunHost() {
-    PrepareBrowserOutput();
     if (platform::CountProcessesNamed(kProgramName) >= 2) {
         Trace(kAnotherInstance);
         return 1;

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <mutex>
 
+#include "platform/StandardOutput.h"
+
 std::optional<std::string> ReadBrowserMessage(const ByteSource& next) {
     uint32_t length = 0;
     for (int position = 0; position < 4; ++position) {
@@ -47,14 +49,5 @@ void SendToBrowser(std::string text) {
 
 void SendFramesToBrowser(std::string_view frames) {
     std::lock_guard<std::mutex> hold(outputLock);
-    std::fwrite(frames.data(), 1, frames.size(), stdout);
-    std::fflush(stdout);
-}
-
-void PrepareBrowserOutput() {
-    // A buffer of our own: given none, the C library may choose a smaller one of its own (the
-    // pipe's block size, 4096 bytes, with glibc), and every larger batch would leave in two
-    // writes, cut inside a frame.
-    static char buffer[kOutputBufferSize];
-    std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+    platform::WriteToStandardOutput(frames);
 }

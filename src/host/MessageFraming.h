@@ -26,15 +26,14 @@ std::optional<std::string> ReadBrowserMessage();
 // The bytes of the frame that carries text.
 std::string FrameMessage(std::string_view text);
 
-// Writes one whole frame to standard output and flushes it. Frames from different threads never
-// interleave. Write failures are not reported.
+// Writes one whole frame to standard output. Frames from different threads never interleave.
+// Write failures are not reported.
 void SendToBrowser(std::string text);
 
+// The most that leaves in one write to a pipe with room.
 inline constexpr size_t kOutputBufferSize = 32768;
 
-// Writes frames that are already framed (whole, in order) to standard output and flushes them,
-// as SendToBrowser does for one. Up to kOutputBufferSize bytes leave in one write.
+// Writes frames that are already framed (whole, in order) to standard output, as SendToBrowser
+// does for one: unbuffered, so that up to kOutputBufferSize bytes leave in one write. A write
+// that would block waits, even on an output handed over in non-blocking mode.
 void SendFramesToBrowser(std::string_view frames);
-
-// Gives standard output a buffer of kOutputBufferSize bytes. Called before anything is written.
-void PrepareBrowserOutput();

@@ -55,28 +55,48 @@ bool PointMessageFor(uint32_t penData, bool& penWasDown, PointMessage& message) 
     return true;
 }
 
+namespace {
+
+// Takes the points queued by now into the batch, waiting for the first; false when the pump is
+// to end. Every point queued by now goes out in one write; none waits for a later one.
+bool TakePoints(PumpControl& control, bool& penWasDown, FrameBatch& batch) {
+    std::lock_guard<std::mutex> inUse(control.tabletInUse);
+    if (control.stopPump) {
+        return false;  // the Tablet may be closing already
+    }
+    Tablet* tablet = control.currentTablet;
+    PointRecord record{};
+    if (!tablet->GetNextPoint(record, kWaitForever)) {
+        return true;
+    }
+    PointMessage message;
+    do {
+        if (PointMessageFor(record.penData, penWasDown, message)) {
+            platform::OutputDebugText(message.text);
+            batch.Append(message.View());
+        }
+    } while (batch.HasRoom() && tablet->GetNextPoint(record, 0));
+    return true;
+}
+
+void MarkFinished(PumpControl& control) {
+    std::lock_guard<std::mutex> hold(control.finishLock);
+    control.finished = true;
+    control.finishSignal.notify_all();
+}
+
+}  // namespace
+
 void PointPump(PumpControl& control) {
     bool penWasDown = false;
-    PointRecord record{};
-    PointMessage message;
     FrameBatch batch;
-    while (!control.stopPump) {
-        Tablet* tablet = control.currentTablet;
-        if (!tablet->GetNextPoint(record, kWaitForever)) {
-            continue;
-        }
-        // Every point queued by now goes out in one write; none waits for a later one.
-        do {
-            if (PointMessageFor(record.penData, penWasDown, message)) {
-                platform::OutputDebugText(message.text);
-                batch.Append(message.View());
-            }
-        } while (batch.HasRoom() && tablet->GetNextPoint(record, 0));
+    while (TakePoints(control, penWasDown, batch)) {
         if (!batch.Empty()) {
             SendFramesToBrowser(batch.Bytes());
             batch.Clear();
         }
     }
+    MarkFinished(control);
 }
 
 void StopPointPump(PumpControl& control) {
@@ -84,4 +104,9 @@ void StopPointPump(PumpControl& control) {
     if (Tablet* tablet = control.currentTablet) {
         tablet->WakeNextPointWait();
     }
+}
+
+bool WaitForPumpEnd(PumpControl& control, std::chrono::milliseconds limit) {
+    std::unique_lock<std::mutex> hold(control.finishLock);
+    return control.finishSignal.wait_for(hold, limit, [&] { return control.finished; });
 }

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string_view>
 
 class Tablet;
@@ -11,6 +14,14 @@ class Tablet;
 struct PumpControl {
     std::atomic<bool> stopPump{false};
     std::atomic<Tablet*> currentTablet{nullptr};
+    // Held by the pump while it takes points from the Tablet, never while it writes them out: a
+    // pump whose write waits for a browser that has stopped reading leaves the Tablet free to
+    // be closed.
+    std::mutex tabletInUse;
+    // Set by the pump as its last act.
+    bool finished = false;  // guarded by finishLock
+    std::mutex finishLock;
+    std::condition_variable finishSignal;
 };
 
 // The text of one POINT message, NUL-terminated for the debugger output.
@@ -32,3 +43,6 @@ void PointPump(PumpControl& control);
 
 // Asks the pump to end and wakes it.
 void StopPointPump(PumpControl& control);
+
+// Waits until the pump has ended, at most `limit`. True when it has.
+bool WaitForPumpEnd(PumpControl& control, std::chrono::milliseconds limit);

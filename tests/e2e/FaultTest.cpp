@@ -58,6 +58,32 @@ void AnswerTheNumbersQuery(const PseudoTerminal& line) {
     line.Write(Repeated(PadPacket(123456 >> 12 | 5 << 6, 123456 & 0xFFF, false, 2), 4));
 }
 
+bool IsPoint(const std::string& frame) {
+    return frame.starts_with("{\"command\":\"POINT\",");
+}
+
+size_t TimesFound(const std::string& text, const std::string& what) {
+    size_t count = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// The process that `parent` started (unshare's child, the first process of its namespace).
+pid_t OnlyChildOf(pid_t parent) {
+    for (int tries = 0; tries < 200; ++tries) {
+        const std::string path =
+            "/proc/" + std::to_string(parent) + "/task/" + std::to_string(parent) + "/children";
+        pid_t child = 0;
+        if (std::ifstream(path) >> child) {
+            return child;
+        }
+        std::this_thread::sleep_for(5ms);
+    }
+    return -1;
+}
+
 void WriteAll(int fd, const Bytes& bytes) {
     ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
 }
@@ -233,17 +259,137 @@ TEST_F(Fault, BrowserThatStopsReadingThenEndsInputEndsTheHostWithExitZero) {
     WholeLogMessages();
 }
 
-// The end of the input during a capture over a serial line ends the host at once with exit code
-// 0, and the line is free again for the next host: the exclusive mark of the open port must not
-// outlive the host (on a pseudo-terminal it would, for as long as the pad side stays open, and
-// every later open by an ordinary user would fail).
-TEST_F(Fault, InputThatEndsDuringASerialCaptureLeavesTheLineFree) {
-    PseudoTerminal line;
-    ASSERT_NO_FATAL_FAILURE(StartSerialCapture(line, 20));
-    host->process().CloseInput();
-    EXPECT_EQ(host->process().WaitForExit(1000ms), 0);
-    EXPECT_FALSE(line.SlaveIsExclusive());
-    WholeLogMessages();
+// The browser stops reading while points keep coming, so that the pump's write blocks. CLOSE,
+// or an OPEN that starts the capture afresh, releases the pad within a second all the same; once
+// the browser reads again, every frame arrives whole, and the goodbye or the new OPEN reply
+// follows the last point.
+TEST_F(Fault, CommandBehindABrowserThatStoppedReadingReleasesThePadWithinASecond) {
+    root.WriteSettings(ListenerSettings());
+    for (const std::string command : {"CLOSE", "OPEN"}) {
+        SCOPED_TRACE(command);
+        StartBridge({"--loop", "--rate", "5000"});
+        StartHost();
+        OpenAndTakePoints(20);
+        std::this_thread::sleep_for(1500ms);  // more points than the pipe holds
+        const std::string closed = "host closed the connection";
+        const size_t closedBefore = TimesFound(padsim->ErrorOutput(), closed);
+        host->Send("{\"command\":\"" + command + "\"}");
+        const auto sent = std::chrono::steady_clock::now();
+        while (TimesFound(padsim->ErrorOutput(), closed) == closedBefore &&
+               std::chrono::steady_clock::now() - sent < 5000ms) {
+            std::this_thread::sleep_for(5ms);
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - sent, 1000ms) << "the pad stayed open";
+        const std::string after = command == "CLOSE" ? kGoodbye : kDefaultOpenReply;
+        std::optional<std::string> frame;
+        while ((frame = host->ReadFrame(5000ms)) && IsPoint(*frame)) {
+        }
+        ASSERT_EQ(frame, after);
+        if (command == "CLOSE") {
+            EXPECT_TRUE(host->process().OutputEnds(1000ms));
+            EXPECT_EQ(host->process().WaitForExit(1000ms), 0);
+        } else {
+            ExpectTouchingPoints(1);
+            host->CloseExpectingGoodbyeLast();
+        }
+        WholeLogMessages();
+        padsim.reset();
+    }
+}
+
+// A standard output handed over in non-blocking mode, read by a browser that pauses: the pipe
+// fills, and every point still arrives, whole and in order.
+TEST_F(Fault, NonBlockingOutputBehindAPausingReaderLosesAndCutsNoFrame) {
+    constexpr int kPoints = 6000;
+    root.WriteSettings(ListenerSettings());
+    StartBridge({"--burst", std::to_string(kPoints), "--rate", "2000"});
+    host = std::make_unique<HostSession>(root, [] { fcntl(1, F_SETFL, O_NONBLOCK); });
+    host->SendOpen();
+    ASSERT_EQ(host->ReadFrame(10000ms), kDefaultOpenReply);
+    // 3,000 points: twice what the pipe holds, and fewer than the host's queue does.
+    std::this_thread::sleep_for(1500ms);
+    for (int i = 0; i < kPoints; ++i) {
+        ASSERT_EQ(host->ReadFrame(5000ms), PointMessage(i % 2150, 4 * (i / 2150), 1)) << i;
+    }
+    ASSERT_EQ(host->ReadFrame(5000ms),
+              PointMessage((kPoints - 1) % 2150, 4 * ((kPoints - 1) / 2150), 0));
+    host->CloseExpectingGoodbyeLast();
+}
+
+// Termination requests that would not end the process as its starter set it up: a signal that
+// the starter ignored (nohup ignores SIGHUP, a background job SIGINT) or blocked (one may be
+// pending already), or any signal to the first process of a PID namespace, which the kernel
+// drops. The host serves on: the next OPEN is answered and CLOSE ends it with exit code 0.
+TEST_F(Fault, TerminationRequestsThatWouldNotEndTheProcessLeaveTheHostServing) {
+    root.WriteSettings("[Tablet]\nTabletType=1\nEnableLogging=1\n");
+    const bool namespaces =
+        std::system("/usr/bin/unshare -p -f --mount-proc true 2>/dev/null") == 0;
+    struct Case {
+        const char* name;
+        ChildProcess::ChildSetUp setUp;
+        bool firstOfNamespace;
+        int signalNumber;
+    };
+    const Case cases[] = {
+        {"SIGHUP ignored", [] { signal(SIGHUP, SIG_IGN); }, false, SIGHUP},
+        {"SIGINT ignored", [] { signal(SIGINT, SIG_IGN); }, false, SIGINT},
+        {"SIGTERM blocked and pending at start",
+         [] {
+             sigset_t blocked;
+             sigemptyset(&blocked);
+             sigaddset(&blocked, SIGTERM);
+             sigprocmask(SIG_BLOCK, &blocked, nullptr);
+             raise(SIGTERM);
+         },
+         false, SIGTERM},
+        {"SIGTERM to the first process of a PID namespace", nullptr, true, SIGTERM},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.firstOfNamespace && !namespaces) {
+            std::printf("not run: %s (no PID namespace can be made here)\n", c.name);
+            continue;
+        }
+        std::vector<std::string> argv = {HostBinary()};
+        if (c.firstOfNamespace) {
+            argv.insert(argv.begin(),
+                        {"/usr/bin/unshare", "-p", "-f", "--kill-child", "--mount-proc"});
+        }
+        host = std::make_unique<HostSession>(argv, HostEnvironment(root), c.setUp);
+        host->SendOpen();
+        ASSERT_EQ(host->ReadFrame(5000ms), kZeroOpenReply);
+        const pid_t pid = host->process().pid();
+        kill(c.firstOfNamespace ? OnlyChildOf(pid) : pid, c.signalNumber);
+        std::this_thread::sleep_for(100ms);
+        host->SendOpen();
+        EXPECT_EQ(host->ReadFrame(2000ms), kZeroOpenReply);
+        host->CloseExpectingGoodbyeLast();
+    }
+}
+
+// The end of the input, or a termination request, during a capture over a serial line ends the
+// host at once, and the line is free again for the next host: the exclusive mark of the open
+// port must not outlive the host (on a pseudo-terminal it would, for as long as the pad side
+// stays open, and every later open by an ordinary user would fail).
+TEST_F(Fault, InputEndOrTerminationDuringASerialCaptureLeavesTheLineFree) {
+    struct Case {
+        const char* name;
+        void (*end)(ChildProcess& host);
+        int exitCode;
+    };
+    const Case cases[] = {
+        {"end of input", [](ChildProcess& host) { host.CloseInput(); }, 0},
+        {"SIGTERM", [](ChildProcess& host) { host.Signal(SIGTERM); }, 128 + SIGTERM},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PseudoTerminal line;
+        ASSERT_NO_FATAL_FAILURE(StartSerialCapture(line, 20));
+        c.end(host->process());
+        EXPECT_EQ(host->process().WaitForExit(1000ms), c.exitCode);
+        EXPECT_FALSE(line.SlaveIsExclusive());
+        WholeLogMessages();
+    }
 }
 
 // A termination request (what a browser or the end of a session sends) while the pad floods the

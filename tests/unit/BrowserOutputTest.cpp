@@ -46,7 +46,6 @@ TEST(BrowserOutput, AFullBatchOfFramesLeavesInOneWrite) {
         batch.Append(text);
     }
     const std::vector<size_t> writes = WritesOf([&] {
-        PrepareBrowserOutput();
         SendToBrowser(R"({"text":"ready"})");
         SendFramesToBrowser(batch.Bytes());
         SendFramesToBrowser(batch.Bytes());

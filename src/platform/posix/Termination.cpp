@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <system_error>
 #include <thread>
@@ -13,17 +14,35 @@ namespace {
 
 void (*runBeforeEnd)() = nullptr;
 
-// The termination signals this process has not been told to ignore.
+// The termination signals that would end this process as it was started: not those it was told
+// to ignore, nor those blocked when it started (a request for later, or for never, which may
+// already be pending), and none at all in the first process of a PID namespace, whose kernel
+// drops every signal that would end it by default.
 sigset_t TerminationSignals() {
     sigset_t signals;
     sigemptyset(&signals);
+    if (getpid() == 1) {
+        return signals;
+    }
+    sigset_t blockedAtStart;
+    pthread_sigmask(SIG_BLOCK, nullptr, &blockedAtStart);
     for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
         struct sigaction current {};
-        if (sigaction(signalNumber, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) {
+        if (sigaction(signalNumber, nullptr, &current) == 0 && current.sa_handler != SIG_IGN &&
+            sigismember(&blockedAtStart, signalNumber) == 0) {
             sigaddset(&signals, signalNumber);
         }
     }
     return signals;
+}
+
+bool IsEmpty(const sigset_t& signals) {
+    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+        if (sigismember(&signals, signalNumber) == 1) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // Every other thread keeps the signals blocked, so that they reach only this one: it takes the
@@ -47,6 +66,9 @@ void WaitForTermination(sigset_t signals) {
 bool HandleTerminationRequests(void (*beforeEnd)()) {
     runBeforeEnd = beforeEnd;
     const sigset_t signals = TerminationSignals();
+    if (IsEmpty(signals)) {
+        return true;  // nothing to take over: every request meets the process as it would
+    }
     // Threads inherit the mask of the thread that starts them.
     if (pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0) {
         return false;

@@ -7,8 +7,12 @@ namespace {
 
 void (*runBeforeEnd)() = nullptr;
 
-// Called by the system on a thread of its own. Returning FALSE hands the event on to the
-// default handler, which ends the process.
+// The exit code that the system's own handler gives a process ended by a console event.
+constexpr UINT kEndedByConsoleEvent = 0xC000013A;  // STATUS_CONTROL_C_EXIT
+
+// Called by the system on a thread of its own. The process is then ended here rather than by the
+// system's handler, whose ExitProcess would run the runtime's exit handlers and static
+// destructors while the pump and a reader may still hold their locks.
 BOOL WINAPI OnConsoleEvent(DWORD event) {
     switch (event) {
         case CTRL_C_EVENT:
@@ -17,6 +21,7 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
         case CTRL_LOGOFF_EVENT:
         case CTRL_SHUTDOWN_EVENT:
             runBeforeEnd();
+            TerminateProcess(GetCurrentProcess(), kEndedByConsoleEvent);
             break;
         default:
             break;

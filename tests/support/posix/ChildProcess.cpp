@@ -24,7 +24,9 @@ int RemainingMs(std::chrono::steady_clock::time_point deadline) {
 }  // namespace
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv,
-                           const Environment& extraEnvironment) {
+                           const Environment& extraEnvironment, ChildSetUp setUp) {
+    // A child that has died must fail the test's writes, not end the test with SIGPIPE.
+    signal(SIGPIPE, SIG_IGN);
     int toChild[2];
     int fromChild[2];
     if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) {
@@ -53,6 +55,10 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
             args.push_back(const_cast<char*>(arg.c_str()));
         }
         args.push_back(nullptr);
+        signal(SIGPIPE, SIG_DFL);
+        if (setUp != nullptr) {
+            setUp();
+        }
         execv(args[0], args.data());
         _exit(127);
     }

@@ -19,8 +19,11 @@ using Milliseconds = std::chrono::milliseconds;
 class ChildProcess {
 public:
     using Environment = std::vector<std::pair<std::string, std::string>>;
+    // Runs in the child just before it starts the program: only async-signal-safe calls.
+    using ChildSetUp = void (*)();
 
-    ChildProcess(const std::vector<std::string>& argv, const Environment& extraEnvironment = {});
+    ChildProcess(const std::vector<std::string>& argv, const Environment& extraEnvironment = {},
+                 ChildSetUp setUp = nullptr);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;

@@ -18,12 +18,17 @@ std::string HostBinary() {
     return HOST_BINARY;
 }
 
-HostSession::HostSession(const TemporaryRoot& root)
-    : HostSession({HostBinary()}, {{"INKORA_ROOT", root.path()}, {"INKORA_TRACE", "1"}}) {}
+ChildProcess::Environment HostEnvironment(const TemporaryRoot& root) {
+    return {{"INKORA_ROOT", root.path()}, {"INKORA_TRACE", "1"}};
+}
+
+HostSession::HostSession(const TemporaryRoot& root, ChildProcess::ChildSetUp setUp)
+    : HostSession({HostBinary()}, HostEnvironment(root), setUp) {}
 
 HostSession::HostSession(const std::vector<std::string>& argv,
-                         const ChildProcess::Environment& environment)
-    : process_(std::make_unique<ChildProcess>(argv, environment)) {}
+                         const ChildProcess::Environment& environment,
+                         ChildProcess::ChildSetUp setUp)
+    : process_(std::make_unique<ChildProcess>(argv, environment, setUp)) {}
 
 bool HostSession::Send(const std::string& text) {
     return process_->Write(Frame(text));

@@ -14,9 +14,10 @@ namespace testsupport {
 class HostSession {
 public:
     // The host under the root, with its trace lines on standard error.
-    explicit HostSession(const TemporaryRoot& root);
+    explicit HostSession(const TemporaryRoot& root, ChildProcess::ChildSetUp setUp = nullptr);
     // A host started by another command line, for instance under an emulator.
-    HostSession(const std::vector<std::string>& argv, const ChildProcess::Environment& environment);
+    HostSession(const std::vector<std::string>& argv, const ChildProcess::Environment& environment,
+                ChildProcess::ChildSetUp setUp = nullptr);
 
     ChildProcess& process() { return *process_; }
     bool Send(const std::string& text);
@@ -36,5 +37,7 @@ private:
 
 std::string Frame(const std::string& text);
 std::string HostBinary();
+// The environment of a host under the root, with its trace lines on standard error.
+ChildProcess::Environment HostEnvironment(const TemporaryRoot& root);
 
 }  // namespace testsupport
