@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -45,9 +46,10 @@ public:
     // packet without counting), or the read failed or was cancelled (false, count 0). The next
     // read starts a new packet.
     bool ReadPacket(uint8_t (&packet)[kPacketSize], int32_t& count);
-    // Ends a pending read at once and makes every later read fail, until Close. Callable from
-    // another thread while a read is pending.
-    void CancelReads();
+    // Ends a pending read and makes every later read fail, until Close. Callable from another
+    // thread while a read is pending. False when a read is still pending after `limit`: a driver
+    // that keeps a read without letting it be cancelled. The read then stays with its thread.
+    bool CancelReads(std::chrono::milliseconds limit);
     // Only when no read is pending.
     void Close();
 

@@ -17,6 +17,8 @@ constexpr auto kReaderStopPoll = std::chrono::milliseconds(10);
 // A pad that has gone (unplugged, or its driver failing) fails every read at once; the reader
 // rests this long after each failure instead of spinning.
 constexpr auto kFailedReadPause = std::chrono::milliseconds(10);
+// How long a close waits for a read to end after cancelling it.
+constexpr auto kCancelLimit = std::chrono::milliseconds(1000);
 
 }  // namespace
 
@@ -24,7 +26,6 @@ UsbIoIFWin::~UsbIoIFWin() {
     if (readerThread.joinable()) {
         StopReader();
     }
-    pipeHandle.Close();
 }
 
 bool UsbIoIFWin::OpenDeviceInterface(const platform::InterfaceClassGuid& interfaceClass,
@@ -50,50 +51,51 @@ int32_t UsbIoIFWin::DeviceIndex() const {
 }
 
 bool UsbIoIFWin::InitTablet() {
-    if (readerThread.joinable() || pipeHandle.IsOpen()) {
+    if (readerThread.joinable() || reader->pipe.IsOpen()) {
         return false;
     }
     uint32_t error = 0;
-    if (!OpenDeviceInterface(platform::kUsbPipeInterfaceClass, DeviceIndex(), pipeHandle, error)) {
+    if (!OpenDeviceInterface(platform::kUsbPipeInterfaceClass, DeviceIndex(), reader->pipe,
+                             error)) {
         return false;
     }
-    stopReader = false;
+    reader->stop = false;
     if (StartUsbReadThread() == 1) {
         return true;
     }
-    pipeHandle.Close();
+    reader->pipe.Close();
     return false;
 }
 
 int32_t UsbIoIFWin::StartUsbReadThread() {
     // Set before the thread exists, so that no close can see it unset while the thread lives.
-    readerRunning = true;
+    reader->running = true;
     try {
-        readerThread = std::thread(&UsbIoIFWin::UsbReadThread, this);
+        readerThread = std::thread(&UsbIoIFWin::UsbReadThread, reader, this);
     } catch (const std::exception&) {
-        readerRunning = false;
+        reader->running = false;
         return 0;
     }
     std::this_thread::sleep_for(kReaderStartPause);
     return 1;
 }
 
-int32_t UsbIoIFWin::UsbReadThread() {
+int32_t UsbIoIFWin::UsbReadThread(std::shared_ptr<Reader> reader, UsbIoIFWin* transport) {
     platform::RaiseCurrentThreadPriority();
     for (;;) {
         uint8_t packet[platform::UsbPipe::kPacketSize] = {};
         int32_t count = 0;
-        const bool succeeded = pipeHandle.ReadPacket(packet, count);
-        if (stopReader.load()) {
-            break;
+        const bool succeeded = reader->pipe.ReadPacket(packet, count);
+        if (reader->stop.load()) {
+            break;  // the transport may be gone: nothing of it is touched any more
         }
         if (IsDeliveredUsbPipePacket(succeeded, count, packet)) {
-            HandlePacket(packet);
+            transport->HandlePacket(packet);
         } else {
             std::this_thread::sleep_for(kFailedReadPause);
         }
     }
-    readerRunning = false;
+    reader->running = false;
     return 0;
 }
 
@@ -119,13 +121,20 @@ bool UsbIoIFWin::TabletClose() {
 }
 
 void UsbIoIFWin::StopReader() {
-    stopReader = true;
-    pipeHandle.CancelReads();
-    while (readerRunning.load()) {
+    reader->stop = true;
+    if (!reader->pipe.CancelReads(kCancelLimit)) {
+        // The driver keeps the read and ignores its cancellation: the reader is left to it, with
+        // the pipe and the packet buffer that it alone owns now, and ends when the read does.
+        WriteLogLine("UsbTabletClose - read not cancelled by the driver, reader left behind");
+        readerThread.detach();
+        reader = std::make_shared<Reader>();
+        return;
+    }
+    while (reader->running.load()) {
         std::this_thread::sleep_for(kReaderStopPoll);
     }
     if (readerThread.joinable()) {
         readerThread.join();
     }
-    pipeHandle.Close();
+    reader->pipe.Close();
 }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <thread>
 
 #include "platform/UsbPipeDevices.h"
@@ -32,16 +33,23 @@ public:
                                     int32_t memberIndex, platform::UsbPipe& pipe, uint32_t& error);
 
 private:
+    // What the reader thread touches once a read has returned, before it knows whether it is to
+    // stop: shared with the thread, so that a reader left waiting in a driver that never lets go
+    // of its read owns it alone after the transport is gone.
+    struct Reader {
+        platform::UsbPipe pipe;
+        std::atomic<bool> running{false};
+        std::atomic<bool> stop{false};
+    };
+
     int32_t DeviceIndex() const;
     // 1 when the reader thread runs, 0 when it could not be started.
     int32_t StartUsbReadThread();
-    int32_t UsbReadThread();
+    static int32_t UsbReadThread(std::shared_ptr<Reader> reader, UsbIoIFWin* transport);
     void HandlePacket(const uint8_t (&bytes)[platform::UsbPipe::kPacketSize]);
     void StopReader();
 
     Tablet* owner;
-    platform::UsbPipe pipeHandle;
-    std::atomic<bool> readerRunning{false};
-    std::atomic<bool> stopReader{false};
+    std::shared_ptr<Reader> reader = std::make_shared<Reader>();
     std::thread readerThread;
 };

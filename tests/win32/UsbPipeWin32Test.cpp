@@ -79,7 +79,7 @@ TEST(UsbPipeWin32, CancelEndsAPendingReadAndEveryLaterOneUntilClose) {
     ReadResult pending;
     std::thread reading([&] { pending = ReadOnce(opened.pipe); });
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    opened.pipe.CancelReads();
+    opened.pipe.CancelReads(std::chrono::milliseconds(1000));
     reading.join();
     EXPECT_FALSE(pending.succeeded);
     EXPECT_EQ(pending.count, 0);
@@ -110,7 +110,7 @@ TEST(UsbPipeWin32, ACancelRacingTheStartOfAReadIsNeverLost) {
         for (int spin = 0; spin < round * 50; ++spin) {
             std::atomic_signal_fence(std::memory_order_seq_cst);
         }
-        opened.pipe.CancelReads();
+        opened.pipe.CancelReads(std::chrono::milliseconds(1000));
         reading.join();  // hangs when the cancel came before the read and was lost
         ASSERT_FALSE(result.succeeded) << "round " << round;
     }

@@ -111,12 +111,14 @@ bool UsbPipe::ReadPacket(uint8_t (&packet)[kPacketSize], int32_t& count) {
     }
 }
 
-void UsbPipe::CancelReads() {
+bool UsbPipe::CancelReads(std::chrono::milliseconds) {
     if (cancelHandle == -1) {
-        return;
+        return true;
     }
+    // The signal ends a read's wait at once: no read outlives it.
     const uint64_t one = 1;
     [[maybe_unused]] const ssize_t written = write(Fd(cancelHandle), &one, sizeof one);
+    return true;
 }
 
 void UsbPipe::Close() {

@@ -55,17 +55,22 @@ bool UsbPipe::ReadPacket(uint8_t (&packet)[kPacketSize], int32_t& count) {
     return true;
 }
 
-void UsbPipe::CancelReads() {
+bool UsbPipe::CancelReads(std::chrono::milliseconds limit) {
     if (!IsOpen()) {
-        return;
+        return true;
     }
     readsCancelled = true;
     // A read found pending may not have entered the system yet, where a cancel would miss it:
-    // cancel until it has returned.
+    // cancel until it has returned, or until the limit shows a driver that will not let go.
+    const auto deadline = std::chrono::steady_clock::now() + limit;
     while (readPending) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
         CancelIoEx(Native(handle), nullptr);
         std::this_thread::sleep_for(kCancelRepeat);
     }
+    return true;
 }
 
 void UsbPipe::Close() {
