@@ -20,8 +20,10 @@ foreach(reg register-host unregister-host)
 endforeach()
 
 install(TARGETS Lumarq.OrvaneSignExtension RUNTIME DESTINATION .)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/Inkora.ini DESTINATION . RENAME Inkora.ini.sample)
 install(FILES
         ${HOST_CONFIG_FILE}
+        ${CMAKE_CURRENT_LIST_DIR}/README.txt
         ${CMAKE_CURRENT_LIST_DIR}/register-host.ps1
         ${stage}/${HOST_NAME}.chromium.json
         ${stage}/${HOST_NAME}.firefox.json
@@ -30,5 +32,5 @@ install(FILES
         DESTINATION .)
 
 set(CPACK_GENERATOR ZIP)
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_STRIP_FILES ON)
