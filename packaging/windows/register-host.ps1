@@ -125,8 +125,8 @@ foreach ($id in $FirefoxExtensionId) {
 $origins = [string[]] @($ExtensionId | ForEach-Object { "chrome-extension://$_/" })
 $firefoxIds = [string[]] @($FirefoxExtensionId)
 
-# Test-Fits MANIFEST KIND ALLOWED: the KIND manifest exists, names this host (by file name beside it, or by its full path)
-# and allows exactly the extensions asked for.
+# Test-Fits MANIFEST KIND ALLOWED: the KIND manifest exists, names this host (by its file name
+# beside it, or by its full path) and allows exactly the extensions asked for.
 function Test-Fits([string] $Manifest, [string] $Kind, [string[]] $Allowed) {
     if (-not (Test-Path -LiteralPath $Manifest -PathType Leaf)) { return $false }
     $field = if ($Kind -eq 'chromium') { 'allowed_origins' } else { 'allowed_extensions' }
