@@ -25,6 +25,10 @@ set_target_properties(installer_actions PROPERTIES PREFIX "" OUTPUT_NAME Install
                       LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
 find_program(WIXL_PROGRAM wixl)
+if(NOT WIXL_PROGRAM)
+    message(WARNING "wixl not found (Debian: apt-get install wixl): `package` makes the ZIP alone")
+    return()
+endif()
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/MsiPackage.cmake)
 set(CPACK_HOST_MSI_WXS ${CMAKE_CURRENT_LIST_DIR}/host.wxs)
 set(CPACK_HOST_MSI_ACTIONS ${CMAKE_BINARY_DIR}/bin/InstallerActions.dll)

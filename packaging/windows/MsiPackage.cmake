@@ -13,9 +13,6 @@ else()
     set(version ${CPACK_PACKAGE_VERSION})
     set(msi ${CPACK_OUTPUT_FILE_PREFIX}/${CPACK_PACKAGE_FILE_NAME}.msi)
 endif()
-if(NOT CPACK_HOST_MSI_WIXL)
-    message(FATAL_ERROR "wixl not found: install Debian's wixl (msitools) and configure again")
-endif()
 
 # One product code per version: the same version again is the installed product (a repair),
 # a newer version another product, which replaces the older one.
