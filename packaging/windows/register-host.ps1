@@ -12,9 +12,9 @@ Sets the default value of each browser's per-user key to the path of a host mani
 The ZIP's own manifests beside the host are registered as they are when they name that host and
 the extensions asked for. Otherwise (other extension ids, a host elsewhere, a checkout) the script
 writes its own manifests, naming the host by its absolute path, into the current user's folder
-%LOCALAPPDATA%\Lumarq\OrvaneSign: it never writes into the host's folder, which may be read-only,
-and whose manifests the .reg files name. -Uninstall removes the four keys and the manifests the
-script wrote; the ZIP's own stay.
+%LOCALAPPDATA%\Lumarq\OrvaneSign\NativeMessagingHosts: it never writes into the host's folder,
+which may be read-only, and whose manifests the .reg files name. -Uninstall removes the four keys
+and the manifests the script wrote; the ZIP's own stay.
 The host's name and the extension ids come from native-host.json beside this script (where the
 ZIP is extracted) or from extension\native-host.json in a checkout.
 
@@ -74,7 +74,7 @@ $keys = [ordered] @{
     'HKCU:\Software\Mozilla\NativeMessagingHosts'        = 'firefox'
 }
 # Where the manifests that this script writes live: the user's own folder.
-$userFolder = Join-Path $env:LOCALAPPDATA 'Lumarq\OrvaneSign'
+$userFolder = Join-Path $env:LOCALAPPDATA 'Lumarq\OrvaneSign\NativeMessagingHosts'
 
 if ($Uninstall) {
     foreach ($parent in $keys.Keys) {
