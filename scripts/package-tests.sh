@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Packages the builds and checks the packages: the DEB made from the Linux build is installed with
-# dpkg, checked and purged again; the ZIP made from the Windows cross build is checked and its
-# .reg files imported under Wine in a throwaway prefix. Starts no host.
+# dpkg, checked and purged again; the ZIP and the MSI made from the Windows cross build, signed
+# with a throwaway certificate, are checked under Wine: the ZIP's .reg files imported, the MSI
+# installed, upgraded and removed in a 32-bit and a 64-bit prefix (its installed host answers CLOSE).
 # Usage: scripts/package-tests.sh [LINUX_BUILD_DIR [WIN32_BUILD_DIR]]   (build, build-win32)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,6 +22,29 @@ echo "=== packages: DEB from $linux_build"
 deb=$(package "$linux_build" DEB)
 "${sudo_cmd[@]}" tests/install/deb-check.sh "$deb"
 
-echo "=== packages: ZIP from $win32_build"
-zip=$(package "$win32_build" ZIP)
+echo "=== packages: ZIP and MSI from $win32_build, signed with a throwaway certificate"
+scripts/install-missing.sh wixl msitools osslsigncode openssl wine64
+certificates=$(mktemp -d)
+trap 'rm -rf "$certificates"' EXIT
+throwaway_certificate() {
+    cd "$certificates"
+    openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2 \
+        -subj "/CN=Throwaway test CA" -addext "basicConstraints=critical,CA:TRUE" \
+        -addext "keyUsage=critical,keyCertSign"
+    openssl req -newkey rsa:2048 -nodes -keyout sign.key -out sign.csr -subj "/CN=Throwaway signer"
+    printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' \
+        >sign.ext
+    openssl x509 -req -in sign.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 \
+        -extfile sign.ext -out sign.pem
+    openssl pkcs12 -export -inkey sign.key -in sign.pem -certfile ca.pem -out sign.p12 \
+        -passout pass:throwaway
+}
+(throwaway_certificate) >/dev/null 2>&1
+rm -rf "$win32_build/packages"
+WINDOWS_SIGN_PKCS12=$certificates/sign.p12 WINDOWS_SIGN_PASSWORD=throwaway \
+    cmake --build "$win32_build" --target package >&2
+zip=$(find "$win32_build/packages" -maxdepth 1 -name '*.zip')
+msi=$(find "$win32_build/packages" -maxdepth 1 -name '*.msi')
 tests/install/windows-zip-check.sh "$zip"
+tests/install/windows-msi-check.sh "$msi" "$zip" "$certificates/ca.pem" \
+    "$win32_build/CPackConfig.cmake"

@@ -8,7 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest nlohmann-json3-dev libcli11-dev
-          g++-mingw-w64-i686-posix wine wine32:i386 python3)
+          g++-mingw-w64-i686-posix wine wine32:i386 wine64 python3 wixl msitools osslsigncode
+          openssl)
 scripts/install-missing.sh "${packages[@]}"
 
 # run_suite DIR TARGET LABEL CMAKE_OPTIONS...: builds TARGET ("all" for everything) and runs
@@ -38,7 +39,8 @@ run_suite build all "" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOST_WIN32_BUILD_DIR=
 echo "=== build: soak"
 ctest --test-dir build --output-on-failure -L soak --verbose
 
-# Packages: the DEB installed with dpkg, checked and purged; the Windows ZIP's .reg files under Wine.
+# Packages: the DEB installed with dpkg, checked and purged; the Windows ZIP's .reg files, and the
+# signed MSI installed, upgraded and removed under Wine in a 32-bit and a 64-bit prefix.
 scripts/package-tests.sh build build-win32
 
 run_suite build-asan all "" -DCMAKE_BUILD_TYPE=Debug -DHOST_SANITIZE=ON

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Makes a fresh Wine prefix in a temporary folder for the tests of the Windows host, starts a
 # persistent Wine server for it, and prints its path. Stop the server with
-# `WINEPREFIX=PATH wineserver -k` when done.
+# `WINEPREFIX=PATH wineserver -k` when done. WINEARCH=win64 makes a 64-bit prefix (Debian's
+# wine64), as real machines are; the default is a 32-bit one.
 set -euo pipefail
 prefix=$(mktemp -d /tmp/inkora-wine-XXXXXX)
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEARCH=win32
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEARCH=${WINEARCH:-win32}
 # No desktop integration, no Mono or Gecko installers: a console host needs none of them.
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 wineserver --persistent </dev/null >/dev/null 2>&1

@@ -1,6 +1,8 @@
-# The Windows ZIP: the host, its two manifests (Chrome and Edge; Firefox) naming the host beside
-# them, native-host.json, the PowerShell registration script and the .reg files for the fixed
-# install folder HOST_WINDOWS_INSTALL_DIR. Everything sits at the top of the archive.
+# The Windows ZIP, for one user without administrator rights: the host, its two manifests (the
+# Chrome family; Firefox) naming the host beside them, native-host.json, the PowerShell
+# registration script, the .reg files for the fixed install folder HOST_WINDOWS_INSTALL_DIR, a
+# readme and the sample settings, in one top-level folder. The MSI (Msi.cmake) is made from the
+# same staged files.
 set(HOST_WINDOWS_INSTALL_DIR "C:/Program Files/Lumarq/OrvaneSign" CACHE STRING
     "The folder the .reg files assume the ZIP is extracted to")
 
@@ -20,8 +22,17 @@ foreach(reg register-host unregister-host)
 endforeach()
 
 install(TARGETS Lumarq.OrvaneSignExtension RUNTIME DESTINATION .)
+# Signed once stripped, when packaging with a certificate (scripts/sign-windows.sh).
+install(CODE "
+    if(NOT \"\$ENV{WINDOWS_SIGN_PKCS12}\" STREQUAL \"\")
+        execute_process(COMMAND ${PROJECT_SOURCE_DIR}/scripts/sign-windows.sh
+                \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${HOST_EXECUTABLE}\"
+            COMMAND_ERROR_IS_FATAL ANY)
+    endif()")
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/Inkora.ini DESTINATION . RENAME Inkora.ini.sample)
 install(FILES
         ${HOST_CONFIG_FILE}
+        ${CMAKE_CURRENT_LIST_DIR}/README.txt
         ${CMAKE_CURRENT_LIST_DIR}/register-host.ps1
         ${stage}/${HOST_NAME}.chromium.json
         ${stage}/${HOST_NAME}.firefox.json
@@ -30,5 +41,5 @@ install(FILES
         DESTINATION .)
 
 set(CPACK_GENERATOR ZIP)
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_STRIP_FILES ON)

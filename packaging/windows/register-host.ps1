@@ -1,25 +1,29 @@
 <#
 .SYNOPSIS
-Registers the signature pad's native-messaging host with Chrome, Edge and Firefox for the
-current user, or removes that registration with -Uninstall.
+Registers the signature pad's native-messaging host with Chrome, Chromium, Edge and Firefox for
+the current user, or removes that registration with -Uninstall.
 
 .DESCRIPTION
-Writes two host manifests beside the host executable, <name>.chromium.json for Chrome and Edge
-and <name>.firefox.json for Firefox, and sets the default value of each browser's per-user key
-to its manifest's path:
-  HKCU\Software\Google\Chrome\NativeMessagingHosts\<name>
-  HKCU\Software\Microsoft\Edge\NativeMessagingHosts\<name>
-  HKCU\Software\Mozilla\NativeMessagingHosts\<name>
+Sets the default value of each browser's per-user key to the path of a host manifest:
+  HKCU\Software\Google\Chrome\NativeMessagingHosts\<name>     <name>.chromium.json
+  HKCU\Software\Chromium\NativeMessagingHosts\<name>           <name>.chromium.json
+  HKCU\Software\Microsoft\Edge\NativeMessagingHosts\<name>     <name>.chromium.json
+  HKCU\Software\Mozilla\NativeMessagingHosts\<name>            <name>.firefox.json
+The ZIP's own manifests beside the host are registered as they are when they name that host and
+the extensions asked for. Otherwise (other extension ids, a host elsewhere, a checkout) the script
+writes its own manifests, naming the host by its absolute path, into the current user's folder
+%LOCALAPPDATA%\Lumarq\OrvaneSign\NativeMessagingHosts: it never writes into the host's folder,
+which may be read-only, and whose manifests the .reg files name. -Uninstall removes the four keys
+and the manifests the script wrote; the ZIP's own stay.
 The host's name and the extension ids come from native-host.json beside this script (where the
-ZIP is extracted) or from extension\native-host.json in a checkout. -Uninstall removes the three
-keys and the manifests they point to.
+ZIP is extracted) or from extension\native-host.json in a checkout.
 
 .PARAMETER HostPath
 The host executable. Default: Lumarq.OrvaneSignExtension.exe beside this script, or the cross
 build's build-win32\bin\ in a checkout.
 
 .PARAMETER ExtensionId
-Chrome or Edge extension ids allowed to start the host. Default: the one in native-host.json.
+Chrome, Chromium or Edge extension ids allowed to start the host. Default: the one in native-host.json.
 
 .PARAMETER FirefoxExtensionId
 Firefox extension ids allowed to start the host. Default: the one in native-host.json.
@@ -65,23 +69,30 @@ $name = [string] $config.name
 
 $keys = [ordered] @{
     'HKCU:\Software\Google\Chrome\NativeMessagingHosts'  = 'chromium'
+    'HKCU:\Software\Chromium\NativeMessagingHosts'       = 'chromium'
     'HKCU:\Software\Microsoft\Edge\NativeMessagingHosts' = 'chromium'
     'HKCU:\Software\Mozilla\NativeMessagingHosts'        = 'firefox'
 }
+# Where the manifests that this script writes live: the user's own folder.
+$userFolder = Join-Path $env:LOCALAPPDATA 'Lumarq\OrvaneSign\NativeMessagingHosts'
 
 if ($Uninstall) {
     foreach ($parent in $keys.Keys) {
         $key = Join-Path $parent $name
-        if (-not (Test-Path -LiteralPath $key)) { continue }
-        $manifest = (Get-Item -LiteralPath $key).GetValue('')
-        Remove-Item -LiteralPath $key -Recurse
-        Write-Output "removed $key"
-        # The manifest the key pointed to, if it is one of ours (Chrome and Edge share one).
-        if ($manifest -and (Split-Path -Leaf $manifest) -like "$name.*.json" -and
-            (Test-Path -LiteralPath $manifest -PathType Leaf)) {
-            Remove-Item -LiteralPath $manifest
-            Write-Output "removed $manifest"
+        if (Test-Path -LiteralPath $key) {
+            Remove-Item -LiteralPath $key -Recurse
+            Write-Output "removed $key"
         }
+    }
+    foreach ($kind in 'chromium', 'firefox') {
+        $file = Join-Path $userFolder "$name.$kind.json"
+        if (Test-Path -LiteralPath $file -PathType Leaf) {
+            Remove-Item -LiteralPath $file
+            Write-Output "removed $file"
+        }
+    }
+    if ((Test-Path -LiteralPath $userFolder) -and -not (Get-ChildItem -LiteralPath $userFolder -Force)) {
+        Remove-Item -LiteralPath $userFolder
     }
     exit 0
 }
@@ -113,14 +124,38 @@ foreach ($id in $FirefoxExtensionId) {
 # Plain string arrays: Windows PowerShell would write a wrapped array as {"value": [...], ...}.
 $origins = [string[]] @($ExtensionId | ForEach-Object { "chrome-extension://$_/" })
 $firefoxIds = [string[]] @($FirefoxExtensionId)
+
+# Test-Fits MANIFEST KIND ALLOWED: the KIND manifest exists, names this host (by its file name
+# beside it, or by its full path) and allows exactly the extensions asked for.
+function Test-Fits([string] $Manifest, [string] $Kind, [string[]] $Allowed) {
+    if (-not (Test-Path -LiteralPath $Manifest -PathType Leaf)) { return $false }
+    $field = if ($Kind -eq 'chromium') { 'allowed_origins' } else { 'allowed_extensions' }
+    try {
+        $existing = Get-Content -LiteralPath $Manifest -Raw | ConvertFrom-Json
+        $path = [string] $existing.path
+        return ($existing.name -eq $name) -and ($existing.type -eq 'stdio') -and
+            ($path -eq (Split-Path -Leaf $HostPath) -or $path -eq $HostPath) -and
+            ((@($existing.$field) -join "`n") -ceq ($Allowed -join "`n"))
+    } catch {
+        # Not JSON, or a field missing: not a manifest to register as it is.
+        return $false
+    }
+}
+
 $utf8 = New-Object System.Text.UTF8Encoding $false
 $manifests = @{}
 foreach ($kind in 'chromium', 'firefox') {
-    # The host by its file name, which browsers on Windows read relative to the manifest's folder.
+    $allowed = if ($kind -eq 'chromium') { $origins } else { $firefoxIds }
+    $beside = Join-Path $hostFolder "$name.$kind.json"
+    if (Test-Fits $beside $kind $allowed) {
+        Write-Output "using $beside"
+        $manifests[$kind] = $beside
+        continue
+    }
     $manifest = [ordered] @{
         'name'        = $name
         'description' = [string] $config.description
-        'path'        = (Split-Path -Leaf $HostPath)
+        'path'        = $HostPath
         'type'        = 'stdio'
     }
     if ($kind -eq 'chromium') {
@@ -128,9 +163,14 @@ foreach ($kind in 'chromium', 'firefox') {
     } else {
         $manifest['allowed_extensions'] = $firefoxIds
     }
-    $file = Join-Path $hostFolder "$name.$kind.json"
-    # Without a byte-order mark, which Windows PowerShell's UTF8 encoding would write.
-    [IO.File]::WriteAllText($file, ($manifest | ConvertTo-Json -Depth 3), $utf8)
+    $file = Join-Path $userFolder "$name.$kind.json"
+    try {
+        New-Item -ItemType Directory -Path $userFolder -Force | Out-Null
+        # Without a byte-order mark, which Windows PowerShell's UTF8 encoding would write.
+        [IO.File]::WriteAllText($file, ($manifest | ConvertTo-Json -Depth 3), $utf8)
+    } catch {
+        Stop-WithMessage "cannot write the manifest $file ($($_.Exception.Message))"
+    }
     Write-Output "wrote $file"
     $manifests[$kind] = $file
 }

@@ -2,10 +2,12 @@
 """Checks native-messaging host manifests of one browser family against native-host.json: valid JSON with exactly
 the keys its browser family reads, the host's name and description, type stdio, the extensions
 allowed to start it, and a path naming an executable that exists (absolute on Linux; on Windows
-a file beside the manifest). Prints what is wrong and exits 1."""
+a file beside the manifest, or the absolute path that --host gives). Prints what is wrong and
+exits 1."""
 import argparse
 import json
 import os
+import re
 import sys
 
 
@@ -63,7 +65,9 @@ def check(manifest_file, config, args):
     path = manifest["path"]
     if args.host is not None and path != args.host:
         fail(manifest_file, f"path {path!r}, expected {args.host!r}")
-    if args.windows:
+    if args.windows and args.host is not None and re.match(r"[A-Za-z]:\\", path):
+        pass  # an installed host, named by its absolute path: the caller checks that it exists
+    elif args.windows:
         if "/" in path or "\\" in path or ":" in path:
             fail(manifest_file, f"path {path!r} is not a file name beside the manifest")
         host = os.path.join(os.path.dirname(manifest_file), path)

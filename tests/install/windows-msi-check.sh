@@ -1,0 +1,155 @@
+#!/usr/bin/env bash
+# Checks the machine-wide MSI: its signature and the .exe's, chained to the throwaway CA; then,
+# under Wine in a fresh 32-bit prefix and a fresh 64-bit one: msiexec /i /qn; the files in the
+# program folder; every browser's HKLM key, in the 32-bit view they read, naming a manifest that
+# names the installed .exe; the installed .exe's goodbye to CLOSE; Inkora.ini written from
+# TABLET_SETTINGS only where there is none; the same MSI again restoring a deleted .exe; a newer
+# version replacing this one (one product, the new file version); msiexec /x removing every file
+# and key and leaving Inkora.ini byte for byte.
+# Usage: windows-msi-check.sh MSI ZIP CA_CERTIFICATE CPACK_CONFIG
+set -euo pipefail
+msi=$(realpath -- "$1")
+zip=$(realpath -- "$2")
+ca=$(realpath -- "$3")
+cpack_config=$(realpath -- "$4")
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+config=$repo/extension/native-host.json
+name=$(python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["name"])' "$config")
+exe=Lumarq.OrvaneSignExtension.exe
+
+work=$(mktemp -d)
+prefix=
+stop_prefix() {
+    if [[ -n $prefix ]]; then
+        WINEPREFIX=$prefix wineserver -k || true
+        rm -rf "$prefix"
+        prefix=
+    fi
+}
+trap 'stop_prefix; rm -rf "$work"' EXIT
+source "$(dirname "${BASH_SOURCE[0]}")/check.sh"
+export WINEDEBUG=-all
+
+# file_version FILE: the file version of a Windows program's version resource, a.b.c.d.
+file_version() {
+    python3 - "$1" <<'PY'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+at = data.index(struct.pack("<I", 0xFEEF04BD))
+ms, ls = struct.unpack_from("<II", data, at + 8)
+print(f"{ms >> 16}.{ms & 0xFFFF}.{ls >> 16}.{ls & 0xFFFF}")
+PY
+}
+# set_file_version FILE A B C: the fixed file and product versions set to A.B.C.0.
+set_file_version() {
+    python3 - "$@" <<'PY'
+import struct, sys
+path, a, b, c = sys.argv[1], *map(int, sys.argv[2:])
+data = bytearray(open(path, "rb").read())
+at = data.index(struct.pack("<I", 0xFEEF04BD))
+struct.pack_into("<IIII", data, at + 8, a << 16 | b, c << 16, a << 16 | b, c << 16)
+open(path, "wb").write(data)
+PY
+}
+
+echo "--- signatures"
+mkdir "$work/zip"
+python3 -m zipfile -e "$zip" "$work/zip"
+stage=$(find "$work/zip" -mindepth 1 -maxdepth 1 -type d)
+check "the MSI's signature chains to the test CA" osslsigncode verify -CAfile "$ca" -in "$msi"
+check "the .exe's signature chains to the test CA" \
+    osslsigncode verify -CAfile "$ca" -in "$stage/$exe"
+cp "$stage/$exe" "$work/changed.exe"
+printf 'X' | dd of="$work/changed.exe" bs=1 seek=4096 conv=notrunc status=none
+check "a changed copy of the .exe fails the check" \
+    bash -c '! osslsigncode verify -CAfile "$1" -in "$2"' _ "$ca" "$work/changed.exe"
+
+# A newer version, from the ZIP's files with the .exe's version raised.
+version=$(msiinfo export "$msi" Property | tr -d '\r' | sed -n 's/^ProductVersion\t//p')
+IFS=. read -r major minor patch <<<"$version"
+newer=$major.$minor.$((patch + 1))
+set_file_version "$stage/$exe" "$major" "$minor" $((patch + 1))
+cmake -DCPACK_CONFIG="$cpack_config" -DSTAGE="$stage" -DVERSION="$newer" \
+    -DOUTPUT="$work/newer.msi" -P "$repo/packaging/windows/MsiPackage.cmake" >/dev/null
+
+wine_run() { WINEPREFIX=$prefix wine "$@" 2>/dev/null; }
+unix_path() { WINEPREFIX=$prefix winepath -u "$1" 2>/dev/null; }
+install() { wine_run msiexec /i "$(WINEPREFIX=$prefix winepath -w "$1" 2>/dev/null)" /qn "${@:2}"; }
+# registered KEY: the default value of HKLM\SOFTWARE\KEY\NativeMessagingHosts\NAME, 32-bit view.
+registered() {
+    wine_run reg query "HKLM\\SOFTWARE\\$1\\NativeMessagingHosts\\$name" /ve /reg:32 | tr -d '\r' |
+        sed -n 's/^ *(Default) *REG_SZ *//p' || true
+}
+# registered_manifest KEY KIND: the key names the KIND manifest in the program folder, which names
+# the installed .exe.
+registered_manifest() {
+    local value
+    value=$(registered "$1")
+    [[ $value == "$folder\\$name.$2.json" ]] || { echo "$1 = '$value'"; return 1; }
+    python3 "$repo/tests/install/check-manifest.py" --config "$config" --kind "$2" --windows \
+        --host "$folder\\$exe" "$(unix_path "$value")"
+}
+# says_goodbye: the installed .exe answers CLOSE with its goodbye, exactly, and exit code 0.
+says_goodbye() {
+    printf '\x13\0\0\0{"command":"CLOSE"}' | wine_run "$folder\\$exe" >"$work/reply"
+    cmp "$work/reply" <(printf '\x15\0\0\0{"text":"EXITING..."}')
+}
+# products: how many entries in the installed programs name the product (the views of the prefix).
+products() {
+    for view in "${views[@]}"; do
+        wine_run reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s \
+            /reg:$view || true
+    done | tr -d '\r' | grep -c 'DisplayName *REG_SZ *Lumarq Orvane Sign$' || true
+}
+
+# in_prefix ARCH FOLDER [SITE_SETTINGS]: the whole sequence in a fresh prefix; SITE_SETTINGS is an
+# Inkora.ini that the site had before installing.
+in_prefix() {
+    local arch=$1 site=${3:-}
+    folder=$2
+    views=(32)
+    [[ $arch == win32 ]] || views+=(64)
+    echo "--- $arch"
+    prefix=$(WINEARCH=$arch "$repo/scripts/wine-prefix.sh")
+    local settings=$prefix/drive_c/windows/Inkora.ini
+    [[ -z $site ]] || printf '%s' "$site" >"$settings"
+    check "$arch: msiexec /i /qn" install "$msi" 'TABLET_SETTINGS=TabletType=7; SocketPort=3100'
+    local files
+    files=$(unix_path "$folder")
+    check "$arch: the program folder holds the host, its manifests and the sample settings" \
+        diff <(printf '%s\n' "$exe" Inkora.ini.sample "$name.chromium.json" "$name.firefox.json" |
+            LC_ALL=C sort) <(ls "$files" | LC_ALL=C sort)
+    for key in 'Google\Chrome:chromium' 'Chromium:chromium' 'Microsoft\Edge:chromium' \
+        'Mozilla:firefox'; do
+        check "$arch: ${key%:*} is registered" registered_manifest "${key%:*}" "${key#*:}"
+    done
+    check "$arch: the installed host says goodbye to CLOSE" says_goodbye
+    if [[ -z $site ]]; then
+        check "$arch: TABLET_SETTINGS wrote Inkora.ini" \
+            cmp "$settings" <(printf '[Tablet]\r\nTabletType=7\r\nSocketPort=3100\r\n')
+    else
+        check "$arch: the site's Inkora.ini is left as it was" cmp "$settings" <(printf '%s' "$site")
+    fi
+    cp "$settings" "$work/settings"
+    rm "$files/$exe"
+    check "$arch: the same MSI again restores a deleted .exe" install "$msi"
+    check "$arch: ... and it is there" test -f "$files/$exe"
+    check "$arch: the newer version installs" install "$work/newer.msi"
+    check "$arch: one product is installed" test "$(products)" -eq 1
+    check "$arch: the .exe has the newer version" test "$(file_version "$files/$exe")" = "$newer.0"
+    check "$arch: msiexec /x /qn" wine_run msiexec /x "$(WINEPREFIX=$prefix winepath -w \
+        "$work/newer.msi" 2>/dev/null)" /qn
+    check "$arch: the program folder is gone" test ! -e "$files"
+    for key in 'Google\Chrome' Chromium 'Microsoft\Edge' Mozilla; do
+        check "$arch: $key no longer names the host" test -z "$(registered "$key")"
+    done
+    check "$arch: no product is installed" test "$(products)" -eq 0
+    check "$arch: Inkora.ini is left byte for byte" cmp "$settings" "$work/settings"
+    stop_prefix
+}
+
+in_prefix win32 'C:\Program Files\Lumarq\OrvaneSign'
+in_prefix win64 'C:\Program Files (x86)\Lumarq\OrvaneSign' $'[Tablet]\r\nTabletType=6\r\n'
+
+echo "$passed passed, $failed failed"
+((failed == 0))
