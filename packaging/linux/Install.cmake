@@ -13,18 +13,23 @@ set(HOST_FIREFOX_MANIFEST_DIRS /usr/lib/mozilla/native-messaging-hosts)
 
 install(TARGETS Lumarq.OrvaneSignExtension RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 set(HOST_TOOL_PREFIX lumarq-)
+set(installed_programs ${HOST_EXECUTABLE})
 foreach(tool padsim nmclient)
     install(PROGRAMS $<TARGET_FILE:${tool}> DESTINATION ${CMAKE_INSTALL_BINDIR}
             RENAME ${HOST_TOOL_PREFIX}${tool})
-    # Stripped like the targets that install(TARGETS) puts in place.
-    install(CODE "
-        if(CMAKE_INSTALL_DO_STRIP)
-            execute_process(COMMAND [[${CMAKE_STRIP}]]
-                \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${HOST_TOOL_PREFIX}${tool}\"
-                COMMAND_ERROR_IS_FATAL ANY)
-        endif()
-    ")
+    list(APPEND installed_programs ${HOST_TOOL_PREFIX}${tool})
 endforeach()
+# A stripped installation (the packages) strips every program as distributions do: the symbols,
+# and the compiler's .comment and .note sections.
+install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+        foreach(program IN ITEMS ${installed_programs})
+            execute_process(COMMAND [[${CMAKE_STRIP}]] --remove-section=.comment
+                --remove-section=.note \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${program}\"
+                COMMAND_ERROR_IS_FATAL ANY)
+        endforeach()
+    endif()
+")
 install(FILES ${HOST_CONFIG_FILE} DESTINATION ${CMAKE_INSTALL_DATADIR}/${CPACK_PACKAGE_NAME})
 install(PROGRAMS ${PROJECT_SOURCE_DIR}/scripts/install-host.sh
         DESTINATION ${CMAKE_INSTALL_DATADIR}/${CPACK_PACKAGE_NAME})
