@@ -23,10 +23,10 @@ endforeach()
 # and the compiler's .comment and .note sections.
 install(CODE "
     if(CMAKE_INSTALL_DO_STRIP)
+        set(bindir \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
         foreach(program IN ITEMS ${installed_programs})
             execute_process(COMMAND [[${CMAKE_STRIP}]] --remove-section=.comment
-                --remove-section=.note \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${program}\"
-                COMMAND_ERROR_IS_FATAL ANY)
+                --remove-section=.note \"\${bindir}/\${program}\" COMMAND_ERROR_IS_FATAL ANY)
         endforeach()
     endif()
 ")

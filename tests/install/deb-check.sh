@@ -52,7 +52,8 @@ executables() {
 }
 lintian_accepts() {
     local report
-    report=$(lintian --fail-on error,warning --display-info "$deb" 2>&1) || { echo "$report"; return 1; }
+    report=$(lintian --fail-on error,warning --display-info "$deb" 2>&1) ||
+        { echo "$report"; return 1; }
     echo "$report"
     ! grep -q 'hardening-' <<<"$report"
 }
@@ -107,10 +108,11 @@ check "its manifests name the installed host" \
 # the root): the same files with the same bytes as the DEB's, the manifests in /etc configuration
 # files, and the DEB's script after installing.
 rpm_root=$work/rpm-root
+rpm_db=/var/lib/rpm
 same_files_as_deb() {
     local file different=0
     diff <(paths_in_package f | grep -Ev "$debian_only" | sort) \
-        <(find "$rpm_root" -path "$rpm_root/var/lib/rpm" -prune -o ! -type d -printf '/%P\n' | sort) ||
+        <(find "$rpm_root" -path "$rpm_root$rpm_db" -prune -o ! -type d -printf '/%P\n' | sort) ||
         return 1
     while read -r file; do
         cmp -- "$file" "$rpm_root$file" || different=1
@@ -118,18 +120,21 @@ same_files_as_deb() {
     return "$different"
 }
 rpm_like_deb() {
-    diff <(rpm -qpc "$rpm" | sort) <(dpkg-query -W -f='${Conffiles}\n' "$package" | awk 'NF {print $1}' | sort) &&
+    # shellcheck disable=SC2016 # a dpkg-query field, not a shell expansion
+    diff <(rpm -qpc "$rpm" | sort) \
+        <(dpkg-query -W -f='${Conffiles}\n' "$package" | awk 'NF {print $1}' | sort) &&
         diff -B <(rpm -qp --qf '%{POSTIN}\n' "$rpm") <(dpkg-deb -I "$deb" postinst)
 }
 rpmlint_accepts() {
     local report
-    report=$(rpmlint -c "$repo/packaging/linux/rpmlint.toml" "$rpm") || { echo "$report"; return 1; }
+    report=$(rpmlint -c "$repo/packaging/linux/rpmlint.toml" "$rpm") ||
+        { echo "$report"; return 1; }
     echo "$report"
     grep -q ' 0 errors, 0 warnings' <<<"$report"
 }
 if [[ -n $rpm ]]; then
     check "rpm installs the RPM into an empty root" \
-        rpm --root "$rpm_root" --dbpath /var/lib/rpm --nodeps --noscripts -i "$rpm"
+        rpm --root "$rpm_root" --dbpath "$rpm_db" --nodeps --noscripts -i "$rpm"
     check "the RPM installs the DEB's files, byte for byte" same_files_as_deb
     check "the RPM's configuration files and script after installing are the DEB's" rpm_like_deb
     check "rpmlint finds no errors and no warnings" rpmlint_accepts
