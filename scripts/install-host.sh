@@ -1,4 +1,4 @@
-#!/usr/bin/env bash
+#!/bin/bash
 # Registers the native-messaging host with Chrome, Chromium, Edge and Firefox on Linux: writes
 # each browser's host manifest for the current user (default) or for every user (--system), and
 # removes them again with --uninstall. The host's name and the extension ids are read from

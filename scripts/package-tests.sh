@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Packages the builds and checks the packages: the DEB made from the Linux build is installed with
-# dpkg, checked and purged again; the ZIP and the MSI made from the Windows cross build, signed
-# with a throwaway certificate, are checked under Wine: the ZIP's .reg files imported, the MSI
-# installed, upgraded and removed in a 32-bit and a 64-bit prefix (its installed host answers CLOSE).
+# Packages the builds and checks the packages: the DEB and the RPM made from the Linux build in
+# one CPack run are checked with lintian and rpmlint, the DEB installed with dpkg, checked and
+# purged again, the RPM installed into an empty root beside it and compared; the ZIP and the MSI
+# made from the Windows cross build, signed with a throwaway certificate, are checked under Wine:
+# the ZIP's .reg files imported, the MSI installed, upgraded and removed in a 32-bit and a 64-bit
+# prefix (its installed host answers CLOSE).
 # Usage: scripts/package-tests.sh [LINUX_BUILD_DIR [WIN32_BUILD_DIR]]   (build, build-win32)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,17 +12,20 @@ linux_build=${1:-build}
 win32_build=${2:-build-win32}
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+scripts/install-missing.sh lintian rpm rpmlint
 
-# package DIR GENERATOR: makes the package in DIR/packages and prints its path.
+# package DIR GENERATORS: makes the packages in DIR/packages in one CPack run and prints the
+# path of each.
 package() {
     rm -rf "$1/packages"
     (cd "$1" && cpack -G "$2") >&2
-    find "$1/packages" -maxdepth 1 -type f -name "*.${2,,}"
+    find "$1/packages" -maxdepth 1 -type f
 }
 
-echo "=== packages: DEB from $linux_build"
-deb=$(package "$linux_build" DEB)
-"${sudo_cmd[@]}" tests/install/deb-check.sh "$deb"
+echo "=== packages: DEB and RPM from $linux_build"
+linux_packages=$(package "$linux_build" "DEB;RPM")
+"${sudo_cmd[@]}" tests/install/deb-check.sh "$(grep '\.deb$' <<<"$linux_packages")" \
+    "$(grep '\.rpm$' <<<"$linux_packages")"
 
 echo "=== packages: ZIP and MSI from $win32_build, signed with a throwaway certificate"
 scripts/install-missing.sh wixl msitools osslsigncode openssl wine64

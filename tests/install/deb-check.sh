@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Installs the DEB with dpkg, checks what it put in place (the host and tools, the browsers'
-# manifests naming the installed host, the udev rule, the per-user installer), then purges it and
-# checks that none of its files are left. Needs root; starts no host.
-# Usage: deb-check.sh DEB
+# Checks the DEB with lintian, installs it with dpkg, checks what it put in place (the host and
+# tools, the browsers' manifests naming the installed host, the udev rule, the per-user installer,
+# the sample settings file), then purges it and checks that none of its files are left. Given the
+# RPM of the same build too, checks that rpm installs the same files into an empty root and that
+# rpmlint accepts it. Needs root; starts no host.
+# Usage: deb-check.sh DEB [RPM]
 set -euo pipefail
 deb=$(realpath -- "$1")
+rpm=${2:+$(realpath -- "$2")}
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 config=$repo/extension/native-host.json
 checker=$repo/tests/install/check-manifest.py
@@ -12,6 +15,9 @@ name=$(python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["name"])
 package=$(dpkg-deb -f "$deb" Package)
 host=/usr/bin/Lumarq.OrvaneSignExtension
 share=/usr/share/$package
+doc=/usr/share/doc/$package
+# What only the DEB holds: Debian's changelog and lintian's overrides.
+debian_only="^($doc/changelog\.Debian\.gz|/usr/share/lintian/.*)\$"
 
 # paths_in_package TYPE: the folders (d) or other entries (f) the DEB holds, as absolute paths.
 paths_in_package() {
@@ -44,6 +50,16 @@ executables() {
     local file
     for file; do [[ -f $file && -x $file ]] || { echo "not an executable file: $file"; return 1; }; done
 }
+lintian_accepts() {
+    local report
+    report=$(lintian --fail-on error,warning --display-info "$deb" 2>&1) ||
+        { echo "$report"; return 1; }
+    echo "$report"
+    ! grep -q 'hardening-' <<<"$report"
+}
+tools_run() {
+    /usr/bin/lumarq-padsim --help && /usr/bin/lumarq-nmclient --help
+}
 conffiles_are_manifests() {
     local listed
     # shellcheck disable=SC2016 # a dpkg-query field, not a shell expansion
@@ -59,10 +75,12 @@ none_left() {
     return "$left"
 }
 
+check "lintian finds no errors, no warnings and no hardening left out" lintian_accepts
 check "dpkg installs the package" dpkg -i "$deb"
 installed=true
-check "the host, padsim and nmclient in /usr/bin" \
-    executables "$host" /usr/bin/padsim /usr/bin/nmclient
+check "the host, lumarq-padsim and lumarq-nmclient in /usr/bin" \
+    executables "$host" /usr/bin/lumarq-padsim /usr/bin/lumarq-nmclient
+check "the tools run under their installed names" tools_run
 check "Chrome, Chromium and Edge manifests name the installed host" \
     python3 "$checker" --config "$config" --kind chromium --host "$host" \
     "/etc/opt/chrome/native-messaging-hosts/$name.json" \
@@ -76,6 +94,7 @@ check "the udev rule tags the pad's hidraw nodes for the seat" \
     grep -qxF 'SUBSYSTEM=="hidraw", ATTRS{idVendor}=="1d5b", TAG+="uaccess"' \
     /usr/lib/udev/rules.d/70-lumarq-signpad.rules
 check "native-host.json ships unchanged" cmp "$config" "$share/native-host.json"
+check "the sample settings file ships unchanged" cmp "$repo/packaging/Inkora.ini" "$doc/Inkora.ini"
 
 # The installed per-user installer defaults to the installed host.
 home=$work/home
@@ -84,6 +103,42 @@ check "the installed install-host.sh registers for one user" \
 check "its manifests name the installed host" \
     python3 "$checker" --config "$config" --kind chromium --host "$host" \
     "$home/.config/google-chrome/NativeMessagingHosts/$name.json"
+
+# The RPM, installed beside the DEB into an empty root without its script (there is no shell in
+# the root): the same files with the same bytes as the DEB's, the manifests in /etc configuration
+# files, and the DEB's script after installing.
+rpm_root=$work/rpm-root
+rpm_db=/var/lib/rpm
+same_files_as_deb() {
+    local file different=0
+    diff <(paths_in_package f | grep -Ev "$debian_only" | sort) \
+        <(find "$rpm_root" -path "$rpm_root$rpm_db" -prune -o ! -type d -printf '/%P\n' | sort) ||
+        return 1
+    while read -r file; do
+        cmp -- "$file" "$rpm_root$file" || different=1
+    done < <(paths_in_package f | grep -Ev "$debian_only")
+    return "$different"
+}
+rpm_like_deb() {
+    # shellcheck disable=SC2016 # a dpkg-query field, not a shell expansion
+    diff <(rpm -qpc "$rpm" | sort) \
+        <(dpkg-query -W -f='${Conffiles}\n' "$package" | awk 'NF {print $1}' | sort) &&
+        diff -B <(rpm -qp --qf '%{POSTIN}\n' "$rpm") <(dpkg-deb -I "$deb" postinst)
+}
+rpmlint_accepts() {
+    local report
+    report=$(rpmlint -c "$repo/packaging/linux/rpmlint.toml" "$rpm") ||
+        { echo "$report"; return 1; }
+    echo "$report"
+    grep -q ' 0 errors, 0 warnings' <<<"$report"
+}
+if [[ -n $rpm ]]; then
+    check "rpm installs the RPM into an empty root" \
+        rpm --root "$rpm_root" --dbpath "$rpm_db" --nodeps --noscripts -i "$rpm"
+    check "the RPM installs the DEB's files, byte for byte" same_files_as_deb
+    check "the RPM's configuration files and script after installing are the DEB's" rpm_like_deb
+    check "rpmlint finds no errors and no warnings" rpmlint_accepts
+fi
 
 check "dpkg purges the package" dpkg -P "$package"
 installed=false
