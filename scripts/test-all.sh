@@ -7,9 +7,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest nlohmann-json3-dev libcli11-dev
-          g++-mingw-w64-i686-posix wine wine32:i386 python3)
-scripts/install-missing.sh "${packages[@]}"
+scripts/build-deps.sh
+scripts/install-missing.sh googletest g++-mingw-w64-i686-posix wine wine32:i386 python3
 
 # run_suite DIR TARGET LABEL CMAKE_OPTIONS...: builds TARGET ("all" for everything) and runs
 # the tests with LABEL ("" for every test), the soak excepted (run once, below).
@@ -17,7 +16,7 @@ run_suite() {
     local dir=$1 target=$2 label=$3
     shift 3
     echo "=== $dir: configure and build"
-    cmake -S . -B "$dir" -G Ninja -DHOST_WARNINGS_AS_ERRORS=ON -DHOST_BUILD_TESTS=ON "$@" >/dev/null
+    scripts/configure.sh "$dir" -DHOST_WARNINGS_AS_ERRORS=ON -DHOST_BUILD_TESTS=ON "$@" >/dev/null
     cmake --build "$dir" --target "$target"
     echo "=== $dir: tests"
     ctest --test-dir "$dir" --output-on-failure -j2 ${label:+-L "$label"} -LE soak
