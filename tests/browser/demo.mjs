@@ -22,8 +22,6 @@ const downloads = path.join(workDir, "downloads");
 fs.mkdirSync(downloads);
 const harness = new HostHarness(buildDir, workDir);
 await harness.useListener();
-// Each connection gets the whole signature once; the bridge stays for the next one.
-harness.startBridge(visible ? ["--time-limit", "0"] : []);
 
 const padBrowser = await PadBrowser.launch(browserName, {
     workDir, extensionDir, hostWrapper: harness.wrapper, downloadDir: downloads, headless: !visible,
@@ -55,10 +53,12 @@ async function signatureComplete(timeoutMs) {
 }
 
 // Signs on a cleared pad, shows the signature for two seconds and ends the session with Done, so
-// that each repetition is seen being drawn.
+// that each repetition is seen being drawn. padsim signs once per run: a new run each time.
 async function signAgainAndAgain() {
     for (;;) {
         await page.click("#clear");
+        await harness.stopBridge();
+        harness.startBridge([]);
         if (!(await disabled("connect"))) {
             await page.click("#connect");
         }
@@ -83,6 +83,7 @@ if (visible) {
         }
     });
 } else {
+    harness.startBridge([]);
     await page.click("#connect");
     const points = await signatureComplete(30_000);
     const screenshot = path.join(workDir, "signing-pad.png");
