@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the sample extension's browser tests and browser demo need, where missing:
-# Debian's chromium and firefox-esr, jq (lays out the extension), Node.js, and puppeteer-core from
-# npm into tests/browser/node_modules. puppeteer-core drives the browsers the system has and
-# downloads none.
+# Debian's chromium and firefox-esr, jq (lays out the extension), Node.js, and from npm into
+# tests/browser/node_modules puppeteer-core, which drives the browsers the system has and
+# downloads none, and Mozilla's web-ext, the extension's linter.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

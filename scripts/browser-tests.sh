@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs the sample extension's tests in headless Chromium and Firefox ESR against the host built
+# Checks the sample extension (tests/browser/extension-check.sh: web-ext lint, icons, assemble.sh
+# without jq), then runs its tests in headless Chromium and Firefox ESR against the host built
 # in BUILD_DIR (default build), with padsim as the pad behind the TCP listener. Installs what is
 # missing first. Results (results.xml) and the screenshots of the signed pad go to
 # BUILD_DIR/browser-tests/. BROWSERS=chromium or BROWSERS=firefox runs one browser only.
@@ -9,6 +10,7 @@ build_dir=$(realpath "${1:-build}")
 started=$SECONDS
 
 scripts/browser-deps.sh
+tests/browser/extension-check.sh
 cmake --build "$build_dir" --target Lumarq.OrvaneSignExtension padsim
 
 results="$build_dir/browser-tests"

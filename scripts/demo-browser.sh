@@ -9,7 +9,8 @@ cd "$(dirname "$0")/.."
 
 echo "Installing what is missing, building the host and padsim..."
 scripts/browser-deps.sh >/dev/null
-cmake -S . -B build -G Ninja >/dev/null
+scripts/build-deps.sh
+scripts/configure.sh build >/dev/null
 cmake --build build --target Lumarq.OrvaneSignExtension padsim >/dev/null
 
 visible=0

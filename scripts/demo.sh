@@ -2,17 +2,22 @@
 # Builds the host and its two stand-ins, then captures a signature end to end: padsim plays a
 # pad behind a TCP bridge, the host listens for it (transport kind 7) and nmclient plays the
 # browser. Prints the OPEN reply, a running count of points, and where the SVG was written.
+# Exits 0 when the capture went as the protocol says, non-zero when it did not. Installs what the
+# build needs first; BUILD names the build folder (default build), made by any generator.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+build=${BUILD:-build}
 
-echo "Building the host, padsim and nmclient..."
-cmake -S . -B build -G Ninja >/dev/null
-cmake --build build --target Lumarq.OrvaneSignExtension padsim nmclient >/dev/null
+scripts/build-deps.sh
+echo "Building the host, padsim and nmclient in $build..."
+scripts/configure.sh "$build" >/dev/null
+cmake --build "$build" --target Lumarq.OrvaneSignExtension padsim nmclient >/dev/null
 
 root=$(mktemp -d /tmp/inkora-demo.XXXXXX)
 padsim_pid=
 cleanup() {
-    [ -n "$padsim_pid" ] && kill "$padsim_pid" 2>/dev/null
+    # padsim has usually ended by itself by now.
+    if [ -n "$padsim_pid" ]; then kill "$padsim_pid" 2>/dev/null || true; fi
     wait 2>/dev/null || true
 }
 trap cleanup EXIT
@@ -32,14 +37,14 @@ TabletPortPath=demo-bridge
 EnableLogging=1
 INI
 
-build/bin/padsim bridge --port "$port" --identity demo-bridge --time-limit 20 \
+"$build/bin/padsim" bridge --port "$port" --identity demo-bridge --time-limit 20 \
     2>"$root/padsim.log" &
 padsim_pid=$!
 
 svg="$root/signature.svg"
 echo "Capturing the sample signature (about 6 seconds at a real pad's 200 points per second)..."
 set +e
-INKORA_ROOT="$root" INKORA_TRACE=1 build/bin/nmclient --duration 8 --progress --svg "$svg" \
+INKORA_ROOT="$root" INKORA_TRACE=1 "$build/bin/nmclient" --duration 8 --progress --svg "$svg" \
     --host-stderr "$root/host-trace.log" | grep --line-buffered -v '"POINT"'
 status=${PIPESTATUS[0]}
 set -e

@@ -34,7 +34,7 @@ scripts/install-missing.sh "${packages[@]}"
 
 # Warnings are errors in the fuzz targets; the g++ builds hold the rest of the code to them.
 build=${FUZZ_BUILD_DIR:-build-fuzz}
-CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DHOST_FUZZ=ON -DHOST_BUILD_TESTS=OFF \
+CC=clang CXX=clang++ scripts/configure.sh "$build" -DHOST_FUZZ=ON -DHOST_BUILD_TESTS=OFF \
     -DHOST_WARNINGS_AS_ERRORS=OFF -DCMAKE_BUILD_TYPE=None \
     -DCMAKE_CXX_FLAGS="-O1 -gline-tables-only" >/dev/null
 cmake --build "$build"

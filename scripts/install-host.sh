@@ -138,9 +138,35 @@ fi
 # The folders that installing created, so that uninstalling removes them once they are empty.
 record=$record_dir/created-folders
 
+# owner_package FILE: prints the package that owns FILE; fails when none does. dpkg's database
+# where dpkg is the system's package manager, else rpm's (Debian's rpm keeps a database of its own
+# in the home folder, which says nothing about the system).
+owner_package() {
+    local owner
+    if command -v dpkg-query >/dev/null; then
+        owner=$(dpkg-query -S -- "$1" 2>/dev/null | grep -v '^diversion by' | head -n 1) &&
+            [[ -n $owner ]] && echo "${owner%%: *}"
+    elif command -v rpm >/dev/null; then
+        owner=$(rpm -qf --qf '%{NAME}\n' -- "$1" 2>/dev/null) && head -n 1 <<<"$owner"
+    else
+        return 1
+    fi
+}
+# ours FILE: whether this script may write or remove FILE. A system manifest that a package
+# installed is the package's to change: removing it would not come back on reinstalling (dpkg
+# keeps a deleted configuration file deleted), so it is left alone, and the user told.
+ours() {
+    local package
+    if $system && package=$(owner_package "$1"); then
+        echo "left $1 alone: it belongs to the package $package (removing or reinstalling that" \
+             "package changes it)"
+        return 1
+    fi
+}
+
 if $uninstall; then
     for dir in "${chromium_dirs[@]}" "${firefox_dirs[@]}"; do
-        if [[ -e $dir/$name.json || -L $dir/$name.json ]]; then
+        if [[ -e $dir/$name.json || -L $dir/$name.json ]] && ours "$dir/$name.json"; then
             rm -f -- "$dir/$name.json"
             echo "removed $dir/$name.json"
         fi
@@ -200,19 +226,23 @@ EOF
 
 targets=()
 for dir in "${chromium_dirs[@]}"; do
+    ours "$dir/$name.json" || continue
     make_folder "$dir"
     targets+=("chromium=$dir/$name.json")
 done
 for dir in "${firefox_dirs[@]}"; do
+    ours "$dir/$name.json" || continue
     make_folder "$dir"
     targets+=("firefox=$dir/$name.json")
 done
-write_manifests "${targets[@]}"
+((${#targets[@]} == 0)) || write_manifests "${targets[@]}"
 if ((${#created[@]})); then
     make_folder "$record_dir"
     printf '%s\n' "${created[@]}" >>"$record"
 fi
-echo "each manifest starts $host"
+if ((${#targets[@]})); then
+    echo "each manifest written starts $host"
+fi
 
 if ! $system && [[ -d $HOME/snap/firefox ]]; then
     echo "note: the Firefox snap starts the host through the desktop portal (xdg-desktop-portal" \

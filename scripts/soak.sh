@@ -14,7 +14,8 @@ cd "$(dirname "$0")/.."
 seconds=${1:-600}
 build=${BUILD:-build}
 
-cmake -S . -B "$build" -G Ninja -DHOST_BUILD_TESTS=ON >/dev/null
+scripts/build-deps.sh
+scripts/configure.sh "$build" -DHOST_BUILD_TESTS=ON >/dev/null
 cmake --build "$build" --target soak_tests >/dev/null
 
 locked() { if [ -n "${HOST_LOCK:-}" ]; then flock "$HOST_LOCK" "$@"; else "$@"; fi; }

@@ -7,10 +7,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev googletest nlohmann-json3-dev libcli11-dev
-          g++-mingw-w64-i686-posix wine wine32:i386 wine64 python3 wixl msitools osslsigncode
-          openssl)
-scripts/install-missing.sh "${packages[@]}"
+scripts/build-deps.sh
+scripts/install-missing.sh googletest g++-mingw-w64-i686-posix wine wine32:i386 wine64 python3 \
+    wixl msitools osslsigncode openssl
 
 # run_suite DIR TARGET LABEL CMAKE_OPTIONS...: builds TARGET ("all" for everything) and runs
 # the tests with LABEL ("" for every test), the soak excepted (run once, below).
@@ -18,7 +17,7 @@ run_suite() {
     local dir=$1 target=$2 label=$3
     shift 3
     echo "=== $dir: configure and build"
-    cmake -S . -B "$dir" -G Ninja -DHOST_WARNINGS_AS_ERRORS=ON -DHOST_BUILD_TESTS=ON "$@" >/dev/null
+    scripts/configure.sh "$dir" -DHOST_WARNINGS_AS_ERRORS=ON -DHOST_BUILD_TESTS=ON "$@" >/dev/null
     cmake --build "$dir" --target "$target"
     echo "=== $dir: tests"
     ctest --test-dir "$dir" --output-on-failure -j2 ${label:+-L "$label"} -LE soak
@@ -33,6 +32,13 @@ trap 'wineserver -k || true; rm -rf "$WINEPREFIX"' EXIT
 run_suite build-win32 all "" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake
 run_suite build all "" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOST_WIN32_BUILD_DIR="$PWD/build-win32"
+
+# The quick start as a newcomer runs it: demo.sh in a build folder that Makefiles made first
+# (CMake's default generator, where the scripts' own folders use Ninja) must exit 0.
+echo "=== demo"
+rm -rf build-demo
+cmake -S . -B build-demo -G "Unix Makefiles" -DHOST_BUILD_TESTS=OFF >/dev/null
+BUILD=build-demo CMAKE_BUILD_PARALLEL_LEVEL=2 scripts/demo.sh
 
 # The soak, in the normal build only (the sanitizers change how memory grows): 60 s of signing
 # at a pad's pace, its figures printed.

@@ -13,6 +13,7 @@ export const Problem = Object.freeze({
     notInstalled: "not-installed",
     forbidden: "forbidden",
     exited: "exited",
+    endedWithoutReply: "ended-without-reply",
     noPad: "no-pad",
     noReply: "no-reply",
 });
@@ -36,6 +37,7 @@ export class HostSession {
         this.replyTimeoutMs = replyTimeoutMs;
         this.port = null;
         this.replyTimer = null;
+        this.answered = false;
         this.saidGoodbye = false;
         this.over = false;
     }
@@ -64,6 +66,7 @@ export class HostSession {
         if (this.over) {
             return;
         }
+        this.answered = true;
         if (message.command === "OPEN") {
             clearTimeout(this.replyTimer);
             if (message.status === 1) {
@@ -88,7 +91,11 @@ export class HostSession {
             clearTimeout(this.replyTimer);
             this.handlers.ended(null, "");
         } else {
-            this.end(problemOfDisconnect(message), message);
+            const problem = problemOfDisconnect(message);
+            // A host that ends before its first message is most often a second copy, which
+            // leaves at once while the first holds the pad.
+            this.end(problem === Problem.exited && !this.answered ? Problem.endedWithoutReply : problem,
+                     message);
         }
     }
 

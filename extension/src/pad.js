@@ -34,10 +34,21 @@ function problemText(problem, detail, name) {
             return "No pad found: plug the signature pad in, check its settings and press Connect again.";
         case Problem.noReply:
             return `The signing pad program did not answer within ${replyTimeoutMs / 1000} s: ` +
-                "it may have no settings file (Inkora.ini). Connect starts it again.";
+                "it may have no settings file (Inkora.ini: /etc/Inkora.ini on Linux, the Windows " +
+                "directory on Windows, usually C:\\Windows\\Inkora.ini). Connect starts it again.";
+        case Problem.endedWithoutReply:
+            return "The signing pad program ended at once, without an answer. Most often another " +
+                "copy of it is using the pad: in another browser, another tab or another user's " +
+                "session on this computer. Close the signing pad there and press Connect again. " +
+                `(If there is none, it could not open the pad: check its settings.)${browserSays(detail)}`;
         default:
-            return `The signing pad program exited unexpectedly${detail ? ` (${detail})` : ""}.`;
+            return `The signing pad program exited unexpectedly.${browserSays(detail)}`;
     }
+}
+
+// The browser's own words, as one sentence of their own.
+function browserSays(detail) {
+    return detail ? ` The browser says: ${detail.replace(/\.+$/, "")}.` : "";
 }
 
 function showMessage(text, kind, problem = "") {

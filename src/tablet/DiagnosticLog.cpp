@@ -1,5 +1,6 @@
 #include "tablet/DiagnosticLog.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
@@ -17,6 +18,19 @@ constexpr auto kLongestWaitForALine = std::chrono::milliseconds(500);
 
 std::timed_mutex logLock;  // keeps each line whole and the file open while it is written
 FILE* logFile = nullptr;
+
+// The runtime's error line for a log that cannot be opened ("Error", a colon, a space and the
+// system's text), followed by the log's path and, for a refusal, its usual cause: the log is one
+// file for the whole machine, so a file that another user made first, or that another program
+// holds open, refuses this process.
+void ReportOpenFailure(const std::string& path) {
+    const int error = errno;
+    const bool refused = error == EACCES || error == EPERM;
+    std::fprintf(stderr, "Error: %s (%s%s)\n", std::strerror(error), path.c_str(),
+                 refused ? ": the log is one file per machine; one made by another user, or held "
+                           "open by another program, refuses this one's writes"
+                         : "");
+}
 
 }  // namespace
 
@@ -43,7 +57,7 @@ void OpenLogFile(const TabletSettings& settings) {
                     platform::PathInDirectory(platform::TempDirectory(), kLogFileName);
                 logFile = platform::CreateTextFile(path);
                 if (logFile == nullptr) {
-                    std::perror("Error");
+                    ReportOpenFailure(path);
                 }
             }
         } else if (logFile != nullptr) {

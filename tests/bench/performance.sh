@@ -22,7 +22,7 @@ cd "$(dirname "$0")/../.."
 build=${BUILD:-build}
 before_file=tests/bench/results-before.txt
 
-cmake -S . -B "$build" -G Ninja -DHOST_BUILD_TESTS=ON >/dev/null
+scripts/configure.sh "$build" -DHOST_BUILD_TESTS=ON >/dev/null
 cmake --build "$build" --target Lumarq.OrvaneSignExtension padsim nmclient frame_floor host_probe \
     >/dev/null
 bin=$build/bin

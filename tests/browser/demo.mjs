@@ -1,7 +1,7 @@
 // The browser demo: the sample extension's signing pad while padsim signs the sample signature
 // on a simulated pad behind the TCP listener. A visible browser shows the signature appear, again
-// and again, until its window is closed; a headless one signs once, and a screenshot and the
-// saved SVG are left behind.
+// and again on a cleared pad, until its window is closed; a headless one signs once, and a
+// screenshot and the saved SVG are left behind.
 import { execFileSync } from "node:child_process";
 import fs from "node:fs";
 import path from "node:path";
@@ -22,13 +22,13 @@ const downloads = path.join(workDir, "downloads");
 fs.mkdirSync(downloads);
 const harness = new HostHarness(buildDir, workDir);
 await harness.useListener();
-harness.startBridge(visible ? ["--loop", "--time-limit", "0"] : []);
 
 const padBrowser = await PadBrowser.launch(browserName, {
     workDir, extensionDir, hostWrapper: harness.wrapper, downloadDir: downloads, headless: !visible,
 });
 const page = padBrowser.launcher;
 const pointCount = async () => parseInt(await page.$eval("#point-count", (e) => e.textContent), 10);
+const disabled = (id) => page.$eval(`#${id}`, (button) => button.disabled);
 
 async function end(code) {
     await padBrowser.close().catch(() => {});
@@ -39,14 +39,8 @@ async function end(code) {
 process.on("SIGINT", () => end(130));
 process.on("SIGTERM", () => end(143));
 
-console.log(`${browserName} shows the signing pad; pressing Connect...`);
-await page.click("#connect");
-if (visible) {
-    console.log("padsim signs the sample signature over and over: Clear wipes the pad, Done ends the");
-    console.log(`host, the Save buttons download the drawing. Close the browser window to end the demo.`);
-    padBrowser.browser.on("disconnected", () => end(0));
-} else {
-    // Headless: once the pen has rested for a second, the signature is complete.
+// Once the pen has rested for a second, the signature is complete.
+async function signatureComplete(timeoutMs) {
     let last = -1, since = Date.now();
     await waitFor(async () => {
         const count = await pointCount();
@@ -54,7 +48,44 @@ if (visible) {
             [last, since] = [count, Date.now()];
         }
         return count > 0 && Date.now() - since > 1000;
-    }, { timeoutMs: 30_000, intervalMs: 100, what: "the signature" });
+    }, { timeoutMs, intervalMs: 100, what: "the signature" });
+    return last;
+}
+
+// Signs on a cleared pad, shows the signature for two seconds and ends the session with Done, so
+// that each repetition is seen being drawn. padsim signs once per run: a new run each time.
+async function signAgainAndAgain() {
+    for (;;) {
+        await page.click("#clear");
+        await harness.stopBridge();
+        harness.startBridge([]);
+        if (!(await disabled("connect"))) {
+            await page.click("#connect");
+        }
+        await signatureComplete(60_000);
+        await new Promise((resolve) => setTimeout(resolve, 2000));
+        if (!(await disabled("done"))) {
+            await page.click("#done");
+        }
+        await waitFor(async () => !(await disabled("connect")), { what: "the session's end" });
+    }
+}
+
+console.log(`${browserName} shows the signing pad; pressing Connect...`);
+if (visible) {
+    console.log("padsim signs the sample signature; Done ends the host after each one, and Clear and");
+    console.log("Connect start the next. Close the browser window to end the demo.");
+    padBrowser.browser.on("disconnected", () => end(0));
+    await signAgainAndAgain().catch(async (error) => {
+        if (padBrowser.browser.connected) {
+            console.error(error);
+            await end(1);
+        }
+    });
+} else {
+    harness.startBridge([]);
+    await page.click("#connect");
+    const points = await signatureComplete(30_000);
     const screenshot = path.join(workDir, "signing-pad.png");
     await page.screenshot({ path: screenshot });
     await page.click("#export-svg");
@@ -62,7 +93,7 @@ if (visible) {
     await page.click("#done");
     await waitFor(async () => (await page.$eval("#message", (e) => e.dataset.kind)) === "goodbye",
                   { what: "the host's goodbye" });
-    console.log(`${last} points drawn. No desktop here, so the browser ran headless:`);
+    console.log(`${points} points drawn. No desktop here, so the browser ran headless:`);
     console.log(`  screenshot of the page: ${screenshot}`);
     console.log(`  the signature as SVG:   ${path.join(downloads, "signature.svg")}`);
     await end(0);

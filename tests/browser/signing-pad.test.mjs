@@ -1,6 +1,6 @@
 // The sample extension in real browsers, with the real host behind it and padsim as the pad.
 import assert from "node:assert/strict";
-import { execFileSync } from "node:child_process";
+import { execFileSync, spawn } from "node:child_process";
 import fs from "node:fs";
 import os from "node:os";
 import path from "node:path";
@@ -156,6 +156,24 @@ for (const browserName of browserNames) {
             process.kill(await (await harness.currentRun()).pid(), "SIGKILL");
             assert.match(await waitForProblem(page, "exited"), /exited unexpectedly/);
             assert.equal(await text(page, "connection"), "not connected");
+        });
+
+        it("says another copy holds the pad when the host ends at once, without a doubled period", async () => {
+            await harness.useListener();
+            const first = spawn(harness.binaries.host, [], { env: { ...process.env, INKORA_ROOT: harness.root },
+                                                            stdio: ["pipe", "ignore", "ignore"] });
+            const firstEnded = new Promise((resolve) => first.once("exit", resolve));
+            try {
+                const page = await padBrowser.openPadPage();
+                await page.click("#connect");
+                const shown = await waitForProblem(page, "ended-without-reply");
+                assert.match(shown, /another copy of it is using the pad/);
+                assert.doesNotMatch(shown, /\.\./);
+                assert.equal(await (await harness.currentRun()).exitCode(5000), 1);
+            } finally {
+                first.stdin.end();
+                await firstEnded;
+            }
         });
 
         it("says no pad was found for the all-zero reply, and the host then ends", async () => {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <regex>
 #include <thread>
 
 #include "HostMessages.h"
@@ -19,6 +20,36 @@ TEST(CommandLoop, CloseWithoutOpenSaysGoodbyeAndExitsZero) {
     EXPECT_TRUE(host.process().OutputEnds(5000ms));
     EXPECT_EQ(host.process().WaitForExit(5000ms), 0);
     EXPECT_NE(host.process().ErrorOutput().find("Message is STOP\n"), std::string::npos);
+}
+
+// --help and --version answer on standard output; what browsers pass (Chrome: the caller's
+// origin, on Windows a window handle; Firefox: the manifest's path and the extension's id) leaves
+// the host serving as always. An empty pattern marks a host that must serve.
+TEST(CommandLoop, AnswersHelpAndVersionAndServesWhateverBrowsersPass) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--help"}, "^Usage: Lumarq\\.OrvaneSignExtension [\\s\\S]*ROOT/windows/Inkora\\.ini"},
+        {{"-h", "chrome-extension://x/"}, "^Usage: "},
+        {{"--version"}, "^Lumarq\\.OrvaneSignExtension [0-9]+\\.[0-9]+\\.[0-9]+\n$"},
+        {{"chrome-extension://lpgpmhiljaeoagdmcipdfbleekjelifd/", "--parent-window=0"}, ""},
+        {{"/usr/lib/mozilla/native-messaging-hosts/a.json", "signing-pad@lumarq.example"}, ""},
+        {{"chrome-extension://x/", "--help"}, ""},
+    };
+    for (const auto& [arguments, pattern] : cases) {
+        SCOPED_TRACE(arguments.front());
+        TemporaryRoot root;
+        std::vector<std::string> argv = {HostBinary()};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        HostSession host(argv, {{"INKORA_ROOT", root.path()}});
+        if (pattern.empty()) {
+            host.CloseExpectingGoodbyeLast();
+            continue;
+        }
+        std::string output;
+        EXPECT_TRUE(host.process().OutputEnds(5000ms, &output));
+        const std::string expected = std::regex_replace(pattern, std::regex("ROOT"), root.path());
+        EXPECT_TRUE(std::regex_search(output, std::regex(expected))) << output;
+        EXPECT_EQ(host.process().WaitForExit(5000ms), 0);
+    }
 }
 
 TEST(CommandLoop, TraceLinesStayOffStandardErrorUnlessAskedFor) {

@@ -140,6 +140,23 @@ if [[ -n $rpm ]]; then
     check "rpmlint finds no errors and no warnings" rpmlint_accepts
 fi
 
+# The installer leaves the manifests that the package owns as they are, naming the package: a
+# manifest it deleted would not come back on reinstalling (dpkg keeps deleted conffiles deleted).
+package_manifests_kept() {
+    local manifests=(/etc/opt/chrome /etc/chromium /etc/opt/edge /usr/lib/mozilla) before output options
+    manifests=("${manifests[@]/%//native-messaging-hosts/$name.json}")
+    before=$(md5sum "${manifests[@]}") || return 1
+    for options in --system "--system --uninstall"; do
+        # shellcheck disable=SC2086 # two options in one word
+        output=$("$share/install-host.sh" $options) || return 1
+        echo "$output"
+        [[ $(grep -c "alone: it belongs to the package $package " <<<"$output") == 4 ]] || return 1
+    done
+    [[ $(md5sum "${manifests[@]}") == "$before" ]]
+}
+check "install-host.sh --system, and with --uninstall, keeps the package's manifests" \
+    package_manifests_kept
+
 check "dpkg purges the package" dpkg -P "$package"
 installed=false
 check "none of its files are left" none_left

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "TemporaryRoot.h"
 #include "tablet/Ipv4Address.h"
@@ -97,10 +101,15 @@ protected:
     ScopedInkoraRoot root;
 };
 
-TEST_F(TabletSettingsLoading, AbsentOrEmptyFileGivesEveryDefault) {
-    for (bool withFile : {false, true}) {
-        if (withFile) {
-            root.WriteSettings("");
+// The sample settings file that ships with the packages writes out the defaults alone.
+TEST_F(TabletSettingsLoading, AbsentEmptyOrSampleFileGivesEveryDefault) {
+    std::ifstream sample(SAMPLE_SETTINGS_FILE, std::ios::binary);
+    const std::string sampleText{std::istreambuf_iterator<char>(sample), {}};
+    ASSERT_NE(sampleText.find("TabletLogicalXSize=2150"), std::string::npos);
+    const std::vector<std::optional<std::string>> files = {std::nullopt, "", sampleText};
+    for (const std::optional<std::string>& file : files) {
+        if (file) {
+            root.WriteSettings(*file);
         }
         const Tablet tablet;
         const TabletSettings& s = tablet.settings;

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# The sample extension as extension/assemble.sh lays it out: Mozilla's linter (web-ext lint)
+# reports no error and every icon the manifest names is there; and without jq the script fails
+# before writing anything, naming jq. Needs tests/browser/node_modules (scripts/browser-deps.sh).
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+extension=$work/extension
+
+extension/assemble.sh "$extension"
+tests/browser/node_modules/.bin/web-ext lint --source-dir "$extension" --no-config-discovery
+for icon in $(jq -r '.icons[], .action.default_icon[]' "$extension/manifest.json"); do
+    cmp -s -n 8 <(printf '\x89PNG\r\n\x1a\n') "$extension/$icon" || { echo "not a PNG: $icon" >&2; exit 1; }
+done
+
+if PATH=/nonexistent /bin/bash extension/assemble.sh "$work/without-jq" 2>"$work/error" ||
+    ! grep -q "needs jq" "$work/error" || [[ -e $work/without-jq ]]; then
+    echo "assemble.sh without jq did not fail cleanly: $(cat "$work/error")" >&2
+    exit 1
+fi
+echo "extension: web-ext lint without errors, icons present, assemble.sh refuses cleanly without jq"
