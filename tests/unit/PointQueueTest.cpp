@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -155,12 +156,13 @@ uint32_t LateSingleHandOffs(uint32_t handOffs) {
     return late;
 }
 
-// Eight pairs with spinning producers crowd a machine's cores, so that the scheduler often cuts
-// a consumer's way into its wait just when its producer pushes.
+// Four pairs a core, their producers spinning, crowd the machine's cores, so that the scheduler
+// often cuts a consumer's way into its wait just when its producer pushes.
 TEST(PointQueue, EachSinglePointWakesAConsumerOnItsWayIntoTheWait) {
+    const unsigned pairCount = std::max(8u, 4 * std::thread::hardware_concurrency());
     std::atomic<uint32_t> late{0};
     std::vector<std::thread> pairs;
-    for (int pair = 0; pair < 8; ++pair) {
+    for (unsigned pair = 0; pair < pairCount; ++pair) {
         pairs.emplace_back([&late] { late += LateSingleHandOffs(5000); });
     }
     for (std::thread& pair : pairs) {
