@@ -14,6 +14,8 @@ namespace {
 // that a close never mistakes a thread that has not run yet for one that has ended.
 constexpr uint32_t kWatchThreadStarting = 0xFFFFFFFF;
 
+std::atomic<ModemStatus*> replacementModemStatus{nullptr};
+
 }  // namespace
 
 bool FormPortName(const char* prefix, int32_t port, char (&name)[kPortNameSize]) {
@@ -24,6 +26,10 @@ bool FormPortName(const char* prefix, int32_t port, char (&name)[kPortNameSize])
         return false;
     }
     return true;
+}
+
+ModemStatus* SetModemStatusForTesting(ModemStatus* replacement) {
+    return replacementModemStatus.exchange(replacement);
 }
 
 SerialPort::~SerialPort() {
@@ -73,6 +79,14 @@ void SerialPort::ClosePort() {
     }
     watchThread.join();
     ReleaseDevice();
+}
+
+int32_t SerialPort::IsDsrOn() {
+    if (portHandle == -1) {
+        return 0;
+    }
+    ModemStatus* const replacement = replacementModemStatus.load();
+    return replacement != nullptr ? replacement->IsDsrOn() : ReadDsrLine();
 }
 
 void SerialPort::CommWatchThread() {

@@ -22,6 +22,19 @@ bool FormPortName(const char* prefix, int32_t port, char (&name)[kPortNameSize])
 // The path this platform opens for a formed port name.
 std::string DevicePathOfPortName(const std::string& portName);
 
+// The modem status lines of the port a SerialPort holds open: the system's, unless a test has
+// put a simulated line in their place (a pseudo-terminal has no modem lines to turn off).
+class ModemStatus {
+public:
+    virtual ~ModemStatus() = default;
+    // 1 when the open port's DSR line is on.
+    virtual int32_t IsDsrOn() = 0;
+};
+
+// Puts a line in place of the system's modem status for the whole process (nullptr restores
+// the system's) and returns the one it replaces. Only while no port is open.
+ModemStatus* SetModemStatusForTesting(ModemStatus* replacement);
+
 // A serial port opened exclusively at the pad's line settings (the configured baud rate, 8 data
 // bits, odd parity checked, 1 stop bit, no flow control, DTR and RTS on), with a watch thread at
 // the highest priority the process may set that hands every block it receives to a handler.
@@ -62,6 +75,8 @@ private:
     bool OpenDevice(const char* portName);
     bool ConfigurePort();
     void RaiseModemLines();
+    // The DSR line of the open port, as IsDsrOn tells it.
+    int32_t ReadDsrLine();
     // Blocks until received bytes wait to be read (true) or until woken or the line failed
     // (false); never spins on a failed line.
     bool WaitForReceivedBytes();

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <string>
 
 #include "LogLines.h"
 #include "TemporaryRoot.h"
@@ -39,7 +40,7 @@ TEST(DiagnosticLog, OverlongMessageIsCutToFitTheLineBuffer) {
 TEST(DiagnosticLog, StartsAFreshFileWithTheBanner) {
     ScopedInkoraRoot root;
     const std::string path = root.TempPath("tessel.log");
-    std::ofstream(path) << "old content\n";
+    std::ofstream(path) << std::string(4000, 'o') << "\n";  // longer than what follows
     TabletSettings settings;
     settings.EnableLogging = true;
     OpenLogFile(settings);

@@ -79,14 +79,15 @@ protected:
     std::string Log() const { return root.ReadFile(root.TempPath("tessel.log")); }
 
     // What the reader logged of each read: the read call's and the wait's results, and what
-    // came of the read.
+    // came of the read (a report's count and its bytes).
     std::vector<std::string> ReadLines() const {
         std::vector<std::string> lines;
         for (const std::string& message : testsupport::LogMessages(Log())) {
             const bool fromReader = message.rfind("HidReadThread: ", 0) == 0 &&
                                     message != "HidReadThread: Before read" &&
                                     message.rfind("HidReadThread: BytesToRead", 0) != 0;
-            if (fromReader || message.rfind("Count = ", 0) == 0) {
+            if (fromReader || message.rfind("Count = ", 0) == 0 ||
+                message.rfind("Num = ", 0) == 0) {
                 lines.push_back(message);
             }
         }
@@ -338,9 +339,11 @@ TEST_F(HidTransport, ReaderLogsHowEachReadStartedAndEnded) {
                                "HidReadThread: ReadFile returns 1",
                                "HidReadThread: wait returns 0, bytesread = 65",
                                "Count = 1, InputBuffer[0,1,2] = 0x0, 0x1, 0x0 ",
+                               "Num = 1 00 01 00 ",
                                "HidReadThread: ReadFile returns 0",
                                "HidReadThread: wait returns 0, bytesread = 0",
                                "Count = 5, InputBuffer[0,1,2] = 0x0, 0x5, 0x81 ",
+                               "Num = 5 00 05 81 27 0c 49 09 ",
                                "HidReadThread: ReadFile returns 0",
                                "HidReadThread: wait returns 1, bytesread = 0",
                                "HidReadThread: Got kill",

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -122,6 +124,51 @@ TEST(PointQueue, BlockedConsumerIsWokenByEveryPushThatFindsItWaiting) {
     }
     consumer.join();
     EXPECT_FALSE(lostWakeUp.load());
+}
+
+// Hands single points, one at a time, to a consumer that blocks between them; the count of
+// points not taken within 2 s. A push that loses its wake-up leaves its point (a pen's last one
+// is followed by no other) waiting until the next push: here for ever.
+uint32_t LateSingleHandOffs(uint32_t handOffs) {
+    PointQueue queue;
+    std::atomic<uint32_t> taken{0};
+    std::atomic<bool> stop{false};
+    std::thread consumer([&] {
+        PointRecord record;
+        while (!stop) {
+            if (queue.GetPointCount() > 0 || queue.WaitForEntries(kWaitForever)) {
+                queue.PopPoint(record);
+                taken.fetch_add(1);
+            }
+        }
+    });
+    uint32_t late = 0;
+    for (uint32_t i = 0; i < handOffs && late == 0; ++i) {
+        queue.PushItem(i);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (taken.load() == i && std::chrono::steady_clock::now() < deadline) {
+        }
+        late += taken.load() == i ? 1 : 0;
+    }
+    stop = true;
+    queue.WakeConsumer();
+    consumer.join();
+    return late;
+}
+
+// Four pairs a core, their producers spinning, crowd the machine's cores, so that the scheduler
+// often cuts a consumer's way into its wait just when its producer pushes.
+TEST(PointQueue, EachSinglePointWakesAConsumerOnItsWayIntoTheWait) {
+    const unsigned pairCount = std::max(8u, 4 * std::thread::hardware_concurrency());
+    std::atomic<uint32_t> late{0};
+    std::vector<std::thread> pairs;
+    for (unsigned pair = 0; pair < pairCount; ++pair) {
+        pairs.emplace_back([&late] { late += LateSingleHandOffs(5000); });
+    }
+    for (std::thread& pair : pairs) {
+        pair.join();
+    }
+    EXPECT_EQ(late.load(), 0u);
 }
 
 TEST(PointQueue, ABatchOfPushesWakesTheBlockedConsumerOnceItEnds) {

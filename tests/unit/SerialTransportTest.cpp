@@ -36,6 +36,17 @@ bool PortIsFree(const PseudoTerminal& line) {
     return probe.OpenPort([](const uint8_t*, int32_t) {}) == 1;
 }
 
+// The pad's DSR line held off, in place of the modem lines a pseudo-terminal lacks.
+class ScopedDsrOff final : public platform::ModemStatus {
+public:
+    ScopedDsrOff() : previous(platform::SetModemStatusForTesting(this)) {}
+    ~ScopedDsrOff() override { platform::SetModemStatusForTesting(previous); }
+    int32_t IsDsrOn() override { return 0; }
+
+private:
+    platform::ModemStatus* previous;
+};
+
 TEST(SerialTransport, CarriesPointsAndNumberRequestsBetweenTabletAndPad) {
     ScopedInkoraRoot root;
     PseudoTerminal line;
@@ -68,6 +79,23 @@ TEST(SerialTransport, CarriesPointsAndNumberRequestsBetweenTabletAndPad) {
     EXPECT_TRUE(tablet.CheckTabletConnected());
     EXPECT_FALSE(tablet.isOpen);
     EXPECT_TRUE(PortIsFree(line));
+}
+
+// A pad whose DSR line is off is absent (the host answers OPEN with zeros), whether the open
+// itself checks the line or only the presence check does; either way its port is free again.
+TEST(SerialTransport, PadWithDsrOffIsAbsentAndItsPortIsFreeAgain) {
+    ScopedInkoraRoot root;
+    PseudoTerminal line;
+    WriteSerialSettings(root, line.Number());
+    ScopedDsrOff dsrOff;
+    for (const bool checkedOpen : {false, true}) {
+        Tablet tablet;
+        tablet.settings.CheckConnectedOnOpen = checkedOpen;
+        EXPECT_FALSE(tablet.CheckTabletConnected()) << checkedOpen;
+        EXPECT_FALSE(tablet.isOpen);
+        EXPECT_FALSE(tablet.inputRunning);
+        EXPECT_TRUE(PortIsFree(line)) << checkedOpen;
+    }
 }
 
 // After the presence check has opened and closed the port, the capture's input loop must block

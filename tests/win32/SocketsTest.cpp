@@ -1,10 +1,12 @@
 #include "platform/Sockets.h"
 
 #include <gtest/gtest.h>
+#include <winsock2.h>
 
 #include <chrono>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "LoopbackPeer.h"
 
@@ -74,6 +76,28 @@ TEST_F(Win32Sockets, NothingToTakeIsWouldBlockButARefusedConnectionIsAnError) {
               kSocketError);
     EXPECT_FALSE(WouldBlock());
     platform::CloseSocket(stray);
+}
+
+// A connection that its peer resets before the listener takes it is none, never a failure of
+// the listener: Windows has nothing to take, Wine hands it over ended.
+TEST_F(Win32Sockets, AConnectionResetBeforeItIsTakenIsNone) {
+    ASSERT_EQ(platform::SetSocketNonBlocking(listener, true), 0);
+    client = platform::CreateStreamSocket();
+    const auto port = static_cast<uint16_t>(platform::LocalPort(listener));
+    ASSERT_EQ(platform::ConnectSocket(client, loopback::LoopbackAddress(), port), 0);
+    const linger reset{1, 0};  // the close then resets the connection
+    setsockopt(static_cast<SOCKET>(client), SOL_SOCKET, SO_LINGER,
+               reinterpret_cast<const char*>(&reset), sizeof reset);
+    platform::CloseSocket(std::exchange(client, kInvalidSocket));
+    std::this_thread::sleep_for(100ms);
+    accepted = platform::AcceptConnection(listener);
+    if (accepted == kInvalidSocket) {
+        EXPECT_TRUE(WouldBlock());
+    } else {
+        uint8_t byte = 0;
+        const int received = platform::ReceiveBytes(accepted, &byte, 1);
+        EXPECT_TRUE(received == 0 || (received == kSocketError && !WouldBlock())) << received;
+    }
 }
 
 TEST_F(Win32Sockets, AnUnboundSocketHasNoPortAndCannotListen) {

@@ -230,10 +230,7 @@ int32_t SerialPort::WritePort(const uint8_t* buffer, int32_t length) {
     return 1;
 }
 
-int32_t SerialPort::IsDsrOn() {
-    if (portHandle == -1) {
-        return 0;
-    }
+int32_t SerialPort::ReadDsrLine() {
     int lines = 0;
     if (ioctl(Fd(portHandle), TIOCMGET, &lines) != 0) {
         // No modem-control lines (a pseudo-terminal): nothing there can show the pad absent.

@@ -213,10 +213,7 @@ int32_t SerialPort::WritePort(const uint8_t* buffer, int32_t length) {
     return 1;
 }
 
-int32_t SerialPort::IsDsrOn() {
-    if (portHandle == -1) {
-        return 0;
-    }
+int32_t SerialPort::ReadDsrLine() {
     DWORD lines = 0;
     if (!GetCommModemStatus(Handle(portHandle), &lines)) {
         // A line without modem signals refuses the query as not supported: a pseudo-terminal
