@@ -21,16 +21,31 @@ Bytes Message(const Header& header, const Bytes& tail) {
 
 std::unique_ptr<PadBusClient> PadBusClient::Open() {
     const HANDLE control = CreateFileA(WINEPAD_CONTROL_PATH, GENERIC_READ | GENERIC_WRITE, 0,
-                                       nullptr, OPEN_EXISTING, 0, nullptr);
+                                       nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     return control == INVALID_HANDLE_VALUE ? nullptr : std::make_unique<PadBusClient>(control);
 }
 
-bool PadBusClient::Control(DWORD code, const Bytes& in, Bytes* out) {
+// One request on the overlapped handle; a signalled `stop` cancels it.
+bool PadBusClient::Control(DWORD code, const Bytes& in, Bytes* out, HANDLE stop) {
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (overlapped.hEvent == nullptr) {
+        return false;
+    }
     DWORD returned = 0;
-    const bool done =
-        DeviceIoControl(control, code, const_cast<uint8_t*>(in.data()),
-                        static_cast<DWORD>(in.size()), out != nullptr ? out->data() : nullptr,
-                        out != nullptr ? static_cast<DWORD>(out->size()) : 0, &returned, nullptr);
+    bool done = DeviceIoControl(
+        control, code, const_cast<uint8_t*>(in.data()), static_cast<DWORD>(in.size()),
+        out != nullptr ? out->data() : nullptr,
+        out != nullptr ? static_cast<DWORD>(out->size()) : 0, &returned, &overlapped);
+    if (!done && GetLastError() == ERROR_IO_PENDING) {
+        const HANDLE waits[2] = {overlapped.hEvent, stop};
+        if (WaitForMultipleObjects(stop != nullptr ? 2 : 1, waits, FALSE, INFINITE) !=
+            WAIT_OBJECT_0) {
+            CancelIoEx(control, &overlapped);
+        }
+        done = GetOverlappedResult(control, &overlapped, &returned, TRUE);
+    }
+    CloseHandle(overlapped.hEvent);
     if (done && out != nullptr) {
         out->resize(returned);
     }
@@ -66,9 +81,10 @@ bool PadBusClient::Input(uint32_t padId, const Bytes& report) {
     return Control(IOCTL_WINEPAD_INPUT, Message(header, report), nullptr);
 }
 
-std::optional<SentReport> PadBusClient::NextSent() {
+std::optional<SentReport> PadBusClient::NextSent(HANDLE stop) {
     Bytes answer(sizeof(WinePadReport) + WINEPAD_MAX_REPORT);
-    if (!Control(IOCTL_WINEPAD_NEXT_SENT, {}, &answer) || answer.size() < sizeof(WinePadReport)) {
+    if (!Control(IOCTL_WINEPAD_NEXT_SENT, {}, &answer, stop) ||
+        answer.size() < sizeof(WinePadReport)) {
         return std::nullopt;
     }
     WinePadReport header{};

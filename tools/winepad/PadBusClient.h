@@ -19,7 +19,8 @@ struct SentReport {
     Bytes bytes;
 };
 
-// A handle on the pad bus's control device. Every call blocks until the bus has answered.
+// An overlapped handle on the pad bus's control device, for any number of threads. Every call
+// blocks until the bus has answered.
 class PadBusClient {
 public:
     // nullptr when the bus is not there (not installed, or its driver not started).
@@ -34,12 +35,12 @@ public:
     bool Unplug(uint32_t padId);
     // One input report as the device sends it.
     bool Input(uint32_t padId, const Bytes& report);
-    // Waits for the next report the host sends to any pad; nothing when the wait failed (the
-    // handle closed or the request cancelled).
-    std::optional<SentReport> NextSent();
+    // Waits for the next report the host sends to any pad; nothing when `stop` was signalled
+    // first or the request failed.
+    std::optional<SentReport> NextSent(HANDLE stop);
 
 private:
-    bool Control(DWORD code, const Bytes& in, Bytes* out);
+    bool Control(DWORD code, const Bytes& in, Bytes* out, HANDLE stop = nullptr);
     HANDLE control;
 };
 

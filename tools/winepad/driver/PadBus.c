@@ -40,8 +40,10 @@ typedef struct QueuedReport {
     UCHAR bytes[1];
 } QueuedReport;
 
-/* Everything below is guarded by Lock. */
-static KMUTEX Lock;
+/* Everything below is guarded by Lock; nothing waits or calls back into this file while
+ * holding it. */
+static KSPIN_LOCK Lock;
+static KIRQL LockIrql;
 static BusExtension* Bus;
 static LIST_ENTRY Pads;
 static ULONG NextPadId = 1;
@@ -51,11 +53,13 @@ static ULONG SentCount;
 static LIST_ENTRY SentWaiters;  /* pending IOCTL_WINEPAD_NEXT_SENT requests */
 
 static void Acquire(void) {
-    KeWaitForSingleObject(&Lock, Executive, KernelMode, FALSE, NULL);
+    KIRQL irql;
+    KeAcquireSpinLock(&Lock, &irql);
+    LockIrql = irql;
 }
 
 static void Release(void) {
-    KeReleaseMutex(&Lock, FALSE);
+    KeReleaseSpinLock(&Lock, LockIrql);
 }
 
 static NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR information) {
@@ -711,7 +715,7 @@ static VOID NTAPI Unload(PDRIVER_OBJECT driver) {
 
 NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) {
     (void)registryPath;
-    KeInitializeMutex(&Lock, 0);
+    KeInitializeSpinLock(&Lock);
     InitializeListHead(&Pads);
     InitializeListHead(&SentReports);
     InitializeListHead(&SentWaiters);
