@@ -7,6 +7,9 @@
 
 namespace testsupport {
 
+// Processor time a child process (the host under Wine) has used so far, in milliseconds.
+double ChildCpuMs(int pid);
+
 // The Wine prefix that the tests run the Windows host in, named by WINEPREFIX: its drive_c holds
 // the Windows directory (Inkora.ini) and C:\temp (tessel.log). The settings file, the log and
 // any COM port mapping a test makes are removed again when the object goes.
