@@ -43,10 +43,28 @@ bool HasMessage(const std::vector<std::string>& messages, const std::string& tex
     return std::find(messages.begin(), messages.end(), text) != messages.end();
 }
 
+// A fresh prefix of its own for each test, its server ended afterwards: a pad pulled out or
+// gone with an earlier winepad can leave the class driver's device half removed, and a search
+// that meets it then stalls.
+class OwnPrefix {
+public:
+    OwnPrefix() {
+        ChildProcess script({"/bin/sh", "-c", WINE_PREFIX_SCRIPT});
+        path = script.Read(256, 120000ms);
+        path.erase(path.find_last_not_of("\n") + 1);
+    }
+    ~OwnPrefix() {
+        ChildProcess({"/bin/sh", "-c", "wineserver -k; rm -rf \"$WINEPREFIX\""}, {{"WINEPREFIX", path}})
+            .WaitForExit(30000ms);
+    }
+    std::string path;
+};
+
 // The Windows host under Wine with USB HID pads that winepad presents through Wine's own HID
 // class driver: SetupAPI, the HID library and overlapped reads all run for real.
 class WineHidCapture : public ::testing::Test {
 protected:
+    OwnPrefix own;
     void Open(const std::string& settings) {
         prefix.WriteSettings("[Tablet]\r\nTabletType=6\r\nEnableLogging=1\r\n" + settings);
         host = prefix.StartHost();
@@ -54,7 +72,7 @@ protected:
     }
     std::vector<std::string> Log() { return LogMessages(ReadText(prefix.TempPath("tessel.log"))); }
 
-    WinePrefix prefix;
+    WinePrefix prefix{own.path};
     WinePad pads{prefix.path()};
     std::unique_ptr<HostSession> host;
 };

@@ -25,12 +25,10 @@ double ChildCpuMs(int pid) {
     return (userTicks + systemTicks) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
-WinePrefix::WinePrefix() {
-    const char* prefix = std::getenv("WINEPREFIX");
-    if (prefix == nullptr || *prefix == '\0') {
+WinePrefix::WinePrefix(const std::string& path) : path_(path) {
+    if (path_.empty()) {
         throw std::runtime_error("WINEPREFIX names no prefix (scripts/wine-prefix.sh makes one)");
     }
-    path_ = prefix;
     std::filesystem::create_directories(TempPath(""));
     std::filesystem::remove(WindowsPath("Inkora.ini"));
     std::filesystem::remove(TempPath("tessel.log"));

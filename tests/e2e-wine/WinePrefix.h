@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -15,7 +16,12 @@ double ChildCpuMs(int pid);
 // any COM port mapping a test makes are removed again when the object goes.
 class WinePrefix {
 public:
-    WinePrefix();
+    // The prefix at `path`; by default the one WINEPREFIX names.
+    explicit WinePrefix(const std::string& path = SharedPath());
+    static std::string SharedPath() {
+        const char* shared = std::getenv("WINEPREFIX");
+        return shared != nullptr ? shared : "";
+    }
     ~WinePrefix();
     WinePrefix(const WinePrefix&) = delete;
     WinePrefix& operator=(const WinePrefix&) = delete;
