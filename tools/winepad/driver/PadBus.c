@@ -21,7 +21,7 @@ typedef struct BusExtension {
 typedef struct PadExtension {
     DeviceKind kind;
     PDEVICE_OBJECT self;
-    LIST_ENTRY entry;  /* in Pads */
+    LIST_ENTRY entry; /* in Pads */
     ULONG id;
     USHORT vendorId;
     USHORT productId;
@@ -31,7 +31,7 @@ typedef struct PadExtension {
     BOOLEAN plugged;   /* false once unplugged: no longer reported among the bus's children */
     LIST_ENTRY inputs; /* QueuedReport: input reports no read has taken yet */
     ULONG inputCount;
-    LIST_ENTRY reads;  /* pending IOCTL_HID_READ_REPORT requests */
+    LIST_ENTRY reads; /* pending IOCTL_HID_READ_REPORT requests */
 } PadExtension;
 
 typedef struct QueuedReport {
@@ -48,9 +48,9 @@ static BusExtension* Bus;
 static LIST_ENTRY Pads;
 static ULONG NextPadId = 1;
 static LONG ControlOpens;
-static LIST_ENTRY SentReports;  /* QueuedReport: what the host sent that nobody collected yet */
+static LIST_ENTRY SentReports; /* QueuedReport: what the host sent that nobody collected yet */
 static ULONG SentCount;
-static LIST_ENTRY SentWaiters;  /* pending IOCTL_WINEPAD_NEXT_SENT requests */
+static LIST_ENTRY SentWaiters; /* pending IOCTL_WINEPAD_NEXT_SENT requests */
 
 static void Acquire(void) {
     KIRQL irql;
@@ -101,7 +101,7 @@ static PIRP DequeueIrp(PLIST_ENTRY queue) {
         if (IoSetCancelRoutine(irp, NULL) != NULL) {
             return irp;
         }
-        InitializeListHead(entry);  /* its cancel routine is running and completes it */
+        InitializeListHead(entry); /* its cancel routine is running and completes it */
     }
     return NULL;
 }
@@ -126,7 +126,8 @@ static void FreeReports(PLIST_ENTRY list) {
 
 /* Completes a NEXT_SENT request with a report: the header, then as many bytes as fit. */
 static void DeliverSent(PIRP irp, const WinePadReport* header, const UCHAR* bytes) {
-    const ULONG room = IoGetCurrentIrpStackLocation(irp)->Parameters.DeviceIoControl.OutputBufferLength;
+    const ULONG room =
+        IoGetCurrentIrpStackLocation(irp)->Parameters.DeviceIoControl.OutputBufferLength;
     PUCHAR out = irp->AssociatedIrp.SystemBuffer;
     ULONG copied = room > sizeof *header ? room - sizeof *header : 0;
     if (copied > header->length) {
@@ -143,7 +144,8 @@ static void RecordSent(ULONG padId, ULONG kind, const PadHidXferPacket* packet) 
     header.padId = padId;
     header.kind = kind;
     header.reportId = packet->reportId;
-    header.length = packet->reportBufferLen > WINEPAD_MAX_REPORT ? WINEPAD_MAX_REPORT : packet->reportBufferLen;
+    header.length =
+        packet->reportBufferLen > WINEPAD_MAX_REPORT ? WINEPAD_MAX_REPORT : packet->reportBufferLen;
     Acquire();
     PIRP waiter = DequeueIrp(&SentWaiters);
     if (waiter != NULL) {
@@ -328,7 +330,8 @@ static NTSTATUS Unplug(PIRP irp, ULONG inLength) {
 
 /* Completes a read with one input report, cut to the class driver's buffer. */
 static void DeliverInput(PIRP irp, const UCHAR* bytes, ULONG length) {
-    const ULONG room = IoGetCurrentIrpStackLocation(irp)->Parameters.DeviceIoControl.OutputBufferLength;
+    const ULONG room =
+        IoGetCurrentIrpStackLocation(irp)->Parameters.DeviceIoControl.OutputBufferLength;
     const ULONG copied = length < room ? length : room;
     RtlCopyMemory(irp->UserBuffer, bytes, copied);
     Complete(irp, STATUS_SUCCESS, copied);
@@ -456,7 +459,8 @@ static NTSTATUS SendReport(PadExtension* pad, PIRP irp, ULONG kind) {
 }
 
 static NTSTATUS CopyOut(PIRP irp, const void* data, ULONG length) {
-    const ULONG room = IoGetCurrentIrpStackLocation(irp)->Parameters.DeviceIoControl.OutputBufferLength;
+    const ULONG room =
+        IoGetCurrentIrpStackLocation(irp)->Parameters.DeviceIoControl.OutputBufferLength;
     if (room < length) {
         return Complete(irp, STATUS_BUFFER_TOO_SMALL, 0);
     }
@@ -502,9 +506,9 @@ static NTSTATUS PadHidRequest(PadExtension* pad, PIRP irp) {
 /* ---- Plug and Play ---- */
 
 static PDEVICE_RELATIONS NewRelations(ULONG capacity) {
-    return ExAllocatePoolWithTag(PagedPool,
-                                 FIELD_OFFSET(DEVICE_RELATIONS, Objects) + capacity * sizeof(PDEVICE_OBJECT),
-                                 POOL_TAG);
+    return ExAllocatePoolWithTag(
+        PagedPool, FIELD_OFFSET(DEVICE_RELATIONS, Objects) + capacity * sizeof(PDEVICE_OBJECT),
+        POOL_TAG);
 }
 
 /* The pads still plugged in, each referenced for the PnP manager. */
@@ -572,7 +576,8 @@ static NTSTATUS BusPnp(BusExtension* bus, PIRP irp) {
 }
 
 static NTSTATUS PadRelations(PadExtension* pad, PIRP irp) {
-    if (IoGetCurrentIrpStackLocation(irp)->Parameters.QueryDeviceRelations.Type != TargetDeviceRelation) {
+    if (IoGetCurrentIrpStackLocation(irp)->Parameters.QueryDeviceRelations.Type !=
+        TargetDeviceRelation) {
         return Complete(irp, irp->IoStatus.Status, irp->IoStatus.Information);
     }
     PDEVICE_RELATIONS relations = NewRelations(1);
@@ -685,8 +690,8 @@ static NTSTATUS NTAPI AddDevice(PDRIVER_OBJECT driver, PDEVICE_OBJECT physical) 
     UNICODE_STRING name;
     PDEVICE_OBJECT device;
     RtlInitUnicodeString(&name, WINEPAD_CONTROL_NAME);
-    NTSTATUS status = IoCreateDevice(driver, sizeof(BusExtension), &name, FILE_DEVICE_BUS_EXTENDER, 0,
-                                     FALSE, &device);
+    NTSTATUS status = IoCreateDevice(driver, sizeof(BusExtension), &name, FILE_DEVICE_BUS_EXTENDER,
+                                     0, FALSE, &device);
     if (!NT_SUCCESS(status)) {
         return status;
     }

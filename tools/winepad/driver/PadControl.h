@@ -7,7 +7,8 @@
 #define WINEPAD_CONTROL_LINK L"\\DosDevices\\WinePadBus"
 #define WINEPAD_CONTROL_PATH "\\\\.\\WinePadBus"
 
-#define WINEPAD_CTL(function) CTL_CODE(FILE_DEVICE_UNKNOWN, 0x900 + (function), METHOD_BUFFERED, FILE_ANY_ACCESS)
+#define WINEPAD_CTL(function) \
+    CTL_CODE(FILE_DEVICE_UNKNOWN, 0x900 + (function), METHOD_BUFFERED, FILE_ANY_ACCESS)
 
 /* In: WinePadPlug and the report descriptor after it. Out: the new pad's id (ULONG). */
 #define IOCTL_WINEPAD_PLUG WINEPAD_CTL(0)
@@ -26,9 +27,9 @@
 
 /* How a report reached the pad: the class driver's request that carried it. */
 enum WinePadSentKind {
-    WinePadWriteReport = 1,  /* WriteFile */
-    WinePadSetOutputReport = 2,  /* HidD_SetOutputReport */
-    WinePadSetFeature = 3  /* HidD_SetFeature */
+    WinePadWriteReport = 1,     /* WriteFile */
+    WinePadSetOutputReport = 2, /* HidD_SetOutputReport */
+    WinePadSetFeature = 3       /* HidD_SetFeature */
 };
 
 #include <pshpack1.h>
@@ -41,8 +42,8 @@ typedef struct WinePadPlug {
 
 typedef struct WinePadReport {
     unsigned long padId;
-    unsigned long kind;      /* WinePadSentKind for sent reports, 0 for input */
-    unsigned long reportId;  /* the id the class driver named, for sent reports */
-    unsigned long length;    /* bytes that follow */
+    unsigned long kind;     /* WinePadSentKind for sent reports, 0 for input */
+    unsigned long reportId; /* the id the class driver named, for sent reports */
+    unsigned long length;   /* bytes that follow */
 } WinePadReport;
 #include <poppack.h>
