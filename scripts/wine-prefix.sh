@@ -8,7 +8,10 @@ prefix=$(mktemp -d /tmp/inkora-wine-XXXXXX)
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEARCH=${WINEARCH:-win32}
 # No desktop integration, no Mono or Gecko installers: a console host needs none of them.
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
-wineserver --persistent </dev/null >/dev/null 2>&1
+# The prefix is made first and its server left to end: a server kept up through the making
+# ends up with two service managers, and a driver installed later then never starts.
 wineboot --init >/dev/null 2>&1
+wineserver -w
+wineserver --persistent </dev/null >/dev/null 2>&1
 mkdir -p "$prefix/drive_c/temp"
 echo "$prefix"

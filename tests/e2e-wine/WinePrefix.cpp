@@ -1,18 +1,34 @@
 #include "WinePrefix.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <stdexcept>
 
 namespace testsupport {
 
-WinePrefix::WinePrefix() {
-    const char* prefix = std::getenv("WINEPREFIX");
-    if (prefix == nullptr || *prefix == '\0') {
+double ChildCpuMs(int pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    const std::string text((std::istreambuf_iterator<char>(stat)), {});
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    for (int i = 3; i < 14; ++i) {  // up to utime, field 14
+        fields >> field;
+    }
+    double userTicks = 0;
+    double systemTicks = 0;
+    fields >> userTicks >> systemTicks;
+    return (userTicks + systemTicks) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+WinePrefix::WinePrefix(const std::string& path) : path_(path) {
+    if (path_.empty()) {
         throw std::runtime_error("WINEPREFIX names no prefix (scripts/wine-prefix.sh makes one)");
     }
-    path_ = prefix;
     std::filesystem::create_directories(TempPath(""));
     std::filesystem::remove(WindowsPath("Inkora.ini"));
     std::filesystem::remove(TempPath("tessel.log"));

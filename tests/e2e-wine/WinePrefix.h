@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -7,12 +8,20 @@
 
 namespace testsupport {
 
+// Processor time a child process (the host under Wine) has used so far, in milliseconds.
+double ChildCpuMs(int pid);
+
 // The Wine prefix that the tests run the Windows host in, named by WINEPREFIX: its drive_c holds
 // the Windows directory (Inkora.ini) and C:\temp (tessel.log). The settings file, the log and
 // any COM port mapping a test makes are removed again when the object goes.
 class WinePrefix {
 public:
-    WinePrefix();
+    // The prefix at `path`; by default the one WINEPREFIX names.
+    explicit WinePrefix(const std::string& path = SharedPath());
+    static std::string SharedPath() {
+        const char* shared = std::getenv("WINEPREFIX");
+        return shared != nullptr ? shared : "";
+    }
     ~WinePrefix();
     WinePrefix(const WinePrefix&) = delete;
     WinePrefix& operator=(const WinePrefix&) = delete;

@@ -1,5 +1,3 @@
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,7 +5,6 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,21 +19,6 @@ namespace {
 
 using namespace testsupport;
 using Bytes = std::vector<uint8_t>;
-
-// Processor time a child process has used so far, in milliseconds.
-double ChildCpuMs(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    const std::string text((std::istreambuf_iterator<char>(stat)), {});
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string field;
-    for (int i = 3; i < 14; ++i) {  // up to utime, field 14
-        fields >> field;
-    }
-    double userTicks = 0;
-    double systemTicks = 0;
-    fields >> userTicks >> systemTicks;
-    return (userTicks + systemTicks) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
 
 // The Windows host under Wine with the pad on a serial line: a pseudo-terminal that the prefix
 // maps as a COM port. It has no modem lines, so the host takes DSR as on, and it drops the

@@ -14,6 +14,9 @@ HidReadStatus StatusOfFailedRead(DWORD error) {
         case ERROR_DEVICE_NOT_CONNECTED:
         case ERROR_DEV_NOT_EXIST:
         case ERROR_DEVICE_REMOVED:
+        // A read on an open handle is refused so only once its device is being deleted: the
+        // class driver fails it with STATUS_DELETE_PENDING when the pad is pulled out (Wine).
+        case ERROR_ACCESS_DENIED:
             return HidReadStatus::kGone;
         default:
             return HidReadStatus::kFailed;

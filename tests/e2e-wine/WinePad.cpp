@@ -1,0 +1,97 @@
+#include "WinePad.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace testsupport {
+namespace {
+
+std::string Hex(const std::vector<uint8_t>& bytes) {
+    std::string text;
+    char digits[3];
+    for (const uint8_t byte : bytes) {
+        std::snprintf(digits, sizeof digits, "%02x", byte);
+        text += digits;
+    }
+    return text;
+}
+
+}  // namespace
+
+WinePad::WinePad(const std::string& prefix)
+    : process({WINE_PROGRAM, WINEPAD_BINARY},
+              ChildProcess::Environment{{"WINEPREFIX", prefix}, {"WINEDEBUG", "-all"}}) {
+    std::string line;
+    ReadLine(line, 60000ms);  // "ready" once the bus is installed and open
+}
+
+WinePad::~WinePad() {
+    process.Write("quit\n");
+    process.WaitForExit(10000ms);
+}
+
+bool WinePad::ReadLine(std::string& line, Milliseconds timeout) {
+    line.clear();
+    for (std::string byte; (byte = process.Read(1, timeout)).size() == 1;) {
+        if (byte == "\r") {
+            continue;  // a Windows program's line ends in CR LF
+        }
+        if (byte == "\n") {
+            if (line.rfind("sent ", 0) == 0) {
+                sent.push_back(line);
+            }
+            return true;
+        }
+        line += byte;
+    }
+    return false;
+}
+
+bool WinePad::Command(const std::string& line, const std::string& answer, Milliseconds timeout) {
+    process.Write(line + "\n");
+    for (std::string said; ReadLine(said, timeout);) {
+        if (said.rfind(answer, 0) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+uint32_t WinePad::Plug(uint16_t vendorId, uint16_t productId, const std::string& descriptor) {
+    char ids[16];
+    std::snprintf(ids, sizeof ids, "%04x %04x", vendorId, productId);
+    const std::string path = descriptor.empty() ? "" : " Z:" + descriptor;
+    process.Write("plug " + std::string(ids) + path + "\n");
+    for (std::string said; ReadLine(said, 20000ms);) {
+        if (said.rfind("plugged ", 0) == 0) {
+            return static_cast<uint32_t>(std::stoul(said.substr(8)));
+        }
+        if (said.rfind("error", 0) == 0) {
+            break;
+        }
+    }
+    return 0;
+}
+
+bool WinePad::Feed(uint32_t pad, const std::vector<uint8_t>& stream, size_t length,
+                   uint8_t countFlags) {
+    for (size_t at = 0; at < stream.size(); at += length - 1) {
+        const size_t count = std::min(length - 1, stream.size() - at);
+        std::vector<uint8_t> report(length, 0);
+        report[0] = static_cast<uint8_t>(count | countFlags);
+        std::copy_n(stream.begin() + static_cast<ptrdiff_t>(at), count, report.begin() + 1);
+        if (!Command("input " + std::to_string(pad) + " " + Hex(report), "fed")) {
+            return false;
+        }
+    }
+    return true;
+}
+
+const std::vector<std::string>& WinePad::Sent() {
+    std::string line;
+    while (ReadLine(line, 200ms)) {
+    }
+    return sent;
+}
+
+}  // namespace testsupport

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "HostSession.h"
+
+namespace testsupport {
+
+// winepad.exe in the test's prefix: the virtual HID pad bus, driven line by line. It installs
+// the bus on its first start; its pads vanish when it ends.
+class WinePad {
+public:
+    explicit WinePad(const std::string& prefix);
+    ~WinePad();
+    WinePad(const WinePad&) = delete;
+    WinePad& operator=(const WinePad&) = delete;
+
+    // A new pad's id (0 when refused); the built-in descriptor when `descriptor` is empty.
+    uint32_t Plug(uint16_t vendorId, uint16_t productId, const std::string& descriptor = "");
+    // Sends a command and waits for the line that answers it: the first one starting with
+    // `answer`. False when it does not come in time.
+    bool Command(const std::string& line, const std::string& answer,
+                 Milliseconds timeout = 20000ms);
+    // Feeds the pad a byte stream packed into input reports of `length` bytes, each a count
+    // byte (with `countFlags` set in its high bits, which the host must mask off) and payload.
+    bool Feed(uint32_t pad, const std::vector<uint8_t>& stream, size_t length,
+              uint8_t countFlags = 0);
+    // Every "sent" line so far: "sent PAD KIND ID HEX".
+    const std::vector<std::string>& Sent();
+
+private:
+    bool ReadLine(std::string& line, Milliseconds timeout);
+    ChildProcess process;
+    std::vector<std::string> sent;
+};
+
+}  // namespace testsupport
