@@ -13,5 +13,8 @@ export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 wineboot --init >/dev/null 2>&1
 wineserver -w
 wineserver --persistent </dev/null >/dev/null 2>&1
+# The first program started on a new server starts the prefix's services, which inherit its
+# standard streams: started here on /dev/null, so that they never hold a test's pipes open.
+wine cmd /c exit </dev/null >/dev/null 2>&1
 mkdir -p "$prefix/drive_c/temp"
 echo "$prefix"
