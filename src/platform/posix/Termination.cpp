@@ -36,15 +36,6 @@ sigset_t TerminationSignals() {
     return signals;
 }
 
-bool IsEmpty(const sigset_t& signals) {
-    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
-        if (sigismember(&signals, signalNumber) == 1) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Every other thread keeps the signals blocked, so that they reach only this one: it takes the
 // first, runs the last step, and lets the signal's default action end the process here.
 void WaitForTermination(sigset_t signals) {
@@ -66,7 +57,7 @@ void WaitForTermination(sigset_t signals) {
 bool HandleTerminationRequests(void (*beforeEnd)()) {
     runBeforeEnd = beforeEnd;
     const sigset_t signals = TerminationSignals();
-    if (IsEmpty(signals)) {
+    if (sigisemptyset(&signals)) {
         return true;  // nothing to take over: every request meets the process as it would
     }
     // Threads inherit the mask of the thread that starts them.
