@@ -29,7 +29,7 @@ TEST(CommandLoop, AnswersHelpAndVersionAndServesWhateverBrowsersPass) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"--help"}, "^Usage: Lumarq\\.OrvaneSignExtension [\\s\\S]*ROOT/windows/Inkora\\.ini"},
         {{"-h", "chrome-extension://x/"}, "^Usage: "},
-        {{"--version"}, "^Lumarq\\.OrvaneSignExtension [0-9]+\\.[0-9]+\\.[0-9]+\n$"},
+        {{"--version"}, "^Lumarq\\.OrvaneSignExtension " HOST_PACKAGE_VERSION "\n$"},
         {{"chrome-extension://lpgpmhiljaeoagdmcipdfbleekjelifd/", "--parent-window=0"}, ""},
         {{"/usr/lib/mozilla/native-messaging-hosts/a.json", "signing-pad@lumarq.example"}, ""},
         {{"chrome-extension://x/", "--help"}, ""},
