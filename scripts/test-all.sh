@@ -33,6 +33,13 @@ run_suite build-win32 all "" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake
 run_suite build all "" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOST_WIN32_BUILD_DIR="$PWD/build-win32"
 
+# The release configuration, as the packages' README section builds them: the optimiser's own
+# warnings (such as -Wrestrict) are errors too.
+echo "=== build-release: configure and build"
+scripts/configure.sh build-release -DCMAKE_BUILD_TYPE=Release -DHOST_WARNINGS_AS_ERRORS=ON \
+    -DHOST_BUILD_TESTS=OFF >/dev/null
+cmake --build build-release
+
 # The quick start as a newcomer runs it: demo.sh in a build folder that Makefiles made first
 # (CMake's default generator, where the scripts' own folders use Ninja) must exit 0.
 echo "=== demo"
