@@ -152,7 +152,11 @@ void StopCapture() {
     // The pump ends within one pass unless its write waits for a browser that has stopped
     // reading. The pad is closed and released after the wait all the same: the pump no longer
     // takes points from it, and its last frame still leaves whole before anything else.
-    WaitForPumpEnd(*pump, kPumpStopWait);
+    if (!WaitForPumpEnd(*pump, kPumpStopWait)) {
+        Trace(
+            "Lumarq Orvane Sign Native Messaging Host :: The point pump did not end within 500 ms: "
+            "closing the pad all the same.");
+    }
     {
         std::lock_guard<std::mutex> notInUse(pump->tabletInUse);
         tabletOwner->CloseTablet();

@@ -32,6 +32,17 @@ void ReportOpenFailure(const std::string& path) {
                          : "");
 }
 
+// Writes one line to the open log; the caller holds logLock.
+void WriteLineHeld(uint32_t milliseconds, uint32_t threadId, const char* message) {
+    if (logFile == nullptr) {
+        return;
+    }
+    char line[2048];
+    FormatLogLine(line, milliseconds, threadId, message);
+    std::fprintf(logFile, "%s", line);
+    std::fflush(logFile);
+}
+
 }  // namespace
 
 int FormatLogLine(char (&line)[2048], uint32_t milliseconds, uint32_t threadId,
@@ -72,13 +83,7 @@ void WriteLogLine(const char* message) {
     const uint32_t milliseconds = platform::TimeGetTime();
     const uint32_t threadId = platform::CurrentThreadId();
     std::lock_guard<std::timed_mutex> hold(logLock);
-    if (logFile == nullptr) {
-        return;
-    }
-    char line[2048];
-    FormatLogLine(line, milliseconds, threadId, message);
-    std::fprintf(logFile, "%s", line);
-    std::fflush(logFile);
+    WriteLineHeld(milliseconds, threadId, message);
 }
 
 void WriteLogFormat(const char* format, ...) {
@@ -99,6 +104,8 @@ void CloseLogFile() {
 }
 
 void HoldLogForProcessEnd() {
-    // Never given back: the process ends while it is held.
-    [[maybe_unused]] const bool held = logLock.try_lock_for(kLongestWaitForALine);
+    // Never given back: the process ends while it is held. The last line says why the log ends.
+    if (logLock.try_lock_for(kLongestWaitForALine)) {
+        WriteLineHeld(platform::TimeGetTime(), platform::CurrentThreadId(), kTerminationLine);
+    }
 }
