@@ -138,17 +138,23 @@ fi
 # The folders that installing created, so that uninstalling removes them once they are empty.
 record=$record_dir/created-folders
 
+# rpm_database: whether rpm is here and has a database (below --root): asked without one, it
+# would make one (Debian's rpm keeps its own in the home folder, which owns nothing of the system).
+rpm_database() {
+    local database
+    command -v rpm >/dev/null && database=$(rpm --eval '%{_dbpath}' 2>/dev/null) &&
+        [[ -d $root$database ]]
+}
 # owner_package FILE: prints the package that owns FILE (below --root: in that root's package
 # databases); fails when none does. Every package manager present is asked, since a system may
-# have more than one: Fedora ships dpkg beside rpm, Debian rpm beside dpkg (whose database of its
-# own owns nothing of the system's).
+# have more than one: Fedora ships dpkg beside rpm, Debian rpm beside dpkg.
 owner_package() {
     local path=${1#"$root"} owner
     if command -v dpkg-query >/dev/null &&
         owner=$(dpkg-query ${root:+"--root=$root"} -S -- "$path" 2>/dev/null |
             grep -v '^diversion by' | head -n 1) && [[ -n $owner ]]; then
         echo "${owner%%: *}"
-    elif command -v rpm >/dev/null &&
+    elif rpm_database &&
         owner=$(rpm ${root:+--root "$root"} -qf --qf '%{NAME}\n' -- "$path" 2>/dev/null); then
         head -n 1 <<<"$owner"
     else

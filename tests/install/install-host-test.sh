@@ -170,6 +170,7 @@ mkdir "$owners"
 printf '#!/bin/sh\nexit 1\n' >"$owners/dpkg-query"
 cat >"$owners/rpm" <<EOF
 #!/bin/sh
+[ "\$1" != --eval ] || { echo /var/lib/rpm; exit 0; }
 [ "\$1 \$2" = "--root $root" ] || exit 2
 for path; do :; done
 [ "\$path" = /etc/chromium/native-messaging-hosts/$name.json ] || exit 1
@@ -177,7 +178,7 @@ echo chromium-browser
 EOF
 chmod 755 "$owners/dpkg-query" "$owners/rpm"
 rpm_manifest=$root/etc/chromium/native-messaging-hosts/$name.json
-mkdir -p "$(dirname "$rpm_manifest")"
+mkdir -p "$(dirname "$rpm_manifest")" "$root/var/lib/rpm"
 echo '{}' >"$rpm_manifest"
 rpm_owned_left_alone() {
     local output
