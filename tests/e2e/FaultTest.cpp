@@ -1,6 +1,7 @@
 #include <fcntl.h>
-#include <grp.h>
+#include <linux/capability.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -435,11 +436,12 @@ TEST_F(Fault, TerminationRequestDuringACaptureLeavesNoLogLineHalfWritten) {
 
 // Files the host cannot use.
 
-// In the child: the host run as the user nobody when the tests run as root, whom no file mode
-// refuses.
-void AsAnotherUserWhenRoot() {
-    if (geteuid() == 0 &&
-        (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
+// In the child: when the tests run as root, whom no file mode refuses, the host runs without the
+// capabilities that override file modes (dropped from the bounding set, which an exec as root
+// takes its capabilities from), as any other user would.
+void WithoutOverridingFileModes() {
+    if (geteuid() == 0 && (prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0) != 0 ||
+                           prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0) != 0)) {
         _exit(127);
     }
 }
@@ -457,17 +459,10 @@ TEST_F(Fault, TempFolderThatCannotHoldTheLogLeavesTheCaptureWorking) {
         std::string error;
         ChildProcess::ChildSetUp setUp = nullptr;
     };
-    const auto anotherUsersLog = [&] {
-        namespace fs = std::filesystem;
-        fs::create_directory(temp);
+    const auto unwritableLog = [&] {
+        std::filesystem::create_directory(temp);
         std::ofstream(log) << "another user's log\n";
-        fs::permissions(log,
-                        fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-        fs::permissions(temp, fs::perms::all);
-        for (const fs::path& folder : {fs::path(root.path()), fs::path(root.WindowsDirectory())}) {
-            fs::permissions(folder, fs::perms::others_read | fs::perms::others_exec,
-                            fs::perm_options::add);
-        }
+        std::filesystem::permissions(log, std::filesystem::perms::owner_read);
     };
     const Case cases[] = {
         {"temp a regular file", [&] { std::ofstream(temp) << "not a folder"; },
@@ -479,11 +474,11 @@ TEST_F(Fault, TempFolderThatCannotHoldTheLogLeavesTheCaptureWorking) {
              ASSERT_EQ(mkfifo(log.c_str(), 0600), 0);
          },
          "Error: No such device or address"},
-        {"the log another user's", anotherUsersLog,
+        {"a log this user may not write (another user's)", unwritableLog,
          "Error: Permission denied (" + log +
              ": the log is one file per machine; one made by "
              "another user",
-         AsAnotherUserWhenRoot},
+         WithoutOverridingFileModes},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
