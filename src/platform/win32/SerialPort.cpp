@@ -86,7 +86,11 @@ struct CommWait {
     DWORD events = 0;
 };
 
-// Waits for an event of the port's mask, or until `wake` is signalled (no events then).
+// Waits for an event of the port's mask, or until `wake` is signalled (no events then). The
+// wait writes to `overlapped` and `events` until it has ended, which only its event tells: a
+// comm wait that a driver serves may leave its status word showing no pending wait (Wine
+// writes an error there before handing the wait to the driver), so GetOverlappedResult would
+// return while the driver still holds the wait and these variables had gone.
 CommWait WaitForCommEvent(HANDLE port, HANDLE waitEvent, HANDLE wake) {
     OVERLAPPED overlapped = OverlappedAtStart(Stored(waitEvent));
     ResetEvent(waitEvent);
@@ -101,10 +105,10 @@ CommWait WaitForCommEvent(HANDLE port, HANDLE waitEvent, HANDLE wake) {
     const bool woken = WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0;
     if (woken) {
         CancelIo(port);
+        WaitForSingleObject(waitEvent, INFINITE);
     }
-    // The pending wait writes to `overlapped` and `events` until it has ended.
     DWORD unused = 0;
-    const bool completed = GetOverlappedResult(port, &overlapped, &unused, TRUE);
+    const bool completed = GetOverlappedResult(port, &overlapped, &unused, FALSE);
     return {!completed && !woken, completed ? events : 0};
 }
 
