@@ -16,9 +16,9 @@
 
 typedef struct Port {
     PadHeader header;
-    ULONG number;  /* n of COMn */
-    BOOLEAN named; /* its COM link and SERIALCOMM entry are there */
-    ULONG opens;
+    ULONG number;      /* n of COMn */
+    BOOLEAN named;     /* its COM link and SERIALCOMM entry are there */
+    PFILE_OBJECT file; /* the one open of the port, or NULL */
     /* The line as the program set it. */
     ULONG baudRate;
     ULONG refusedRate;
@@ -207,7 +207,7 @@ NTSTATUS UnplugPort(PadHeader* header) {
     header->plugged = FALSE;
     port->count = 0;
     FinishRequests(port, &finished, STATUS_DELETE_PENDING);
-    const BOOLEAN gone = wasPlugged && port->opens == 0 && LeaveIfUnplugged(header);
+    const BOOLEAN gone = wasPlugged && port->file == NULL && LeaveIfUnplugged(header);
     Release();
     CompleteFinished(&finished);
     if (!wasPlugged) {
@@ -492,7 +492,7 @@ NTSTATUS PortState(PadHeader* header, PIRP irp, ULONG outLength) {
     }
     RtlZeroMemory(&state, sizeof state);
     Acquire();
-    state.opens = port->opens;
+    state.opens = port->file != NULL ? 1 : 0;
     state.baudRate = port->baudRate;
     state.stopBits = port->line.StopBits;
     state.parity = port->line.Parity;
@@ -718,15 +718,19 @@ static NTSTATUS DeviceControl(Port* port, PIRP irp) {
     return Complete(irp, status, information);
 }
 
-/* The first open takes the port with its receive queue empty and no wait mask; a second one
- * is refused while it is open. */
+static PFILE_OBJECT FileOf(PIRP irp) {
+    return IoGetCurrentIrpStackLocation(irp)->FileObject;
+}
+
+/* The first open takes the port with its receive queue empty and no wait mask; another is
+ * refused while it is open. */
 static NTSTATUS Create(Port* port, PIRP irp) {
     NTSTATUS status = STATUS_SUCCESS;
     Acquire();
-    if (port->opens != 0) {
+    if (port->file != NULL) {
         status = STATUS_ACCESS_DENIED;
     } else {
-        port->opens = 1;
+        port->file = FileOf(irp);
         port->head = port->count = 0;
         port->errors = port->waitMask = port->history = 0;
     }
@@ -734,15 +738,22 @@ static NTSTATUS Create(Port* port, PIRP irp) {
     return Complete(irp, status, 0);
 }
 
-/* The handle goes: its requests end, DTR and RTS drop, and a port pulled out meanwhile goes. */
-static NTSTATUS Close(Port* port, PIRP irp) {
+/* The open's handle goes (cleanup), then the open itself (close): its requests end, DTR and RTS
+ * drop, and a port pulled out meanwhile goes. An open that was refused is closed too, and
+ * leaves the port as it is. */
+static NTSTATUS EndOpen(Port* port, PIRP irp, BOOLEAN close) {
     LIST_ENTRY finished;
     InitializeListHead(&finished);
+    BOOLEAN gone = FALSE;
     Acquire();
-    FinishRequests(port, &finished, STATUS_CANCELLED);
-    port->opens = 0;
-    port->dtr = port->rts = FALSE;
-    const BOOLEAN gone = LeaveIfUnplugged(&port->header);
+    if (port->file == FileOf(irp)) {
+        FinishRequests(port, &finished, STATUS_CANCELLED);
+        if (close) {
+            port->file = NULL;
+            port->dtr = port->rts = FALSE;
+            gone = LeaveIfUnplugged(&port->header);
+        }
+    }
     Release();
     CompleteFinished(&finished);
     Complete(irp, STATUS_SUCCESS, 0);
@@ -752,32 +763,28 @@ static NTSTATUS Close(Port* port, PIRP irp) {
     return STATUS_SUCCESS;
 }
 
-static NTSTATUS Cleanup(Port* port, PIRP irp) {
-    LIST_ENTRY finished;
-    InitializeListHead(&finished);
-    Acquire();
-    FinishRequests(port, &finished, STATUS_CANCELLED);
-    Release();
-    CompleteFinished(&finished);
-    return Complete(irp, STATUS_SUCCESS, 0);
-}
-
 NTSTATUS PortDispatch(PadHeader* header, PIRP irp) {
     Port* port = (Port*)header;
     const UCHAR function = IoGetCurrentIrpStackLocation(irp)->MajorFunction;
-    if (function == IRP_MJ_CLOSE) {
-        return Close(port, irp);
-    }
-    if (function == IRP_MJ_CLEANUP) {
-        return Cleanup(port, irp);
+    if (function == IRP_MJ_CLOSE || function == IRP_MJ_CLEANUP) {
+        return EndOpen(port, irp, function == IRP_MJ_CLOSE);
     }
     if (!header->plugged) {
         /* Pulled out: what is left of the port refuses everything as a device being deleted. */
         return Complete(irp, STATUS_DELETE_PENDING, 0);
     }
+    if (function == IRP_MJ_CREATE) {
+        return Create(port, irp);
+    }
+    /* Wine hands out the handle of an open before the driver has answered it, and keeps it
+     * whatever the answer: a refused open gets its requests refused instead. */
+    Acquire();
+    const BOOLEAN owner = port->file == FileOf(irp);
+    Release();
+    if (!owner) {
+        return Complete(irp, STATUS_ACCESS_DENIED, 0);
+    }
     switch (function) {
-        case IRP_MJ_CREATE:
-            return Create(port, irp);
         case IRP_MJ_READ:
             return Read(port, irp);
         case IRP_MJ_WRITE:
