@@ -54,7 +54,8 @@ public:
         path.erase(path.find_last_not_of("\n") + 1);
     }
     ~OwnPrefix() {
-        ChildProcess({"/bin/sh", "-c", "wineserver -k; rm -rf \"$WINEPREFIX\""}, {{"WINEPREFIX", path}})
+        ChildProcess({"/bin/sh", "-c", "wineserver -k; rm -rf \"$WINEPREFIX\""},
+                     {{"WINEPREFIX", path}})
             .WaitForExit(30000ms);
     }
     std::string path;
