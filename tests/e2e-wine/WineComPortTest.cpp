@@ -61,11 +61,11 @@ protected:
     std::unique_ptr<HostSession> host;
 };
 
-// COM12 is opened as \\.\COM12. The numbers query goes out at the pad's line settings; a burst
+// COM21 is opened as \\.\COM21. The numbers query goes out at the pad's line settings; a burst
 // larger than the watch thread's 512-byte reads arrives exactly; a silent pad costs nothing: its
 // wait for a line event stays pending in the driver, which sees no request at all.
 TEST_F(WineComPort, StrokeArrivesThroughCommEventsAndASilentPadIsAskedNothing) {
-    const uint32_t port = OpenCapture(12);
+    const uint32_t port = OpenCapture(21);
     const std::string id = std::to_string(port);
     EXPECT_EQ(pads.Sent(), std::vector<std::string>(4, "sent " + id + " 4 0 00"));
     const State line = pads.PortState(port);
