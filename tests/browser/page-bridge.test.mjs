@@ -144,6 +144,28 @@ for (const browserName of browserNames) {
             await suite.harness.currentRun(); // one run, or it throws
         });
 
+        it("sends the points to the frame that opened the capture and to no other", async () => {
+            await suite.harness.useListener();
+            suite.harness.startBridge(["--loop", "--rate", "500"]);
+            const page = await openSite(sites.allowed);
+            await page.evaluate(() => {
+                window.bridgeMessages = 0;
+                window.addEventListener("message", ({ data }) => {
+                    if (data?.source === "lumarq-orvanesign-bridge") {
+                        window.bridgeMessages += 1;
+                    }
+                });
+                const frame = document.createElement("iframe");
+                frame.src = "/";
+                document.body.append(frame);
+                return new Promise((resolve) => frame.addEventListener("load", resolve));
+            });
+            const frame = page.frames().find((candidate) => candidate !== page.mainFrame());
+            assert.deepEqual((await openCapture(frame)).size, [2150, 1400]);
+            await waitForPoints(frame, 10);
+            assert.equal(await page.evaluate(() => window.bridgeMessages), 0);
+        });
+
         it("ends the host when the capturing tab closes", async (t) => {
             const page = await startSigning(sites.allowed);
             const run = await suite.harness.currentRun();
