@@ -54,6 +54,15 @@
         tellPage(id, { event: "accepted" });
     }
 
+    // Firefox keeps a page that is left for the back button with its ports open: its captures
+    // end when it is left, as they do in Chrome.
+    window.addEventListener("pagehide", () => {
+        for (const id of [...captures.keys()]) {
+            forget(id);
+            tellPage(id, { event: "error", code: "host-gone" });
+        }
+    });
+
     window.addEventListener("message", (event) => {
         const message = event.data;
         if (event.source !== window || event.origin !== window.location.origin || message?.source !== kPageSource) {

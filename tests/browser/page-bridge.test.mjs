@@ -166,15 +166,18 @@ for (const browserName of browserNames) {
             assert.equal(await page.evaluate(() => window.bridgeMessages), 0);
         });
 
-        it("ends the host when the capturing tab closes", async (t) => {
-            const page = await startSigning(sites.allowed);
-            const run = await suite.harness.currentRun();
-            const closed = Date.now();
-            await page.close();
-            assert.equal(await run.exitCode(5000), 0);
-            t.diagnostic(`the host ended ${Date.now() - closed} ms after the tab closed`);
-            assert.equal((await badge()).text, "");
-        });
+        const leaving = { closes: (page) => page.close(), "navigates away": (page) => page.goto(`${sites.otherPort}/`) };
+        for (const [how, leave] of Object.entries(leaving)) {
+            it(`ends the host when the capturing tab ${how}`, async (t) => {
+                const page = await startSigning(sites.allowed);
+                const run = await suite.harness.currentRun();
+                const left = Date.now();
+                await leave(page);
+                assert.equal(await run.exitCode(5000), 0);
+                t.diagnostic(`the host ended ${Date.now() - left} ms after the tab ${how === "closes" ? "closed" : "navigated"}`);
+                assert.equal((await badge()).text, "");
+            });
+        }
 
         it("answers every malformed request with an error and starts no host", async () => {
             const page = await openSite(sites.allowed);
