@@ -2,33 +2,22 @@
 // browser with the extension, which the demo allows the site on its options page as a user would.
 // padsim signs on a simulated pad behind the TCP listener whenever the page opens it. A visible
 // browser stays until its window is closed; a headless one signs once and leaves a screenshot.
-import { execFileSync } from "node:child_process";
-import fs from "node:fs";
 import path from "node:path";
-import { fileURLToPath } from "node:url";
+import { repository } from "./support/browser-suite.mjs";
 import { PadBrowser } from "./support/browsers.mjs";
-import { HostHarness } from "./support/host-harness.mjs";
+import { prepareDemo } from "./support/demo-setup.mjs";
 import { unpackedLibrary } from "./support/library-package.mjs";
 import { signatureComplete } from "./support/signature-complete.mjs";
 import { allowOnOptionsPage, bridgeRegisteredFor } from "./support/site-access.mjs";
 import { startSiteServer } from "./support/site-server.mjs";
 import { waitFor } from "./support/wait.mjs";
 
-const repository = fileURLToPath(new URL("../..", import.meta.url));
-const buildDir = path.resolve(process.env.HOST_BUILD_DIR ?? path.join(repository, "build"));
-const browserName = process.env.DEMO_BROWSER ?? "chromium";
-const visible = process.env.DEMO_VISIBLE === "1";
-const workDir = fs.mkdtempSync("/tmp/inkora-demo-site.");
-
-const extensionDir = path.join(workDir, "extension");
-execFileSync(path.join(repository, "extension/assemble.sh"), [extensionDir]);
+const { browserName, visible, workDir, extensionDir, harness } = await prepareDemo("demo-site");
 const site = await startSiteServer("127.0.0.1", {
     "/lib/": unpackedLibrary(path.join(workDir, "library")),
     "/": path.join(repository, "demo-site"),
 });
 const origin = site.origin("localhost");
-const harness = new HostHarness(buildDir, workDir);
-await harness.useListener();
 harness.startBridge(visible ? ["--loop", "--time-limit", "0"] : []);
 
 const padBrowser = await PadBrowser.launch(browserName, {

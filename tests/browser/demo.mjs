@@ -2,27 +2,16 @@
 // on a simulated pad behind the TCP listener. A visible browser shows the signature appear, again
 // and again on a cleared pad, until its window is closed; a headless one signs once, and a
 // screenshot and the saved SVG are left behind.
-import { execFileSync } from "node:child_process";
 import fs from "node:fs";
 import path from "node:path";
-import { fileURLToPath } from "node:url";
 import { PadBrowser } from "./support/browsers.mjs";
-import { HostHarness } from "./support/host-harness.mjs";
+import { prepareDemo } from "./support/demo-setup.mjs";
 import { signatureComplete } from "./support/signature-complete.mjs";
 import { waitFor } from "./support/wait.mjs";
 
-const repository = fileURLToPath(new URL("../..", import.meta.url));
-const buildDir = path.resolve(process.env.HOST_BUILD_DIR ?? path.join(repository, "build"));
-const browserName = process.env.DEMO_BROWSER ?? "chromium";
-const visible = process.env.DEMO_VISIBLE === "1";
-const workDir = fs.mkdtempSync("/tmp/inkora-browser-demo.");
-
-const extensionDir = path.join(workDir, "extension");
-execFileSync(path.join(repository, "extension/assemble.sh"), [extensionDir]);
+const { browserName, visible, workDir, extensionDir, harness } = await prepareDemo("browser-demo");
 const downloads = path.join(workDir, "downloads");
 fs.mkdirSync(downloads);
-const harness = new HostHarness(buildDir, workDir);
-await harness.useListener();
 
 const padBrowser = await PadBrowser.launch(browserName, {
     workDir, extensionDir, hostWrapper: harness.wrapper, downloadDir: downloads, headless: !visible,
