@@ -5,7 +5,6 @@ import { isAllowedOrigin } from "./allowed-origins.js";
 import { clearCaptureBadge, showCaptureBadge } from "./capture-badge.js";
 import { HostSession, Problem, readHostName } from "./host-session.js";
 
-const api = globalThis.browser ?? globalThis.chrome;
 const kMaxTimeoutMs = 120_000;
 const kErrorOfProblem = {
     [Problem.notInstalled]: "host-missing",

@@ -94,9 +94,10 @@ for (const browserName of browserNames) {
         }
 
         it("gives the demo page of a site allowed on the options page exactly what the pad sends, badged with the site", async () => {
-            const expected = expectedMessages(testSignature());
+            const played = testSignature();
+            const expected = expectedMessages(played);
             const strokesFile = path.join(suite.workDir, "strokes.txt");
-            writeStrokesFile(strokesFile, testSignature());
+            writeStrokesFile(strokesFile, played);
             await suite.harness.useListener();
             suite.harness.startBridge(["--strokes", strokesFile, "--raw-coordinates", "--rate", "500"]);
 
@@ -113,7 +114,7 @@ for (const browserName of browserNames) {
             assert.deepEqual(await badge(), { text: "", title: "Open the signing pad" });
         });
 
-        it("serves a site allowed by the administrator's policy file", { skip: !policiesSupported && "needs root" }, async (t) => {
+        it("serves a site allowed by the administrator's policy file", { skip: !policiesSupported && "needs root, to mount the policy folder" }, async (t) => {
             const page = await startSigning(sites.byPolicy);
             const { openedMs, firstPointMs } = await signing(page);
             t.diagnostic(`open() resolved after ${Math.round(openedMs)} ms, the first point came after ${Math.round(firstPointMs)} ms`);

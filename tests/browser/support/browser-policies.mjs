@@ -2,10 +2,12 @@
 // and seen by the test's browser alone: the browser starts in a mount namespace of its own, where
 // a copy of the system folder, with the policy file added, is mounted over the folder. Making the
 // namespace needs root; elsewhere the tests that need a policy are skipped.
+import { spawnSync } from "node:child_process";
 import fs from "node:fs";
 import path from "node:path";
 
-export const policiesSupported = process.getuid() === 0 && fs.existsSync("/usr/bin/unshare");
+const kMountProbe = ["--mount", "--propagation", "private", "mount", "--bind", "/tmp", "/tmp"];
+export const policiesSupported = process.getuid() === 0 && spawnSync("unshare", kMountProbe).status === 0;
 
 // The folder each browser reads, and the file the extension's managed storage comes from there.
 const kPolicyPlaces = {
@@ -15,8 +17,9 @@ const kPolicyPlaces = {
         content: (id, policy) => ({ "3rdparty": { extensions: { [id]: policy } } }),
     }),
     firefox: (binary) => ({
-        // The installation's distribution folder (/etc/firefox/policies, where it exists, would win).
-        systemDir: fs.realpathSync(path.join(path.dirname(fs.realpathSync(binary)), "distribution")),
+        // The system folder wins over the installation's distribution folder where it exists.
+        systemDir: fs.existsSync("/etc/firefox/policies") ? "/etc/firefox/policies"
+            : fs.realpathSync(path.join(path.dirname(fs.realpathSync(binary)), "distribution")),
         file: "policies.json",
         content: (id, policy) => ({ policies: { "3rdparty": { Extensions: { [id]: policy } } } }),
     }),
