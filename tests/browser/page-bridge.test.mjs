@@ -35,10 +35,7 @@ function openCapture(page, timeoutMs = 15_000) {
     }, timeoutMs);
 }
 
-const signing = (page) => page.evaluate(() => {
-    const { points, openedMs, firstPointMs } = window.signing;
-    return { points, openedMs, firstPointMs };
-});
+const signing = (page) => page.evaluate(() => ({ ...window.signing, capture: null }));
 
 async function waitForPoints(page, atLeast = 1) {
     return waitFor(async () => (await signing(page)).points >= atLeast && signing(page), { what: `${atLeast} points` });
@@ -152,9 +149,7 @@ for (const browserName of browserNames) {
             await page.evaluate(() => {
                 window.bridgeMessages = 0;
                 window.addEventListener("message", ({ data }) => {
-                    if (data?.source === "lumarq-orvanesign-bridge") {
-                        window.bridgeMessages += 1;
-                    }
+                    window.bridgeMessages += data?.source === "lumarq-orvanesign-bridge" ? 1 : 0;
                 });
                 const frame = document.createElement("iframe");
                 frame.src = "/";
