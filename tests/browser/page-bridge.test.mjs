@@ -9,7 +9,6 @@ import { policiesSupported } from "./support/browser-policies.mjs";
 import { browserNames, browserSuite, repository } from "./support/browser-suite.mjs";
 import { unpackedLibrary } from "./support/library-package.mjs";
 import { waitForText } from "./support/page-text.mjs";
-import { expectedMessages, testSignature, writeStrokesFile } from "./support/pen-points.mjs";
 import { allowOnOptionsPage, bridgeRegisteredFor } from "./support/site-access.mjs";
 import { startSiteServer } from "./support/site-server.mjs";
 import { waitFor } from "./support/wait.mjs";
@@ -91,12 +90,7 @@ for (const browserName of browserNames) {
         }
 
         it("gives the demo page of a site allowed on the options page exactly what the pad sends, badged with the site", async () => {
-            const played = testSignature();
-            const expected = expectedMessages(played);
-            const strokesFile = path.join(suite.workDir, "strokes.txt");
-            writeStrokesFile(strokesFile, played);
-            await suite.harness.useListener();
-            suite.harness.startBridge(["--strokes", strokesFile, "--raw-coordinates", "--rate", "500"]);
+            const expected = await suite.harness.playTestSignature();
 
             const page = await openSite(sites.allowed);
             await page.click("#sign");

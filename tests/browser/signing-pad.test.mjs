@@ -6,7 +6,7 @@ import path from "node:path";
 import { describe, it } from "node:test";
 import { browserNames, browserSuite, resultFile } from "./support/browser-suite.mjs";
 import { text, waitForText } from "./support/page-text.mjs";
-import { expectedMessages, kLogicalSize, testSignature, writeStrokesFile } from "./support/pen-points.mjs";
+import { kLogicalSize } from "./support/pen-points.mjs";
 import { countInk, decodePng } from "./support/png.mjs";
 import { waitFor } from "./support/wait.mjs";
 
@@ -43,12 +43,7 @@ for (const browserName of browserNames) {
         const suite = browserSuite("signing-pad", browserName);
 
         it("draws the strokes the pad sends, saves exactly their points, and Done ends the host", async () => {
-            const played = testSignature();
-            const expected = expectedMessages(played);
-            const strokesFile = path.join(suite.workDir, "strokes.txt");
-            writeStrokesFile(strokesFile, played);
-            await suite.harness.useListener();
-            suite.harness.startBridge(["--strokes", strokesFile, "--raw-coordinates", "--rate", "500"]);
+            const expected = await suite.harness.playTestSignature();
 
             const page = await suite.padBrowser.openPadPage();
             await page.click("#connect");
