@@ -28,8 +28,9 @@ typedef struct QueuedReport {
     UCHAR bytes[1];
 } QueuedReport;
 
-/* ---- PadBus.c ---- */
+/* ---- PadRequests.c ---- */
 
+void InitializeLock(void);
 void Acquire(void);
 void Release(void);
 NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR information);
@@ -53,13 +54,16 @@ BOOLEAN TakeIrp(PIRP irp);
 
 QueuedReport* NewReport(const WinePadReport* header, const UCHAR* bytes);
 void FreeReports(PLIST_ENTRY list);
-/* Something the host sent to a pad: to a waiting collector, or queued for the next one. */
-void RecordSent(ULONG padId, ULONG kind, ULONG reportId, const UCHAR* bytes, ULONG length);
 
 PWCHAR AppendText(PWCHAR at, const WCHAR* text);
 PWCHAR AppendDecimal(PWCHAR at, ULONG value);
-/* The buffer of a request that carries data (a read, a write, a METHOD_BUFFERED control). */
+/* The buffer of a read or a write: the system's copy on a device with buffered I/O. */
 PVOID RequestBuffer(PDEVICE_OBJECT device, PIRP irp);
+
+/* ---- PadBus.c ---- */
+
+/* Something the host sent to a pad: to a waiting collector, or queued for the next one. */
+void RecordSent(ULONG padId, ULONG kind, ULONG reportId, const UCHAR* bytes, ULONG length);
 
 /* A new pad's device object, its extension zeroed but for the header, named
  * \Device\WinePad<kind name><id>; NULL on failure. */
@@ -98,7 +102,7 @@ NTSTATUS PipePadDispatch(PadHeader* pad, PIRP irp);
 NTSTATUS PipePadPnp(PadHeader* pad, PIRP irp);
 void DeletePipePad(PadHeader* pad);
 
-/* ---- SerialPorts.c ---- */
+/* ---- SerialPorts.c, SerialReceive.c ---- */
 
 NTSTATUS StartSerialPorts(void);
 void StopSerialPorts(void);

@@ -2,66 +2,10 @@
  * symbolic link in \DosDevices, and the SERIALCOMM entry programs list ports by), answering
  * the requests of the Windows comm functions as the system's serial port driver does where a
  * program can tell: one open at a time, line settings kept and a refused baud rate failing,
- * reads that follow the timeouts the program set, a wait for line events that completes with
- * EV_RXCHAR when bytes arrive and ends on a new wait mask or a cancel, the modem status with
- * the DSR line winepad.exe sets, and every request failing once the port is pulled out.
- * What the program writes goes to winepad.exe; what winepad.exe feeds arrives as received
- * bytes. A system thread ends reads whose timeouts run out. */
-#include "PadBus.h"
-/* After the kernel's types, which it builds on. */
-#include <ntddser.h>
-
-#define RECEIVE_CAPACITY 16384
-#define HUNDRED_NS_PER_MS 10000ull
-
-typedef struct Port {
-    PadHeader header;
-    ULONG number;      /* n of COMn */
-    BOOLEAN named;     /* its COM link and SERIALCOMM entry are there */
-    PFILE_OBJECT file; /* the one open of the port, or NULL */
-    /* The line as the program set it. */
-    ULONG baudRate;
-    ULONG refusedRate;
-    SERIAL_LINE_CONTROL line;
-    SERIAL_HANDFLOW handflow;
-    SERIAL_CHARS chars;
-    SERIAL_TIMEOUTS timeouts;
-    SERIAL_QUEUE_SIZE queues;
-    BOOLEAN dtr;
-    BOOLEAN rts;
-    BOOLEAN dsr;
-    ULONG waitMask;
-    ULONG history; /* events of the mask that no wait has reported yet */
-    ULONG errors;
-    LIST_ENTRY waits; /* the pending IOCTL_SERIAL_WAIT_ON_MASK, at most one */
-    /* Received bytes and the reads that take them, the oldest first. */
-    UCHAR received[RECEIVE_CAPACITY];
-    ULONG head;
-    ULONG count;
-    LIST_ENTRY reads;
-    PIRP activeRead; /* the read the deadlines below belong to */
-    BOOLEAN returnAtOnce;
-    BOOLEAN firstByteEnds;
-    ULONGLONG totalDeadline; /* 0: none */
-    ULONGLONG interval;      /* 0: none */
-    ULONGLONG lastByteAt;
-    /* How many requests of each kind the port has had. */
-    ULONG waitRequests;
-    ULONG statusQueries;
-    ULONG modemQueries;
-    ULONG readRequests;
-    ULONG writeRequests;
-    ULONG refusedRequests;
-    ULONG lastRefusedCode;
-} Port;
-
-/* The kernel's own, which the driver kit's headers declare only for file system drivers. */
-NTSYSAPI NTSTATUS NTAPI ZwWaitForSingleObject(HANDLE handle, BOOLEAN alertable,
-                                              PLARGE_INTEGER timeout);
-
-static KEVENT DeadlineWake;
-static HANDLE DeadlineThread;
-static BOOLEAN Stopping; /* guarded by the lock */
+ * the modem status with the DSR line winepad.exe sets, and every request failing once the
+ * port is pulled out. What the program writes goes to winepad.exe; what winepad.exe feeds
+ * arrives as received bytes (SerialReceive.c). */
+#include "SerialPort.h"
 
 /* ---- Names ---- */
 
@@ -191,13 +135,6 @@ void DeletePort(PadHeader* header) {
     IoDeleteDevice(header->self);
 }
 
-/* Under the lock: every pending read and wait ends with `status`. */
-static void FinishRequests(Port* port, PLIST_ENTRY finished, NTSTATUS status) {
-    FinishAll(&port->reads, finished, status);
-    FinishAll(&port->waits, finished, status);
-    port->activeRead = NULL;
-}
-
 NTSTATUS UnplugPort(PadHeader* header) {
     Port* port = (Port*)header;
     LIST_ENTRY finished;
@@ -205,7 +142,7 @@ NTSTATUS UnplugPort(PadHeader* header) {
     Acquire();
     const BOOLEAN wasPlugged = header->plugged;
     header->plugged = FALSE;
-    port->count = 0;
+    ClearReceived(port);
     FinishRequests(port, &finished, STATUS_DELETE_PENDING);
     const BOOLEAN gone = wasPlugged && port->file == NULL && LeaveIfUnplugged(header);
     Release();
@@ -220,248 +157,7 @@ NTSTATUS UnplugPort(PadHeader* header) {
     return STATUS_SUCCESS;
 }
 
-/* ---- Events and waits ---- */
-
-/* Under the lock: the pending wait, if any, ends reporting `events`. */
-static BOOLEAN EndWait(Port* port, ULONG events, PLIST_ENTRY finished) {
-    PIRP wait = DequeueIrp(&port->waits);
-    if (wait == NULL) {
-        return FALSE;
-    }
-    *(ULONG*)wait->AssociatedIrp.SystemBuffer = events;
-    Finish(finished, wait, STATUS_SUCCESS, sizeof(ULONG));
-    return TRUE;
-}
-
-/* Under the lock: a line event happened; a wait for it ends. */
-static void Signal(Port* port, ULONG event, PLIST_ENTRY finished) {
-    if ((port->waitMask & event) == 0) {
-        return;
-    }
-    port->history |= event;
-    if (EndWait(port, port->history, finished)) {
-        port->history = 0;
-    }
-}
-
-static NTSTATUS WaitOnMask(Port* port, PIRP irp, ULONG outLength) {
-    if (outLength < sizeof(ULONG)) {
-        return Complete(irp, STATUS_BUFFER_TOO_SMALL, 0);
-    }
-    NTSTATUS status;
-    ULONG events = 0;
-    Acquire();
-    ++port->waitRequests;
-    if (!IsListEmpty(&port->waits) || port->waitMask == 0) {
-        status = STATUS_INVALID_PARAMETER;
-    } else if (port->history != 0) {
-        events = port->history;
-        port->history = 0;
-        status = STATUS_SUCCESS;
-    } else {
-        status = QueueIrp(&port->waits, irp, NULL);
-    }
-    Release();
-    if (status == STATUS_PENDING) {
-        return status;
-    }
-    *(ULONG*)irp->AssociatedIrp.SystemBuffer = events;
-    return Complete(irp, status, status == STATUS_SUCCESS ? sizeof(ULONG) : 0);
-}
-
-/* ---- Reads ---- */
-
-static ULONGLONG Now(void) {
-    return KeQueryInterruptTime();
-}
-
-/* Under the lock: moves up to `room` received bytes to `to`. */
-static ULONG TakeReceived(Port* port, PUCHAR to, ULONG room) {
-    ULONG taken = 0;
-    while (taken < room && port->count > 0) {
-        to[taken++] = port->received[port->head];
-        port->head = (port->head + 1) % RECEIVE_CAPACITY;
-        --port->count;
-    }
-    return taken;
-}
-
-/* Under the lock: the deadlines of a read that starts now, as its timeouts give them. */
-static void StartRead(Port* port, PIRP irp, ULONGLONG now) {
-    const SERIAL_TIMEOUTS* t = &port->timeouts;
-    const ULONG wanted = IoGetCurrentIrpStackLocation(irp)->Parameters.Read.Length;
-    port->activeRead = irp;
-    port->returnAtOnce = t->ReadIntervalTimeout == MAXULONG && t->ReadTotalTimeoutMultiplier == 0 &&
-                         t->ReadTotalTimeoutConstant == 0;
-    port->firstByteEnds =
-        t->ReadIntervalTimeout == MAXULONG && t->ReadTotalTimeoutMultiplier == MAXULONG &&
-        t->ReadTotalTimeoutConstant != 0 && t->ReadTotalTimeoutConstant != MAXULONG;
-    ULONGLONG total = port->firstByteEnds ? t->ReadTotalTimeoutConstant
-                                          : (ULONGLONG)t->ReadTotalTimeoutMultiplier * wanted +
-                                                t->ReadTotalTimeoutConstant;
-    port->totalDeadline = total != 0 ? now + total * HUNDRED_NS_PER_MS : 0;
-    port->interval = t->ReadIntervalTimeout != MAXULONG
-                         ? (ULONGLONG)t->ReadIntervalTimeout * HUNDRED_NS_PER_MS
-                         : 0;
-    port->lastByteAt = 0;
-}
-
-/* Under the lock. */
-static BOOLEAN ReadIsDue(const Port* port, ULONG taken, ULONGLONG now) {
-    return port->returnAtOnce || (port->firstByteEnds && taken > 0) ||
-           (port->totalDeadline != 0 && now >= port->totalDeadline) ||
-           (port->interval != 0 && taken > 0 && now >= port->lastByteAt + port->interval);
-}
-
-/* Under the lock: when the active read's next timeout runs out; MAXULONGLONG for never. */
-static ULONGLONG NextDeadline(const Port* port) {
-    ULONGLONG next = MAXULONGLONG;
-    if (port->activeRead == NULL) {
-        return next;
-    }
-    if (port->totalDeadline != 0) {
-        next = port->totalDeadline;
-    }
-    if (port->interval != 0 && port->lastByteAt != 0 && port->lastByteAt + port->interval < next) {
-        next = port->lastByteAt + port->interval;
-    }
-    return next;
-}
-
-/* Under the lock: the reads take what has been received, in order; those that have all they
- * asked for, or whose timeouts have run out, end. */
-static void ServeReads(Port* port, ULONGLONG now, PLIST_ENTRY finished) {
-    while (!IsListEmpty(&port->reads)) {
-        PIRP irp = CONTAINING_RECORD(port->reads.Flink, IRP, Tail.Overlay.ListEntry);
-        if (port->activeRead != irp) {
-            StartRead(port, irp, now);
-        }
-        const ULONG wanted = IoGetCurrentIrpStackLocation(irp)->Parameters.Read.Length;
-        ULONG taken = (ULONG)irp->IoStatus.Information;
-        const ULONG got = TakeReceived(port, (PUCHAR)RequestBuffer(port->header.self, irp) + taken,
-                                       wanted - taken);
-        if (got > 0) {
-            taken += got;
-            irp->IoStatus.Information = taken;
-            port->lastByteAt = now;
-        }
-        if ((taken < wanted && !ReadIsDue(port, taken, now)) || !TakeIrp(irp)) {
-            return; /* still waiting, or its cancel routine is about to end it */
-        }
-        port->activeRead = NULL;
-        /* A read whose timeout ran out succeeds with what it has, as on Windows. */
-        Finish(finished, irp, STATUS_SUCCESS, taken);
-    }
-}
-
-static VOID NTAPI CancelRead(PDEVICE_OBJECT device, PIRP irp) {
-    IoReleaseCancelSpinLock(irp->CancelIrql);
-    Port* port = device->DeviceExtension;
-    LIST_ENTRY finished;
-    InitializeListHead(&finished);
-    Acquire();
-    RemoveEntryList(&irp->Tail.Overlay.ListEntry);
-    InitializeListHead(&irp->Tail.Overlay.ListEntry);
-    if (port->activeRead == irp) {
-        port->activeRead = NULL;
-    }
-    ServeReads(port, Now(), &finished);
-    Release();
-    Complete(irp, STATUS_CANCELLED, irp->IoStatus.Information);
-    CompleteFinished(&finished);
-}
-
-static NTSTATUS Read(Port* port, PIRP irp) {
-    LIST_ENTRY finished;
-    InitializeListHead(&finished);
-    irp->IoStatus.Information = 0;
-    Acquire();
-    ++port->readRequests;
-    NTSTATUS status = QueueIrp(&port->reads, irp, CancelRead);
-    if (status == STATUS_PENDING) {
-        ServeReads(port, Now(), &finished);
-    }
-    const BOOLEAN timed = port->activeRead != NULL;
-    Release();
-    CompleteFinished(&finished);
-    if (timed) {
-        KeSetEvent(&DeadlineWake, IO_NO_INCREMENT, FALSE);
-    }
-    return status == STATUS_PENDING ? status : Complete(irp, status, 0);
-}
-
-/* Ends the reads whose timeouts have run out, sleeping until the next one can. */
-static VOID NTAPI DeadlineLoop(PVOID context) {
-    (void)context;
-    for (;;) {
-        LIST_ENTRY finished;
-        InitializeListHead(&finished);
-        ULONGLONG next = MAXULONGLONG;
-        Acquire();
-        const BOOLEAN stopping = Stopping;
-        const ULONGLONG now = Now();
-        PLIST_ENTRY pads = PadList();
-        for (PLIST_ENTRY entry = pads->Flink; !stopping && entry != pads; entry = entry->Flink) {
-            PadHeader* pad = CONTAINING_RECORD(entry, PadHeader, entry);
-            if (pad->kind == PortDevice) {
-                ServeReads((Port*)pad, now, &finished);
-                const ULONGLONG due = NextDeadline((const Port*)pad);
-                next = due < next ? due : next;
-            }
-        }
-        Release();
-        CompleteFinished(&finished);
-        if (stopping) {
-            break;
-        }
-        LARGE_INTEGER wait;
-        wait.QuadPart = -(LONGLONG)(next > now ? next - now : 1);
-        KeWaitForSingleObject(&DeadlineWake, Executive, KernelMode, FALSE,
-                              next == MAXULONGLONG ? NULL : &wait);
-    }
-    PsTerminateSystemThread(STATUS_SUCCESS);
-}
-
-NTSTATUS StartSerialPorts(void) {
-    KeInitializeEvent(&DeadlineWake, SynchronizationEvent, FALSE);
-    return PsCreateSystemThread(&DeadlineThread, THREAD_ALL_ACCESS, NULL, NULL, NULL, DeadlineLoop,
-                                NULL);
-}
-
-void StopSerialPorts(void) {
-    Acquire();
-    Stopping = TRUE;
-    Release();
-    KeSetEvent(&DeadlineWake, IO_NO_INCREMENT, FALSE);
-    ZwWaitForSingleObject(DeadlineThread, FALSE, NULL);
-    ZwClose(DeadlineThread);
-}
-
-/* ---- Bytes from winepad.exe, and settings ---- */
-
-NTSTATUS PortInput(PadHeader* header, const UCHAR* bytes, ULONG length) {
-    Port* port = (Port*)header;
-    LIST_ENTRY finished;
-    InitializeListHead(&finished);
-    Acquire();
-    for (ULONG i = 0; i < length; ++i) {
-        if (port->count == RECEIVE_CAPACITY) {
-            port->errors |= SERIAL_ERROR_QUEUEOVERRUN;
-            break;
-        }
-        port->received[(port->head + port->count) % RECEIVE_CAPACITY] = bytes[i];
-        ++port->count;
-    }
-    ServeReads(port, Now(), &finished);
-    Signal(port, SERIAL_EV_RXCHAR, &finished);
-    const BOOLEAN timed = port->activeRead != NULL;
-    Release();
-    CompleteFinished(&finished);
-    if (timed) {
-        KeSetEvent(&DeadlineWake, IO_NO_INCREMENT, FALSE);
-    }
-    return STATUS_SUCCESS;
-}
+/* ---- Settings from winepad.exe ---- */
 
 NTSTATUS PortSetting(PadHeader* header, ULONG kind, ULONG value) {
     Port* port = (Port*)header;
@@ -542,11 +238,10 @@ static NTSTATUS Write(Port* port, PIRP irp) {
 /* Under the lock. */
 static void Purge(Port* port, ULONG what, PLIST_ENTRY finished) {
     if ((what & SERIAL_PURGE_RXABORT) != 0) {
-        FinishAll(&port->reads, finished, STATUS_CANCELLED);
-        port->activeRead = NULL;
+        FinishReads(port, finished, STATUS_CANCELLED);
     }
     if ((what & SERIAL_PURGE_RXCLEAR) != 0) {
-        port->head = port->count = 0;
+        ClearReceived(port);
     }
 }
 
@@ -559,12 +254,21 @@ static BOOLEAN Fits(ULONG length, ULONG size, NTSTATUS* status) {
     return TRUE;
 }
 
+/* A request answered with one word. */
+static NTSTATUS AnswerWord(PVOID buffer, ULONG out, ULONG word, ULONG_PTR* information) {
+    NTSTATUS status = STATUS_SUCCESS;
+    if (Fits(out, sizeof(ULONG), &status)) {
+        *(ULONG*)buffer = word;
+        *information = sizeof(ULONG);
+    }
+    return status;
+}
+
 /* Under the lock: a control request of the comm functions, answered in `buffer` (the request's
  * METHOD_BUFFERED buffer); `*information` is how much of it holds the answer. */
 static NTSTATUS Control(Port* port, ULONG code, PVOID buffer, ULONG in, ULONG out,
                         ULONG_PTR* information, PLIST_ENTRY finished) {
     NTSTATUS status = STATUS_SUCCESS;
-    ULONG answer = 0;
     *information = 0;
     switch (code) {
         case IOCTL_SERIAL_SET_BAUD_RATE:
@@ -644,8 +348,7 @@ static NTSTATUS Control(Port* port, ULONG code, PVOID buffer, ULONG in, ULONG ou
             }
             break;
         case IOCTL_SERIAL_GET_WAIT_MASK:
-            answer = port->waitMask;
-            goto answer;
+            return AnswerWord(buffer, out, port->waitMask, information);
         case IOCTL_SERIAL_GET_COMMSTATUS:
             ++port->statusQueries;
             if (Fits(out, sizeof(SERIAL_STATUS), &status)) {
@@ -659,11 +362,13 @@ static NTSTATUS Control(Port* port, ULONG code, PVOID buffer, ULONG in, ULONG ou
             break;
         case IOCTL_SERIAL_GET_MODEMSTATUS:
             ++port->modemQueries;
-            answer = port->dsr ? SERIAL_DSR_STATE | SERIAL_CTS_STATE : 0;
-            goto answer;
+            return AnswerWord(buffer, out, port->dsr ? SERIAL_DSR_STATE | SERIAL_CTS_STATE : 0,
+                              information);
         case IOCTL_SERIAL_GET_DTRRTS:
-            answer = (port->dtr ? SERIAL_DTR_STATE : 0) | (port->rts ? SERIAL_RTS_STATE : 0);
-            goto answer;
+            return AnswerWord(
+                buffer, out,
+                (port->dtr ? SERIAL_DTR_STATE : 0) | (port->rts ? SERIAL_RTS_STATE : 0),
+                information);
         case IOCTL_SERIAL_SET_DTR:
         case IOCTL_SERIAL_CLR_DTR:
             port->dtr = code == IOCTL_SERIAL_SET_DTR;
@@ -685,12 +390,6 @@ static NTSTATUS Control(Port* port, ULONG code, PVOID buffer, ULONG in, ULONG ou
         default:
             status = STATUS_INVALID_PARAMETER;
             break;
-    }
-    return status;
-answer:
-    if (Fits(out, sizeof(ULONG), &status)) {
-        *(ULONG*)buffer = answer;
-        *information = sizeof(ULONG);
     }
     return status;
 }
@@ -731,7 +430,7 @@ static NTSTATUS Create(Port* port, PIRP irp) {
         status = STATUS_ACCESS_DENIED;
     } else {
         port->file = FileOf(irp);
-        port->head = port->count = 0;
+        ClearReceived(port);
         port->errors = port->waitMask = port->history = 0;
     }
     Release();
@@ -786,7 +485,7 @@ NTSTATUS PortDispatch(PadHeader* header, PIRP irp) {
     }
     switch (function) {
         case IRP_MJ_READ:
-            return Read(port, irp);
+            return ReadPort(port, irp);
         case IRP_MJ_WRITE:
             return Write(port, irp);
         case IRP_MJ_DEVICE_CONTROL:
