@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Lays out the sample extension in OUTPUT_DIR, ready to load unpacked in Chrome, Chromium, Edge
-# or Firefox: the files of src/ as they are, native-host.json beside them (the page reads the
-# host's name from it), and manifest.json made from the template with the Chrome key and the
-# Firefox id that native-host.json holds. Needs jq; writes nothing without it.
+# or Firefox: the files of src/ as they are, the signature model and its SVG from the page
+# library (the sample page and the library draw alike), native-host.json beside them (the page
+# reads the host's name from it), and manifest.json made from the template with the Chrome key
+# and the Firefox id that native-host.json holds. Needs jq; writes nothing without it.
 set -euo pipefail
 if ! command -v jq >/dev/null; then
     echo "extension/assemble.sh: needs jq to write manifest.json; install it (Debian, Ubuntu:" \
@@ -17,6 +18,6 @@ manifest=$(jq --slurpfile host "$here/native-host.json" '
     .browser_specific_settings.gecko.id = $host[0].firefoxExtensionId
 ' "$here/src/manifest.template.json")
 mkdir -p "$out"
-cp -r "$here"/src/*.html "$here"/src/*.css "$here"/src/*.js "$here"/src/icons \
-    "$here/native-host.json" "$out"/
+cp -r "$here"/src/*.html "$here"/src/*.css "$here"/src/*.js "$here"/src/managed-storage.json "$here"/src/icons \
+    "$here/native-host.json" "$here"/../page-library/signature{,-svg}.js "$out"/
 printf '%s\n' "$manifest" >"$out/manifest.json"

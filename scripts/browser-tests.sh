@@ -21,6 +21,6 @@ HOST_BUILD_DIR=$build_dir BROWSER_TEST_RESULTS=$results \
     node --test --test-concurrency=1 \
     --test-reporter=tap --test-reporter-destination=stdout \
     --test-reporter=junit --test-reporter-destination="$results/results.xml" \
-    tests/browser/signing-pad.test.mjs || status=$?
+    tests/browser/signing-pad.test.mjs tests/browser/page-bridge.test.mjs || status=$?
 echo "Browser tests: $((SECONDS - started)) s, results and screenshots in $results"
 exit "$status"

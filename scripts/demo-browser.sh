@@ -4,6 +4,7 @@
 # window opens and the signature appears as padsim signs it, over and over, until the window is
 # closed; without one the browser runs headless, signs once, and the paths of a screenshot and the
 # saved SVG are printed. DEMO_BROWSER=firefox uses Firefox ESR instead of Chromium.
+# DEMO_PROGRAM names another demo to run with the same set-up (demo-site.sh's).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,4 +18,4 @@ cmake --build build --parallel "${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}" \
 
 visible=0
 [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && visible=1
-HOST_BUILD_DIR=$PWD/build DEMO_VISIBLE=$visible exec node tests/browser/demo.mjs
+HOST_BUILD_DIR=$PWD/build DEMO_VISIBLE=$visible exec node "${DEMO_PROGRAM:-tests/browser/demo.mjs}"

@@ -1,5 +1,7 @@
 // Draws a signature on a canvas whose pixels are the pad's logical units; the page's style
 // scales the canvas to fit the screen.
+import { penWidthFor } from "./signature-svg.js";
+
 const kInk = "#12245c";
 
 export class PadCanvas {
@@ -12,7 +14,7 @@ export class PadCanvas {
     resize(width, height) {
         this.canvas.width = width;
         this.canvas.height = height;
-        this.penWidth = Math.max(2, Math.round(Math.max(width, height) / 300));
+        this.penWidth = penWidthFor(width, height);
         this.blank();
     }
 

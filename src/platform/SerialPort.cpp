@@ -41,11 +41,12 @@ void SerialPort::SetPortPath(const char* path) {
     portPath[sizeof portPath - 1] = '\0';
 }
 
-int32_t SerialPort::OpenPort(ReceivedBytesHandler receiver) {
+int32_t SerialPort::OpenPort(ReceivedBytesHandler receiver, LineGoneHandler goneHandler) {
     if (portOpen.load() || portHandle != -1) {
         return 0;
     }
     owner = std::move(receiver);
+    lineGone = std::move(goneHandler);
     char name[kPortNameSize];
     if (!FormPortName(portPath, comPort, name) || !OpenDevice(name)) {
         return 0;
@@ -93,12 +94,17 @@ void SerialPort::CommWatchThread() {
     watchThreadId = CurrentThreadId();
     RaiseCurrentThreadPriority();
     while (portOpen.load()) {
-        const bool bytesWaiting = WaitForReceivedBytes();
+        const LineWait wait = WaitForReceivedBytes();
         if (!portOpen.load()) {
             break;
         }
-        if (bytesWaiting) {
+        if (wait == LineWait::kReceived) {
             DrainReceivedBytes();
+        } else if (wait == LineWait::kGone) {
+            if (lineGone) {
+                lineGone();
+            }
+            AwaitWake();
         } else {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }

@@ -10,6 +10,9 @@ namespace platform {
 
 // Receives each block of bytes the watch thread reads, on the watch thread.
 using ReceivedBytesHandler = std::function<void(const uint8_t* bytes, int32_t length)>;
+// Told once, on the watch thread, that the line has gone (an adapter pulled out, a hung-up
+// terminal): the watch thread reads nothing more and only waits for the close.
+using LineGoneHandler = std::function<void()>;
 
 inline constexpr int32_t kPortNameSize = 32;     // the full port name with its terminating NUL
 inline constexpr int32_t kPortPathSize = 128;    // the name prefix with its terminating NUL
@@ -55,7 +58,7 @@ public:
 
     // Opens the port, configures it, starts the watch thread and raises DTR. 1 on success; 0
     // leaves the port closed. A port that is open already is left as it is and 0 returned.
-    int32_t OpenPort(ReceivedBytesHandler owner);
+    int32_t OpenPort(ReceivedBytesHandler owner, LineGoneHandler lineGone = nullptr);
     // Stops and joins the watch thread, drops DTR, purges both directions and closes the port.
     // Does nothing on a closed port.
     void ClosePort();
@@ -67,6 +70,12 @@ public:
     bool IsOpen() const { return portOpen.load(); }
 
 private:
+    enum class LineWait {
+        kReceived,  // bytes wait to be read
+        kNothing,   // woken, or the wait ended without bytes
+        kGone,      // the line has failed for good
+    };
+
     // The watch thread: waits for received bytes and drains them to the handler until close.
     void CommWatchThread();
     void DrainReceivedBytes();
@@ -77,9 +86,11 @@ private:
     void RaiseModemLines();
     // The DSR line of the open port, as IsDsrOn tells it.
     int32_t ReadDsrLine();
-    // Blocks until received bytes wait to be read (true) or until woken or the line failed
-    // (false); never spins on a failed line.
-    bool WaitForReceivedBytes();
+    // Blocks until received bytes wait to be read, until woken, or until the line fails; never
+    // spins on a line whose waits fail.
+    LineWait WaitForReceivedBytes();
+    // Blocks until woken by the close.
+    void AwaitWake();
     void WakeWatchThread();
     // Reads what has arrived, at most `maximum` bytes, without waiting for more; 0 when
     // nothing waits or the read failed.
@@ -102,6 +113,7 @@ private:
     // Non-zero while the watch thread lives; the thread clears it as its last act.
     std::atomic<uint32_t> watchThreadId{0};
     ReceivedBytesHandler owner;
+    LineGoneHandler lineGone;
 };
 
 }  // namespace platform

@@ -28,6 +28,13 @@ inline constexpr InterfaceClassGuid kUsbPipeInterfaceClass = {
 uint32_t ListDeviceInterfaces(const InterfaceClassGuid& interfaceClass,
                               std::vector<std::string>& paths);
 
+// How one read of a pipe ended.
+enum class UsbPipeRead {
+    kPacket,  // the device delivered
+    kFailed,  // the read failed or was cancelled
+    kGone,    // the device has gone: every further read will fail
+};
+
 // One opened pipe interface, delivering one 4-byte packet per read.
 class UsbPipe {
 public:
@@ -41,11 +48,11 @@ public:
     // 0 on success, else the system's error code. Only on a closed pipe.
     uint32_t Open(const std::string& devicePath);
     bool IsOpen() const { return handle != -1; }
-    // One read of at most kPacketSize bytes: blocks until the device delivers (true, count = the
-    // bytes it reported, which may be fewer than kPacketSize, or 0 from a driver that fills the
-    // packet without counting), or the read failed or was cancelled (false, count 0). The next
-    // read starts a new packet.
-    bool ReadPacket(uint8_t (&packet)[kPacketSize], int32_t& count);
+    // One read of at most kPacketSize bytes: blocks until the device delivers (kPacket, count =
+    // the bytes it reported, which may be fewer than kPacketSize, or 0 from a driver that fills
+    // the packet without counting), or the read failed, was cancelled or found the device gone
+    // (count 0). The next read starts a new packet.
+    UsbPipeRead ReadPacket(uint8_t (&packet)[kPacketSize], int32_t& count);
     // Ends a pending read and makes every later read fail, until Close. Callable from another
     // thread while a read is pending. False when a read is still pending after `limit`: a driver
     // that keeps a read without letting it be cancelled. The read then stays with its thread.

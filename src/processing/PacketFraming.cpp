@@ -29,7 +29,13 @@ void PacketFraming::TakeByte(Tablet& tablet, ProcessSerialData& controller, uint
                              uint32_t now) {
     switch (StateOf(tablet)) {
         case kIdle:
-            if (Tablet::IsSyncByte(byte) && !tablet.serialResetState) {
+            if (Tablet::IsSyncByte(byte)) {
+                // A sync byte always starts a packet: taken as a lone byte in the reset state,
+                // the first packet after an open would be lost whenever the pad had not
+                // answered the numbers query first. The reset state ends here all the same.
+                if (tablet.serialResetState) {
+                    controller.EndSerialReset();
+                }
                 heldByte = byte;
                 SetState(tablet, kSyncHeld);
             } else {

@@ -155,6 +155,7 @@ HidIoIFWin::Verdict HidIoIFWin::Consider(const platform::HidInterface& candidate
     deviceHandle = std::move(device);
     interfaceDetail = candidate.path;
     reportLength = candidate.inputReportLength;
+    outputReportLength = candidate.outputReportLength;
     return Verdict::kTake;
 }
 
@@ -232,17 +233,19 @@ bool HidIoIFWin::TabletWrite(const uint8_t* data, int32_t length) {
     if (length <= 0 || data == nullptr) {
         return true;
     }
-    const int32_t size = reportLength;
+    // The class driver takes only writes of the output report's length: a pad whose output
+    // reports cannot carry a byte (or have none) gets nothing.
+    const int32_t size = outputReportLength;
     if (size - 2 <= 0 || size > kWriteBufferSize) {
-        WriteLogFormat("TabletWrite: report size %d cannot carry data", size);
+        WriteLogFormat("TabletWrite: output report size %d cannot carry data", size);
         return true;
     }
     SendReports(data, length, size);
     return true;
 }
 
-// Splits the data into output reports: id 0, the count, up to size - 2 bytes of payload and
-// zeros to the end of the report.
+// Splits the data into output reports of `size` bytes: id 0, the count, up to size - 2 bytes of
+// payload and zeros to the end of the report.
 void HidIoIFWin::SendReports(const uint8_t* data, int32_t length, int32_t size) {
     if (deviceHandle == nullptr) {
         return;
@@ -253,7 +256,9 @@ void HidIoIFWin::SendReports(const uint8_t* data, int32_t length, int32_t size) 
         uint8_t report[kWriteBufferSize] = {};
         report[1] = static_cast<uint8_t>(count);
         std::memcpy(report + 2, data + sent, static_cast<size_t>(count));
-        deviceHandle->WriteReport(report, size);
+        if (!deviceHandle->WriteReport(report, size)) {
+            WriteLogFormat("TabletWrite: output report of %d bytes refused", size);
+        }
         sent += count;
     }
 }
@@ -271,11 +276,13 @@ bool HidIoIFWin::CheckConnected() {
     std::string heldPath = std::move(interfaceDetail);
     interfaceDetail.clear();
     const int32_t heldLength = reportLength;
+    const int32_t heldOutputLength = outputReportLength;
     const bool found = FindTheHID(owner->settings.TabletComPort - 1);
     deviceHandle = std::move(heldDevice);
     interfaceDetail = std::move(heldPath);
     if (deviceHandle != nullptr) {
         reportLength = heldLength;
+        outputReportLength = heldOutputLength;
     }
     return found;
 }

@@ -14,7 +14,7 @@ class Tablet;
 
 // The USB HID transport: finds the pad among the present HID interfaces by vendor and product
 // id, runs a reader thread that hands the payload of every input report to the owner's
-// FeedReport, and turns writes into output reports of the pad's report length.
+// FeedReport, and turns writes into output reports of the pad's output report length.
 class HidIoIFWin final : public HidIoIF {
 public:
     static constexpr uint16_t kPadVendorId = 0x1D5B;
@@ -56,9 +56,9 @@ private:
     void ReleaseDevice();
     void SendReports(const uint8_t* data, int32_t length, int32_t size);
 
-    // Input report length, report id byte included, of the last pad taken; also the length of
-    // every output report.
+    // Input and output report lengths, report id byte included, of the last pad taken.
     std::atomic<int32_t> reportLength{0};
+    std::atomic<int32_t> outputReportLength{0};
     Tablet* owner;
     // The reader's own handle on the pad; its Cancel is the kill signal of TabletClose.
     std::unique_ptr<platform::HidReportReader> readHandle;

@@ -1,12 +1,15 @@
 #include "transports/SerialIoIFWin.h"
 
+#include "tablet/DiagnosticLog.h"
 #include "tablet/Tablet.h"
 
 bool SerialIoIFWin::InitTablet() {
     Tablet* const tablet = owner;
-    return serialPort.OpenPort([tablet](const uint8_t* bytes, int32_t length) {
-        tablet->FeedReport(bytes, length);
-    }) == 1;
+    return serialPort.OpenPort(
+               [tablet](const uint8_t* bytes, int32_t length) {
+                   tablet->FeedReport(bytes, length);
+               },
+               [] { WriteLogLine("CommWatchThread: serial port gone, no more reads"); }) == 1;
 }
 
 bool SerialIoIFWin::TabletClose() {

@@ -14,8 +14,8 @@ namespace {
 
 constexpr auto kReaderStartPause = std::chrono::milliseconds(10);
 constexpr auto kReaderStopPoll = std::chrono::milliseconds(10);
-// A pad that has gone (unplugged, or its driver failing) fails every read at once; the reader
-// rests this long after each failure instead of spinning.
+// A read that fails for another reason than a pad that has gone is tried again after this
+// rest, so that a driver failing every read does not keep the reader spinning.
 constexpr auto kFailedReadPause = std::chrono::milliseconds(10);
 // How long a close waits for a read to end after cancelling it.
 constexpr auto kCancelLimit = std::chrono::milliseconds(1000);
@@ -85,11 +85,17 @@ int32_t UsbIoIFWin::UsbReadThread(std::shared_ptr<Reader> reader, UsbIoIFWin* tr
     for (;;) {
         uint8_t packet[platform::UsbPipe::kPacketSize] = {};
         int32_t count = 0;
-        const bool succeeded = reader->pipe.ReadPacket(packet, count);
+        const platform::UsbPipeRead read = reader->pipe.ReadPacket(packet, count);
         if (reader->stop.load()) {
             break;  // the transport may be gone: nothing of it is touched any more
         }
-        if (IsDeliveredUsbPipePacket(succeeded, count, packet)) {
+        if (read == platform::UsbPipeRead::kGone) {
+            // Unplugged: every further read would fail at once. The reader ends; the close
+            // finds it ended.
+            WriteLogLine("UsbReadThread: device gone, no more reads");
+            break;
+        }
+        if (IsDeliveredUsbPipePacket(read == platform::UsbPipeRead::kPacket, count, packet)) {
             transport->HandlePacket(packet);
         } else {
             std::this_thread::sleep_for(kFailedReadPause);

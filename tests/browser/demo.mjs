@@ -2,32 +2,21 @@
 // on a simulated pad behind the TCP listener. A visible browser shows the signature appear, again
 // and again on a cleared pad, until its window is closed; a headless one signs once, and a
 // screenshot and the saved SVG are left behind.
-import { execFileSync } from "node:child_process";
 import fs from "node:fs";
 import path from "node:path";
-import { fileURLToPath } from "node:url";
 import { PadBrowser } from "./support/browsers.mjs";
-import { HostHarness } from "./support/host-harness.mjs";
+import { prepareDemo } from "./support/demo-setup.mjs";
+import { signatureComplete } from "./support/signature-complete.mjs";
 import { waitFor } from "./support/wait.mjs";
 
-const repository = fileURLToPath(new URL("../..", import.meta.url));
-const buildDir = path.resolve(process.env.HOST_BUILD_DIR ?? path.join(repository, "build"));
-const browserName = process.env.DEMO_BROWSER ?? "chromium";
-const visible = process.env.DEMO_VISIBLE === "1";
-const workDir = fs.mkdtempSync("/tmp/inkora-browser-demo.");
-
-const extensionDir = path.join(workDir, "extension");
-execFileSync(path.join(repository, "extension/assemble.sh"), [extensionDir]);
+const { browserName, visible, workDir, extensionDir, harness } = await prepareDemo("browser-demo");
 const downloads = path.join(workDir, "downloads");
 fs.mkdirSync(downloads);
-const harness = new HostHarness(buildDir, workDir);
-await harness.useListener();
 
 const padBrowser = await PadBrowser.launch(browserName, {
     workDir, extensionDir, hostWrapper: harness.wrapper, downloadDir: downloads, headless: !visible,
 });
 const page = padBrowser.launcher;
-const pointCount = async () => parseInt(await page.$eval("#point-count", (e) => e.textContent), 10);
 const disabled = (id) => page.$eval(`#${id}`, (button) => button.disabled);
 
 async function end(code) {
@@ -39,19 +28,6 @@ async function end(code) {
 process.on("SIGINT", () => end(130));
 process.on("SIGTERM", () => end(143));
 
-// Once the pen has rested for a second, the signature is complete.
-async function signatureComplete(timeoutMs) {
-    let last = -1, since = Date.now();
-    await waitFor(async () => {
-        const count = await pointCount();
-        if (count !== last) {
-            [last, since] = [count, Date.now()];
-        }
-        return count > 0 && Date.now() - since > 1000;
-    }, { timeoutMs, intervalMs: 100, what: "the signature" });
-    return last;
-}
-
 // Signs on a cleared pad, shows the signature for two seconds and ends the session with Done, so
 // that each repetition is seen being drawn. padsim signs once per run: a new run each time.
 async function signAgainAndAgain() {
@@ -62,7 +38,7 @@ async function signAgainAndAgain() {
         if (!(await disabled("connect"))) {
             await page.click("#connect");
         }
-        await signatureComplete(60_000);
+        await signatureComplete(page, 60_000);
         await new Promise((resolve) => setTimeout(resolve, 2000));
         if (!(await disabled("done"))) {
             await page.click("#done");
@@ -85,7 +61,7 @@ if (visible) {
 } else {
     harness.startBridge([]);
     await page.click("#connect");
-    const points = await signatureComplete(30_000);
+    const points = await signatureComplete(page, 30_000);
     const screenshot = path.join(workDir, "signing-pad.png");
     await page.screenshot({ path: screenshot });
     await page.click("#export-svg");

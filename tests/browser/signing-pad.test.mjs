@@ -1,28 +1,16 @@
 // The sample extension in real browsers, with the real host behind it and padsim as the pad.
 import assert from "node:assert/strict";
-import { execFileSync, spawn } from "node:child_process";
+import { spawn } from "node:child_process";
 import fs from "node:fs";
-import os from "node:os";
 import path from "node:path";
-import { fileURLToPath } from "node:url";
-import { after, afterEach, before, beforeEach, describe, it } from "node:test";
-import { PadBrowser } from "./support/browsers.mjs";
-import { HostHarness } from "./support/host-harness.mjs";
-import { expectedMessages, kLogicalSize, testSignature, writeStrokesFile } from "./support/pen-points.mjs";
+import { describe, it } from "node:test";
+import { browserNames, browserSuite, resultFile } from "./support/browser-suite.mjs";
+import { text, waitForText } from "./support/page-text.mjs";
+import { kLogicalSize } from "./support/pen-points.mjs";
 import { countInk, decodePng } from "./support/png.mjs";
 import { waitFor } from "./support/wait.mjs";
 
-const repository = fileURLToPath(new URL("../..", import.meta.url));
-const buildDir = path.resolve(process.env.HOST_BUILD_DIR ?? path.join(repository, "build"));
-const resultsDir = path.resolve(process.env.BROWSER_TEST_RESULTS ?? path.join(buildDir, "browser-tests"));
-const browserNames = (process.env.BROWSERS ?? "chromium,firefox").split(",").filter(Boolean);
-
-const text = (page, id) => page.$eval(`#${id}`, (element) => element.textContent);
 const message = (page) => page.$eval("#message", (element) => ({ text: element.textContent, ...element.dataset }));
-
-function waitForText(page, id, wanted, timeoutMs = 15_000) {
-    return waitFor(async () => wanted.test(await text(page, id)), { timeoutMs, what: `#${id} to read ${wanted}` });
-}
 
 async function waitForProblem(page, problem, timeoutMs = 15_000) {
     await waitFor(async () => (await message(page)).problem === problem,
@@ -52,49 +40,12 @@ async function pageRect(page, selector) {
 
 for (const browserName of browserNames) {
     describe(`signing pad in ${browserName}`, { timeout: 150_000 }, () => {
-        let workDir, harness, padBrowser, downloads;
-
-        before(async () => {
-            workDir = fs.mkdtempSync(path.join(os.tmpdir(), `signing-pad-${browserName}-`));
-            const extensionDir = path.join(workDir, "extension");
-            execFileSync(path.join(repository, "extension/assemble.sh"), [extensionDir]);
-            downloads = path.join(workDir, "downloads");
-            fs.mkdirSync(downloads);
-            fs.mkdirSync(resultsDir, { recursive: true });
-            harness = new HostHarness(buildDir, workDir);
-            padBrowser = await PadBrowser.launch(browserName,
-                                                 { workDir, extensionDir, hostWrapper: harness.wrapper, downloadDir: downloads });
-        });
-
-        after(async () => {
-            await padBrowser?.close();
-            await harness?.stopBridge();
-            harness?.keepLogs(path.join(resultsDir, `${browserName}-logs`));
-            fs.rmSync(workDir, { recursive: true, force: true });
-        });
-
-        beforeEach(() => harness.markRuns());
-
-        // Whatever a test left open, the next one starts with no host running.
-        afterEach(async () => {
-            for (const page of await padBrowser.browser.pages()) {
-                if (page !== padBrowser.launcher) {
-                    await page.close().catch(() => {});
-                }
-            }
-            await harness.stopBridge();
-            assert.ok(await harness.allRunsEnded(5000), "a host was left running");
-        });
+        const suite = browserSuite("signing-pad", browserName);
 
         it("draws the strokes the pad sends, saves exactly their points, and Done ends the host", async () => {
-            const played = testSignature();
-            const expected = expectedMessages(played);
-            const strokesFile = path.join(workDir, "strokes.txt");
-            writeStrokesFile(strokesFile, played);
-            await harness.useListener();
-            harness.startBridge(["--strokes", strokesFile, "--raw-coordinates", "--rate", "500"]);
+            const expected = await suite.harness.playTestSignature();
 
-            const page = await padBrowser.openPadPage();
+            const page = await suite.padBrowser.openPadPage();
             await page.click("#connect");
             await waitForText(page, "connection", /^connected$/);
             assert.equal(await text(page, "open-status"), "1");
@@ -102,19 +53,19 @@ for (const browserName of browserNames) {
             const strokes = expected.filter(([, , p]) => p === 0).length;
             await waitForText(page, "point-count", new RegExp(`^${expected.length} in ${strokes} strokes$`));
 
-            const screenshot = path.join(resultsDir, `${browserName}-signature.png`);
+            const screenshot = resultFile(`${browserName}-signature.png`);
             await page.screenshot({ path: screenshot });
             const shot = decodePng(fs.readFileSync(screenshot));
             assert.ok(countInk(shot, await pageRect(page, "#pad")) > 1000, `${screenshot} shows no signature`);
 
             await page.click("#export-svg");
-            const record = svgRecord(await savedFile(downloads, "signature.svg", (bytes) => svgRecord(bytes)));
+            const record = svgRecord(await savedFile(suite.downloads, "signature.svg", (bytes) => svgRecord(bytes)));
             assert.deepEqual(record.points, expected);
             assert.equal(record.polylines, strokes);
             assert.deepEqual([record.maxx, record.maxy], [kLogicalSize.width, kLogicalSize.height]);
 
             await page.click("#export-png");
-            const png = decodePng(await savedFile(downloads, "signature.png", (bytes) => {
+            const png = decodePng(await savedFile(suite.downloads, "signature.png", (bytes) => {
                 try {
                     return decodePng(bytes);
                 } catch {
@@ -127,7 +78,7 @@ for (const browserName of browserNames) {
             const uninked = expected.filter(([x, y]) => countInk(png, pixel(x, y)) === 0);
             assert.deepEqual(uninked, [], "points the PNG does not show");
 
-            const run = await harness.currentRun();
+            const run = await suite.harness.currentRun();
             await page.click("#done");
             await waitForText(page, "connection", /^closed$/);
             const goodbye = await message(page);
@@ -137,39 +88,39 @@ for (const browserName of browserNames) {
         });
 
         it("ends the host within 3 s when the page is closed without Done", async () => {
-            await harness.useListener();
-            harness.startBridge(["--loop", "--rate", "500"]);
-            const page = await padBrowser.openPadPage();
+            await suite.harness.useListener();
+            suite.harness.startBridge(["--loop", "--rate", "500"]);
+            const page = await suite.padBrowser.openPadPage();
             await page.click("#connect");
             await waitForText(page, "point-count", /^[1-9]\d+ in/);
-            const run = await harness.currentRun();
+            const run = await suite.harness.currentRun();
             await page.close();
             assert.equal(await run.exitCode(3000), 0, "the host's exit code within 3 s of the page closing");
         });
 
         it("reports a host that dies during a capture as exited", async () => {
-            await harness.useListener();
-            harness.startBridge(["--loop", "--rate", "500"]);
-            const page = await padBrowser.openPadPage();
+            await suite.harness.useListener();
+            suite.harness.startBridge(["--loop", "--rate", "500"]);
+            const page = await suite.padBrowser.openPadPage();
             await page.click("#connect");
             await waitForText(page, "point-count", /^[1-9]\d+ in/);
-            process.kill(await (await harness.currentRun()).pid(), "SIGKILL");
+            process.kill(await (await suite.harness.currentRun()).pid(), "SIGKILL");
             assert.match(await waitForProblem(page, "exited"), /exited unexpectedly/);
             assert.equal(await text(page, "connection"), "not connected");
         });
 
         it("says another copy holds the pad when the host ends at once, without a doubled period", async () => {
-            await harness.useListener();
-            const first = spawn(harness.binaries.host, [], { env: { ...process.env, INKORA_ROOT: harness.root },
+            await suite.harness.useListener();
+            const first = spawn(suite.harness.binaries.host, [], { env: { ...process.env, INKORA_ROOT: suite.harness.root },
                                                             stdio: ["pipe", "ignore", "ignore"] });
             const firstEnded = new Promise((resolve) => first.once("exit", resolve));
             try {
-                const page = await padBrowser.openPadPage();
+                const page = await suite.padBrowser.openPadPage();
                 await page.click("#connect");
                 const shown = await waitForProblem(page, "ended-without-reply");
                 assert.match(shown, /another copy of it is using the pad/);
                 assert.doesNotMatch(shown, /\.\./);
-                assert.equal(await (await harness.currentRun()).exitCode(5000), 1);
+                assert.equal(await (await suite.harness.currentRun()).exitCode(5000), 1);
             } finally {
                 first.stdin.end();
                 await firstEnded;
@@ -177,32 +128,32 @@ for (const browserName of browserNames) {
         });
 
         it("says no pad was found for the all-zero reply, and the host then ends", async () => {
-            harness.writeSettings(["TabletType=1"]);
-            const page = await padBrowser.openPadPage();
+            suite.harness.writeSettings(["TabletType=1"]);
+            const page = await suite.padBrowser.openPadPage();
             await page.click("#connect");
             assert.match(await waitForProblem(page, "no-pad"), /No pad found/);
-            assert.equal(await (await harness.currentRun()).exitCode(5000), 0);
+            assert.equal(await (await suite.harness.currentRun()).exitCode(5000), 0);
         });
 
         it("gives up on a host without a settings file, which never answers, and ends it", async () => {
-            harness.removeSettings();
-            const page = await padBrowser.openPadPage("replyTimeout=1500");
+            suite.harness.removeSettings();
+            const page = await suite.padBrowser.openPadPage("replyTimeout=1500");
             await page.click("#connect");
             assert.match(await waitForProblem(page, "no-reply"), /did not answer within 1\.5 s.*Inkora\.ini/);
-            assert.equal(await (await harness.currentRun()).exitCode(5000), 0);
+            assert.equal(await (await suite.harness.currentRun()).exitCode(5000), 0);
             assert.equal(await page.$eval("#connect", (button) => button.disabled), false);
         });
 
         it("says the host is not installed when the browser finds no manifest for it", async () => {
-            const away = `${padBrowser.hostManifest}.away`;
-            fs.renameSync(padBrowser.hostManifest, away);
+            const away = `${suite.padBrowser.hostManifest}.away`;
+            fs.renameSync(suite.padBrowser.hostManifest, away);
             try {
-                const page = await padBrowser.openPadPage();
+                const page = await suite.padBrowser.openPadPage();
                 await page.click("#connect");
                 assert.match(await waitForProblem(page, "not-installed"), /not installed on this computer/);
-                assert.deepEqual(harness.newRuns(), [], "a host was started");
+                assert.deepEqual(suite.harness.newRuns(), [], "a host was started");
             } finally {
-                fs.renameSync(away, padBrowser.hostManifest);
+                fs.renameSync(away, suite.padBrowser.hostManifest);
             }
         });
     });

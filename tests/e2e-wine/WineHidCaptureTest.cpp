@@ -54,7 +54,8 @@ public:
         path.erase(path.find_last_not_of("\n") + 1);
     }
     ~OwnPrefix() {
-        ChildProcess({"/bin/sh", "-c", "wineserver -k; rm -rf \"$WINEPREFIX\""}, {{"WINEPREFIX", path}})
+        ChildProcess({"/bin/sh", "-c", "wineserver -k; rm -rf \"$WINEPREFIX\""},
+                     {{"WINEPREFIX", path}})
             .WaitForExit(30000ms);
     }
     std::string path;
@@ -142,23 +143,57 @@ TEST_F(WineHidCapture, StrokeArrivesExactlyThroughOverlappedReadsAndTheReaderLog
     }
 }
 
-// A pad whose output reports are shorter than its input reports (a real keyboard's descriptor:
-// 9-byte input, 2-byte output reports). Wine's class driver takes the host's 9-byte writes and
-// hands the pad only the output report's length: the numbers query arrives cut to its count
-// byte, so the pad never answers, and the open goes on without the numbers.
-TEST_F(WineHidCapture, PadWithShorterOutputReportsGetsTheHostsReportsCutToTheirLength) {
-    const uint32_t pad =
-        pads.Plug(0x1D5B, 0x0050, HID_DESCRIPTOR_DIR "/046A_0011_0006_0001_real.bin");
-    Open("");
-    EXPECT_EQ(host->ReadFrame(15000ms), kDefaultOpenReply);
-    // Led by a hover point, which the host drops whether or not it takes it for an answer.
-    const std::vector<PadPoint> stroke = {
-        {800, 800, false}, {900, 900, true}, {950, 950, true}, {1000, 1000, false}};
-    ASSERT_TRUE(pads.Feed(pad, Stream(stroke), 8));
-    EXPECT_EQ(host->ReadFrames(3, 10000ms), ExpectedMessages(stroke));
-    host->CloseExpectingGoodbyeLast();
-    EXPECT_EQ(pads.Sent(), std::vector<std::string>(4, "sent " + std::to_string(pad) + " 1 0 01"));
-    EXPECT_TRUE(HasMessage(Log(), "FindTheHID  ReportSize = 9"));
+// A vendor-defined pad's report descriptor: input reports of `inputBytes`, output reports of
+// `outputBytes` (none for 0), no report ids.
+Bytes PadDescriptor(uint8_t inputBytes, uint8_t outputBytes) {
+    Bytes descriptor = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00, 0x26, 0xFF, 0x00,
+                        0x75, 0x08, 0x95, inputBytes, 0x09, 0x01, 0x81, 0x02, 0x95, outputBytes,
+                        0x09, 0x01, 0x91, 0x02, 0xC0};
+    if (outputBytes == 0) {
+        descriptor.erase(descriptor.end() - 7, descriptor.end() - 1);
+    }
+    return descriptor;
+}
+
+// Windows' class driver takes only writes of a whole output report: the numbers query goes out
+// in a report of the output report's length, whatever the input reports' (a pad whose output
+// reports cannot carry it gets none), and no point is lost whether or not the pad answers.
+TEST_F(WineHidCapture, NumbersQueryFitsTheOutputReportsAndNoPointIsLostWithoutAnAnswer) {
+    struct Case {
+        uint8_t outputBytes;
+        std::string sent;  // each of the four queries, as the pad gets it; none when empty
+    };
+    const Case cases[] = {
+        {8, "0100" + std::string(12, '0')}, {128, "0100" + std::string(252, '0')}, {1, ""}};
+    std::vector<uint32_t> plugged;
+    for (const Case& c : cases) {
+        const std::string file = own.path + "/pad" + std::to_string(c.outputBytes) + ".bin";
+        const Bytes descriptor = PadDescriptor(64, c.outputBytes);
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(descriptor.data()),
+                   static_cast<std::streamsize>(descriptor.size()));
+        plugged.push_back(pads.Plug(0x1D5B, static_cast<uint16_t>(0x0043 + plugged.size()), file));
+        ASSERT_NE(plugged.back(), 0u);
+        ASSERT_TRUE(
+            pads.Command("numbers " + std::to_string(plugged.back()) + " 123456 5 64", "numbers"));
+    }
+    const std::vector<PadPoint> stroke = LongStroke(5);
+    for (size_t i = 0; i < plugged.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE("output reports of " + std::to_string(c.outputBytes) + " bytes");
+        const size_t before = pads.Sent().size();
+        Open("UseMultiUsb=1\r\nTabletComPort=" + std::to_string(i + 1) + "\r\n");
+        EXPECT_EQ(host->ReadFrame(15000ms), kDefaultOpenReply);
+        ASSERT_TRUE(pads.Feed(plugged[i], Stream(stroke), kPadReport));
+        EXPECT_EQ(host->ReadFrames(stroke.size(), 10000ms), ExpectedMessages(stroke));
+        host->CloseExpectingGoodbyeLast();
+        EXPECT_EQ(host->process().WaitForExit(5000ms), 0);
+        const std::vector<std::string> sent(pads.Sent().begin() + before, pads.Sent().end());
+        const std::string query = "sent " + std::to_string(plugged[i]) + " 1 0 " + c.sent;
+        EXPECT_EQ(sent, std::vector<std::string>(c.sent.empty() ? 0 : 4, query));
+        EXPECT_EQ(HasMessage(Log(), "TabletWrite: output report size 2 cannot carry data"),
+                  c.sent.empty());
+    }
 }
 
 // Pulled out in the middle of a stroke: the reader ends at once, and the host closes and ends.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <sstream>
 
 namespace testsupport {
 namespace {
@@ -61,7 +62,11 @@ uint32_t WinePad::Plug(uint16_t vendorId, uint16_t productId, const std::string&
     char ids[16];
     std::snprintf(ids, sizeof ids, "%04x %04x", vendorId, productId);
     const std::string path = descriptor.empty() ? "" : " Z:" + descriptor;
-    process.Write("plug " + std::string(ids) + path + "\n");
+    return Plugged("plug " + std::string(ids) + path);
+}
+
+uint32_t WinePad::Plugged(const std::string& command) {
+    process.Write(command + "\n");
     for (std::string said; ReadLine(said, 20000ms);) {
         if (said.rfind("plugged ", 0) == 0) {
             return static_cast<uint32_t>(std::stoul(said.substr(8)));
@@ -85,6 +90,35 @@ bool WinePad::Feed(uint32_t pad, const std::vector<uint8_t>& stream, size_t leng
         }
     }
     return true;
+}
+
+bool WinePad::FeedBytes(uint32_t pad, const std::vector<uint8_t>& bytes, size_t packetSize) {
+    const size_t piece = 1000 / packetSize * packetSize;  // within what one input may carry
+    for (size_t at = 0; at < bytes.size(); at += piece) {
+        const size_t count = std::min(piece, bytes.size() - at);
+        const auto begin = bytes.begin() + static_cast<ptrdiff_t>(at);
+        if (!Command("input " + std::to_string(pad) + " " + Hex({begin, begin + count}), "fed")) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::map<std::string, std::string> WinePad::PortState(uint32_t pad) {
+    const std::string answer = "state " + std::to_string(pad) + " ";
+    process.Write(answer + "\n");
+    std::map<std::string, std::string> state;
+    for (std::string said; ReadLine(said, 20000ms);) {
+        if (said.rfind(answer, 0) == 0) {
+            std::istringstream words(said.substr(answer.size()));
+            for (std::string word; words >> word;) {
+                const size_t equals = word.find('=');
+                state[word.substr(0, equals)] = word.substr(equals + 1);
+            }
+            break;
+        }
+    }
+    return state;
 }
 
 const std::vector<std::string>& WinePad::Sent() {

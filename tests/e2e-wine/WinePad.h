@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -9,8 +10,8 @@
 
 namespace testsupport {
 
-// winepad.exe in the test's prefix: the virtual HID pad bus, driven line by line. It installs
-// the bus on its first start; its pads vanish when it ends.
+// winepad.exe in the test's prefix: the virtual pad bus (HID pads, serial ports, pipe pads),
+// driven line by line. It installs the bus on its first start; its pads vanish when it ends.
 class WinePad {
 public:
     explicit WinePad(const std::string& prefix);
@@ -20,6 +21,9 @@ public:
 
     // A new pad's id (0 when refused); the built-in descriptor when `descriptor` is empty.
     uint32_t Plug(uint16_t vendorId, uint16_t productId, const std::string& descriptor = "");
+    // A serial port named COMn, or a pipe pad; its id (0 when refused).
+    uint32_t PlugPort(int number) { return Plugged("port " + std::to_string(number)); }
+    uint32_t PlugPipe() { return Plugged("pipe"); }
     // Sends a command and waits for the line that answers it: the first one starting with
     // `answer`. False when it does not come in time.
     bool Command(const std::string& line, const std::string& answer,
@@ -28,11 +32,16 @@ public:
     // byte (with `countFlags` set in its high bits, which the host must mask off) and payload.
     bool Feed(uint32_t pad, const std::vector<uint8_t>& stream, size_t length,
               uint8_t countFlags = 0);
+    // Feeds a serial port or a pipe pad what it sends, in pieces of whole packets.
+    bool FeedBytes(uint32_t pad, const std::vector<uint8_t>& bytes, size_t packetSize);
+    // A serial port's state: "baud" -> "38400", "waits" -> "3" and so on (see tools/README.md).
+    std::map<std::string, std::string> PortState(uint32_t pad);
     // Every "sent" line so far: "sent PAD KIND ID HEX".
     const std::vector<std::string>& Sent();
 
 private:
     bool ReadLine(std::string& line, Milliseconds timeout);
+    uint32_t Plugged(const std::string& command);
     ChildProcess process;
     std::vector<std::string> sent;
 };

@@ -46,6 +46,22 @@ std::vector<uint8_t> PadPacket(int x, int y, bool touch, uint8_t kind) {
             static_cast<uint8_t>(y & 0x7F), static_cast<uint8_t>(y >> 7 & 0x1F)};
 }
 
+std::vector<uint8_t> UsbPipePacket(int x, int y, bool touch) {
+    return {static_cast<uint8_t>(touch ? 0x08 : 0x00), static_cast<uint8_t>(x >> 4 & 0xFF),
+            static_cast<uint8_t>((x & 0x0F) << 4 | (y >> 8 & 0x0F)),
+            static_cast<uint8_t>(y & 0xFF)};
+}
+
+std::vector<uint8_t> PacketStream(const std::vector<PadPoint>& points, bool pipe) {
+    std::vector<uint8_t> stream;
+    for (const PadPoint& p : points) {
+        const std::vector<uint8_t> packet =
+            pipe ? UsbPipePacket(p.x, p.y, p.touch) : PadPacket(p.x, p.y, p.touch);
+        stream.insert(stream.end(), packet.begin(), packet.end());
+    }
+    return stream;
+}
+
 std::string WriteStrokesFile(const std::string& path, const std::vector<PadPoint>& points) {
     std::ofstream file(path);
     for (const PadPoint& p : points) {

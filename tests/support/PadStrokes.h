@@ -28,6 +28,13 @@ extern const std::vector<PadPoint> kTwoStrokes;
 // packet kind and the touch bit, then X and Y as 7 low and 5 high bits.
 std::vector<uint8_t> PadPacket(int x, int y, bool touch, uint8_t kind = 0);
 
+// The legacy USB pipe driver's 4-byte packet: status (0x08 while touching), X bits 11..4, X bits
+// 3..0 with Y bits 11..8, Y bits 7..0.
+std::vector<uint8_t> UsbPipePacket(int x, int y, bool touch);
+
+// The points one after the other as 5-byte packets (`pipe` false) or 4-byte pipe packets.
+std::vector<uint8_t> PacketStream(const std::vector<PadPoint>& points, bool pipe = false);
+
 // Writes the points as a padsim strokes file ("x y touch" a line) and returns its path.
 std::string WriteStrokesFile(const std::string& path, const std::vector<PadPoint>& points);
 

@@ -256,14 +256,43 @@ TEST_F(HidTransport, WritesAreCutIntoOutputReports) {
     EXPECT_EQ(first, request);
 }
 
-TEST_F(HidTransport, ReportsTooShortToCarryDataSendNothing) {
-    SimulatedHidPad& pad = bus.Plug(kVendor, 0x0043, 2);
-    MakeTablet();
-    ASSERT_TRUE(tablet->OpenTablet());
-    const uint8_t data[5] = {1, 2, 3, 4, 5};
-    tablet->WriteTablet(data, 5);
-    std::vector<uint8_t> report;
-    EXPECT_FALSE(pad.ReceiveOutputReport(report, 100ms));
+// Windows' class driver refuses a write that is not one output report long: the reports are
+// as long as the pad's output reports, whatever its input reports; a pad whose output reports
+// cannot carry a byte (or that has none) gets nothing, and the log says so.
+TEST_F(HidTransport, WritesAreOutputReportsOfTheOutputReportLength) {
+    struct Case {
+        int32_t inputLength;
+        int32_t outputLength;
+        std::vector<int> counts;  // of the reports one 10-byte write sends
+    };
+    const Case cases[] = {
+        {65, 9, {7, 3}}, {65, 129, {10}}, {2, 65, {10}}, {65, 2, {}}, {65, 0, {}}};
+    const std::vector<uint8_t> data = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.inputLength) + "/" + std::to_string(c.outputLength));
+        SimulatedHidPad& pad = bus.Plug(kVendor, 0x0043, c.inputLength, c.outputLength);
+        MakeTablet();
+        ASSERT_TRUE(tablet->OpenTablet());
+        tablet->WriteTablet(data.data(), 10);
+        size_t sent = 0;
+        for (const int count : c.counts) {
+            std::vector<uint8_t> report;
+            ASSERT_TRUE(pad.ReceiveOutputReport(report));
+            std::vector<uint8_t> expected(static_cast<size_t>(c.outputLength));
+            expected[1] = static_cast<uint8_t>(count);
+            std::copy_n(data.begin() + static_cast<ptrdiff_t>(sent), count, expected.begin() + 2);
+            EXPECT_EQ(report, expected);
+            sent += static_cast<size_t>(count);
+        }
+        std::vector<uint8_t> extra;
+        EXPECT_FALSE(pad.ReceiveOutputReport(extra, 100ms));
+        EXPECT_EQ(Log().find("TabletWrite: output report size " + std::to_string(c.outputLength) +
+                             " cannot carry data") != std::string::npos,
+                  c.counts.empty());
+        tablet->CloseTablet();
+        tablet.reset();
+        pad.Unplug();
+    }
 }
 
 TEST_F(HidTransport, ModeReportIsNineBytes) {

@@ -35,7 +35,7 @@ struct ReadResult {
 ReadResult ReadOnce(UsbPipe& pipe) {
     uint8_t packet[UsbPipe::kPacketSize] = {};
     ReadResult result;
-    result.succeeded = pipe.ReadPacket(packet, result.count);
+    result.succeeded = pipe.ReadPacket(packet, result.count) == platform::UsbPipeRead::kPacket;
     return result;
 }
 
@@ -63,7 +63,7 @@ TEST(UsbPipeWin32, EachReadTakesOnePacketUntilTheDeviceGoes) {
                                                  std::vector<uint8_t>{0x20, 0x01, 0x02, 0x03}}) {
         uint8_t packet[UsbPipe::kPacketSize] = {};
         int32_t count = 0;
-        ASSERT_TRUE(opened.pipe.ReadPacket(packet, count));
+        ASSERT_EQ(opened.pipe.ReadPacket(packet, count), platform::UsbPipeRead::kPacket);
         EXPECT_EQ(count, UsbPipe::kPacketSize);
         EXPECT_EQ(std::vector<uint8_t>(packet, packet + UsbPipe::kPacketSize), expected);
     }

@@ -35,6 +35,32 @@ std::vector<std::string> Words(std::string_view line) {
     return words;
 }
 
+bool ParseSwitch(const std::string& text, bool& on) {
+    on = text == "on";
+    return on || text == "off";
+}
+
+// The commands that name a pad and a setting of it.
+std::variant<Command, std::string> BuildSetting(const std::vector<std::string>& w) {
+    const std::string& name = w[0];
+    uint32_t pad = 0;
+    if (w.size() == 3 && ParseNumber(w[1], pad, 10)) {
+        DsrCommand dsr{pad};
+        RefuseCommand refuse{pad};
+        HoldCommand hold{pad};
+        if (name == "dsr" && ParseSwitch(w[2], dsr.on)) {
+            return dsr;
+        }
+        if (name == "refuse" && ParseNumber(w[2], refuse.rate, 10)) {
+            return refuse;
+        }
+        if (name == "hold" && ParseSwitch(w[2], hold.on)) {
+            return hold;
+        }
+    }
+    return "cannot read: " + name;
+}
+
 // The words after the command name: ids in hexadecimal, everything else decimal.
 std::variant<Command, std::string> Build(const std::vector<std::string>& w) {
     const std::string& name = w[0];
@@ -45,6 +71,25 @@ std::variant<Command, std::string> Build(const std::vector<std::string>& w) {
             plug.descriptorFile = n == 4 ? w[3] : "";
             return plug;
         }
+    } else if (name == "port" && n == 2) {
+        PortCommand port;
+        if (ParseNumber(w[1], port.number, 10) && port.number > 0) {
+            return port;
+        }
+    } else if (name == "pipe" && n == 1) {
+        return PipeCommand{};
+    } else if ((name == "open" || name == "close") && n == 2) {
+        OccupyCommand occupy{0, name == "open"};
+        if (ParseNumber(w[1], occupy.number, 10) && occupy.number > 0) {
+            return occupy;
+        }
+    } else if (name == "state" && n == 2) {
+        StateCommand state;
+        if (ParseNumber(w[1], state.pad, 10)) {
+            return state;
+        }
+    } else if (name == "dsr" || name == "refuse" || name == "hold") {
+        return BuildSetting(w);
     } else if (name == "unplug" && n == 2) {
         UnplugCommand unplug;
         if (ParseNumber(w[1], unplug.pad, 10)) {
@@ -63,7 +108,6 @@ std::variant<Command, std::string> Build(const std::vector<std::string>& w) {
     } else if (name == "sign" && (n == 3 || n == 4)) {
         SignCommand sign;
         if (ParseNumber(w[1], sign.pad, 10) && ParseNumber(w[2], sign.reportLength, 10) &&
-            sign.reportLength >= 2 &&
             (n == 3 || (ParseNumber(w[3], sign.rate, 10) && sign.rate > 0))) {
             return sign;
         }
@@ -71,7 +115,7 @@ std::variant<Command, std::string> Build(const std::vector<std::string>& w) {
         NumbersCommand numbers;
         if (ParseNumber(w[1], numbers.pad, 10) && ParseNumber(w[2], numbers.serialNumber, 10) &&
             ParseNumber(w[3], numbers.modelNumber, 10) &&
-            ParseNumber(w[4], numbers.reportLength, 10) && numbers.reportLength >= 6) {
+            ParseNumber(w[4], numbers.reportLength, 10)) {
             return numbers;
         }
     } else if (name == "quit" && n == 1) {

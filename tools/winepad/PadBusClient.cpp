@@ -1,10 +1,6 @@
 #include "PadBusClient.h"
 
-#include <winioctl.h>
-
 #include <cstring>
-
-#include "driver/PadControl.h"
 
 namespace winepad {
 namespace {
@@ -52,6 +48,16 @@ bool PadBusClient::Control(DWORD code, const Bytes& in, Bytes* out, HANDLE stop)
     return done;
 }
 
+std::optional<uint32_t> PadBusClient::NewPadId(DWORD code, const Bytes& in) {
+    Bytes answer(sizeof(ULONG));
+    if (!Control(code, in, &answer) || answer.size() != sizeof(ULONG)) {
+        return std::nullopt;
+    }
+    uint32_t id = 0;
+    std::memcpy(&id, answer.data(), sizeof id);
+    return id;
+}
+
 std::optional<uint32_t> PadBusClient::Plug(uint16_t vendorId, uint16_t productId,
                                            const Bytes& descriptor) {
     WinePadPlug request{};
@@ -59,14 +65,33 @@ std::optional<uint32_t> PadBusClient::Plug(uint16_t vendorId, uint16_t productId
     request.productId = productId;
     request.version = 1;
     request.descriptorLength = static_cast<unsigned short>(descriptor.size());
-    Bytes answer(sizeof(ULONG));
-    if (!Control(IOCTL_WINEPAD_PLUG, Message(request, descriptor), &answer) ||
-        answer.size() != sizeof(ULONG)) {
+    return NewPadId(IOCTL_WINEPAD_PLUG, Message(request, descriptor));
+}
+
+std::optional<uint32_t> PadBusClient::PlugPort(uint32_t number) {
+    const ULONG port = number;
+    return NewPadId(IOCTL_WINEPAD_PLUG_PORT, Message(port, {}));
+}
+
+std::optional<uint32_t> PadBusClient::PlugPipe() {
+    return NewPadId(IOCTL_WINEPAD_PLUG_PIPE, {});
+}
+
+bool PadBusClient::Set(uint32_t padId, WinePadSettingKind kind, uint32_t value) {
+    const WinePadSetting setting{padId, static_cast<unsigned long>(kind), value};
+    return Control(IOCTL_WINEPAD_SET, Message(setting, {}), nullptr);
+}
+
+std::optional<WinePadPortState> PadBusClient::PortState(uint32_t padId) {
+    const ULONG id = padId;
+    Bytes answer(sizeof(WinePadPortState));
+    WinePadPortState state{};
+    if (!Control(IOCTL_WINEPAD_PORT_STATE, Message(id, {}), &answer) ||
+        answer.size() != sizeof state) {
         return std::nullopt;
     }
-    uint32_t id = 0;
-    std::memcpy(&id, answer.data(), sizeof id);
-    return id;
+    std::memcpy(&state, answer.data(), sizeof state);
+    return state;
 }
 
 bool PadBusClient::Unplug(uint32_t padId) {

@@ -77,6 +77,11 @@ std::string InstallPadBus() {
     if (PadBusClient::Open() != nullptr) {
         return "";
     }
+    BOOL wow64 = FALSE;
+    if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64) {
+        return "the pad bus needs a 32-bit prefix (WINEARCH=win32): a 64-bit one loads only "
+               "64-bit drivers";
+    }
     const std::string source = ProgramFolder();
     const std::string inf = source + "winepad.inf";
     std::string failure = CopyFiles(source, inf);

@@ -21,9 +21,6 @@ namespace platform {
 namespace {
 
 constexpr int kWriteTimeoutPerByteMs = 50;
-// How long the watch thread rests when the line itself has failed (a hung-up pseudo-terminal,
-// an unplugged adapter), so that a dead line does not keep it spinning.
-constexpr int kFailedLinePauseMs = 10;
 // A rate the driver rounds by more than this (in parts per thousand) counts as unsupported.
 constexpr int64_t kBaudToleranceDenominator = 1000;
 constexpr int64_t kBaudTolerance = 30;
@@ -170,18 +167,24 @@ void SerialPort::RaiseModemLines() {
     ioctl(Fd(portHandle), TIOCMBIS, &lines);
 }
 
-bool SerialPort::WaitForReceivedBytes() {
+SerialPort::LineWait SerialPort::WaitForReceivedBytes() {
     pollfd waits[2] = {{Fd(portHandle), POLLIN, 0}, {Fd(wakeHandle), POLLIN, 0}};
     if (poll(waits, 2, -1) <= 0 || waits[1].revents != 0) {
-        return false;
+        return LineWait::kNothing;
     }
     if (BytesWaiting(waits[0].fd) > 0) {
-        return true;
+        return LineWait::kReceived;
     }
-    if ((waits[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
-        poll(&waits[1], 1, kFailedLinePauseMs);
+    // A hung-up terminal (an unplugged adapter, a pseudo-terminal whose other end closed) stays
+    // hung up: bytes received before are read first.
+    return (waits[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0 ? LineWait::kGone
+                                                                    : LineWait::kNothing;
+}
+
+void SerialPort::AwaitWake() {
+    pollfd wake = {Fd(wakeHandle), POLLIN, 0};
+    while (poll(&wake, 1, -1) < 0 && errno == EINTR) {
     }
-    return false;
 }
 
 void SerialPort::WakeWatchThread() {

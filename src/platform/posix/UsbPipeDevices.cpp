@@ -81,10 +81,10 @@ uint32_t UsbPipe::Open(const std::string& devicePath) {
     return 0;
 }
 
-bool UsbPipe::ReadPacket(uint8_t (&packet)[kPacketSize], int32_t& count) {
+UsbPipeRead UsbPipe::ReadPacket(uint8_t (&packet)[kPacketSize], int32_t& count) {
     count = 0;
     if (handle == -1) {
-        return false;
+        return UsbPipeRead::kFailed;
     }
     // One read is one packet, whatever it delivers: a short delivery must not take bytes of the
     // next packet, or every later packet would be read out of step.
@@ -94,19 +94,20 @@ bool UsbPipe::ReadPacket(uint8_t (&packet)[kPacketSize], int32_t& count) {
             if (errno == EINTR) {
                 continue;
             }
-            return false;
+            return UsbPipeRead::kFailed;
         }
         if (waits[1].revents != 0) {
-            return false;
+            return UsbPipeRead::kFailed;
         }
         const ssize_t got = read(Fd(handle), packet, sizeof packet);
         if (got > 0) {
             count = static_cast<int32_t>(got);
-            return true;
+            return UsbPipeRead::kPacket;
         }
         if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
-            // End of data (the device, or a simulated pad's writer, has gone) or a device error.
-            return false;
+            // End of data (a simulated pad's writer has gone, and another may come) or a device
+            // error.
+            return got < 0 && errno == ENODEV ? UsbPipeRead::kGone : UsbPipeRead::kFailed;
         }
     }
 }

@@ -79,25 +79,37 @@ bool SetFromNoParity(HANDLE port, DCB line) {
     return SetCommState(port, &noParity) && SetCommState(port, &line);
 }
 
-// Waits for an event of the port's mask, or until `wake` is signalled. The event word when
-// the wait ended with one; 0 when it was woken or failed.
-DWORD WaitForCommEvent(HANDLE port, HANDLE waitEvent, HANDLE wake) {
+// How a wait for comm events ended: the event word, or a failure (the wait refused, or ended
+// with an error other than by `wake`).
+struct CommWait {
+    bool failed = false;
+    DWORD events = 0;
+};
+
+// Waits for an event of the port's mask, or until `wake` is signalled (no events then). The
+// wait writes to `overlapped` and `events` until it has ended, which only its event tells: a
+// comm wait that a driver serves may leave its status word showing no pending wait (Wine
+// writes an error there before handing the wait to the driver), so GetOverlappedResult would
+// return while the driver still holds the wait and these variables had gone.
+CommWait WaitForCommEvent(HANDLE port, HANDLE waitEvent, HANDLE wake) {
     OVERLAPPED overlapped = OverlappedAtStart(Stored(waitEvent));
     ResetEvent(waitEvent);
     DWORD events = 0;
     if (WaitCommEvent(port, &events, &overlapped)) {
-        return events;
+        return {false, events};
     }
     if (GetLastError() != ERROR_IO_PENDING) {
-        return 0;
+        return {true, 0};
     }
     const HANDLE waits[] = {waitEvent, wake};
-    if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
+    const bool woken = WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0;
+    if (woken) {
         CancelIo(port);
+        WaitForSingleObject(waitEvent, INFINITE);
     }
-    // The pending wait writes to `overlapped` and `events` until it has ended.
     DWORD unused = 0;
-    return GetOverlappedResult(port, &overlapped, &unused, TRUE) ? events : 0;
+    const bool completed = GetOverlappedResult(port, &overlapped, &unused, FALSE);
+    return {!completed && !woken, completed ? events : 0};
 }
 
 // True once bytes wait in the input queue; false when `wake` is signalled or the polls are up.
@@ -158,13 +170,24 @@ void SerialPort::RaiseModemLines() {
     EscapeCommFunction(Handle(portHandle), SETDTR);
 }
 
-bool SerialPort::WaitForReceivedBytes() {
+SerialPort::LineWait SerialPort::WaitForReceivedBytes() {
     const HANDLE port = Handle(portHandle);
-    const DWORD events = WaitForCommEvent(port, Handle(waitEvent), Handle(wakeHandle));
-    if (events != 0) {
-        return (events & EV_RXCHAR) != 0;
+    const CommWait wait = WaitForCommEvent(port, Handle(waitEvent), Handle(wakeHandle));
+    if (!wait.failed) {
+        return (wait.events & EV_RXCHAR) != 0 ? LineWait::kReceived : LineWait::kNothing;
     }
-    return PollInputQueue(port, Handle(wakeHandle));
+    // The wait failed: a line that no longer answers at all has gone (a driver refuses every
+    // request of a device pulled out); one that still tells its queue is polled instead.
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!ClearCommError(port, &errors, &status)) {
+        return LineWait::kGone;
+    }
+    return PollInputQueue(port, Handle(wakeHandle)) ? LineWait::kReceived : LineWait::kNothing;
+}
+
+void SerialPort::AwaitWake() {
+    WaitForSingleObject(Handle(wakeHandle), INFINITE);
 }
 
 void SerialPort::WakeWatchThread() {

@@ -15,6 +15,20 @@ HANDLE Native(intptr_t handle) {
     return reinterpret_cast<HANDLE>(handle);
 }
 
+UsbPipeRead StatusOfFailedRead(DWORD error) {
+    switch (error) {
+        case ERROR_DEVICE_NOT_CONNECTED:
+        case ERROR_DEV_NOT_EXIST:
+        case ERROR_DEVICE_REMOVED:
+        // A driver refuses reads on an open handle so once its device is being deleted
+        // (STATUS_DELETE_PENDING).
+        case ERROR_ACCESS_DENIED:
+            return UsbPipeRead::kGone;
+        default:
+            return UsbPipeRead::kFailed;
+    }
+}
+
 }  // namespace
 
 UsbPipe::~UsbPipe() {
@@ -33,26 +47,27 @@ uint32_t UsbPipe::Open(const std::string& devicePath) {
     return 0;
 }
 
-bool UsbPipe::ReadPacket(uint8_t (&packet)[kPacketSize], int32_t& count) {
+UsbPipeRead UsbPipe::ReadPacket(uint8_t (&packet)[kPacketSize], int32_t& count) {
     count = 0;
     if (!IsOpen()) {
-        return false;
+        return UsbPipeRead::kFailed;
     }
     // Raised before the cancel flag is tested: a CancelReads either is seen here or sees this
     // read pending and cancels it.
     readPending = true;
     if (readsCancelled) {
         readPending = false;
-        return false;
+        return UsbPipeRead::kFailed;
     }
     DWORD received = 0;
     const BOOL succeeded = ReadFile(Native(handle), packet, kPacketSize, &received, nullptr);
+    const DWORD error = succeeded ? ERROR_SUCCESS : GetLastError();
     readPending = false;
     if (!succeeded) {
-        return false;
+        return StatusOfFailedRead(error);
     }
     count = static_cast<int32_t>(received);
-    return true;
+    return UsbPipeRead::kPacket;
 }
 
 bool UsbPipe::CancelReads(std::chrono::milliseconds limit) {

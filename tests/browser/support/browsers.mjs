@@ -3,6 +3,7 @@
 import fs from "node:fs";
 import path from "node:path";
 import puppeteer from "puppeteer-core";
+import { browserWithPolicy } from "./browser-policies.mjs";
 import { waitFor } from "./wait.mjs";
 
 export const identities = JSON.parse(
@@ -18,13 +19,19 @@ function writeHostManifest(dir, wrapper, allowed) {
     return file;
 }
 
-async function launchChromium({ workDir, extensionDir, hostWrapper, downloadDir, headless = true }) {
+// The browser's program; with an extension policy, a program that starts it with the policy in force.
+function browserProgram(name, binary, workDir, policy) {
+    const id = name === "chromium" ? identities.chromeExtensionId : identities.firefoxExtensionId;
+    return policy ? browserWithPolicy(name, binary, workDir, id, policy) : binary;
+}
+
+async function launchChromium({ workDir, extensionDir, hostWrapper, downloadDir, headless = true, policy }) {
     const profile = path.join(workDir, "chromium-profile");
     const hostManifest = writeHostManifest(path.join(profile, "NativeMessagingHosts"), hostWrapper, {
         allowed_origins: [`chrome-extension://${identities.chromeExtensionId}/`],
     });
     const browser = await puppeteer.launch({
-        executablePath: process.env.CHROMIUM_BINARY ?? "/usr/bin/chromium",
+        executablePath: browserProgram("chromium", process.env.CHROMIUM_BINARY ?? "/usr/bin/chromium", workDir, policy),
         headless,
         userDataDir: profile,
         enableExtensions: true,
@@ -38,7 +45,7 @@ async function launchChromium({ workDir, extensionDir, hostWrapper, downloadDir,
     return { browser, hostManifest };
 }
 
-async function launchFirefox({ workDir, extensionDir, hostWrapper, downloadDir, headless = true }) {
+async function launchFirefox({ workDir, extensionDir, hostWrapper, downloadDir, headless = true, policy }) {
     // Firefox looks for host manifests under $HOME: a home of the test's own.
     const home = path.join(workDir, "firefox-home");
     const hostManifest = writeHostManifest(path.join(home, ".mozilla/native-messaging-hosts"), hostWrapper, {
@@ -46,7 +53,7 @@ async function launchFirefox({ workDir, extensionDir, hostWrapper, downloadDir, 
     });
     const browser = await puppeteer.launch({
         browser: "firefox",
-        executablePath: process.env.FIREFOX_BINARY ?? "/usr/bin/firefox-esr",
+        executablePath: browserProgram("firefox", process.env.FIREFOX_BINARY ?? "/usr/bin/firefox-esr", workDir, policy),
         headless,
         defaultViewport: headless ? kViewport : null,
         env: { ...process.env, HOME: home },
@@ -105,12 +112,17 @@ export class PadBrowser {
     }
 
     // A new signing pad page; query is added to its address.
-    async openPadPage(query = "") {
+    openPadPage(query = "") {
+        return this.openExtensionPage("pad.html", query);
+    }
+
+    // A new tab with one of the extension's pages; query is added to its address.
+    async openExtensionPage(file, query = "") {
         const number = String(++this.openedPages);
-        await this.launcher.evaluate((search) => {
+        await this.launcher.evaluate((file, search) => {
             const api = globalThis.browser ?? globalThis.chrome;
-            return api.tabs.create({ url: `${location.origin}/pad.html?${search}` });
-        }, [`page=${number}`, query].filter(Boolean).join("&"));
+            return api.tabs.create({ url: `${location.origin}/${file}?${search}` });
+        }, file, [`page=${number}`, query].filter(Boolean).join("&"));
         const page = await this.findPage((url) => url.searchParams.get("page") === number);
         // Firefox gives a page it did not open through automation the window's size.
         if (this.viewport) {

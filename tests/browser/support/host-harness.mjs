@@ -4,6 +4,7 @@ import { spawn } from "node:child_process";
 import fs from "node:fs";
 import net from "node:net";
 import path from "node:path";
+import { expectedMessages, testSignature, writeStrokesFile } from "./pen-points.mjs";
 import { waitFor } from "./wait.mjs";
 
 const kBridgeIdentity = "browser-bridge";
@@ -27,6 +28,7 @@ export class HostHarness {
         this.root = path.join(workDir, "inkora-root");
         this.runs = path.join(workDir, "host-runs");
         this.wrapper = path.join(workDir, "host-wrapper.sh");
+        this.strokesFile = path.join(workDir, "strokes.txt");
         this.padsimLog = path.join(workDir, "padsim.log");
         for (const dir of [path.join(this.root, "windows"), path.join(this.root, "temp"), this.runs]) {
             fs.mkdirSync(dir, { recursive: true });
@@ -52,6 +54,16 @@ export class HostHarness {
         this.bridgePort = await freePort();
         this.writeSettings(["TabletType=7", `SocketPort=${this.bridgePort - 1}`, "SocketTimeout=4000",
                             `TabletPortPath=${kBridgeIdentity}`, "EnableLogging=1"]);
+    }
+
+    // padsim's bridge playing the test signature at 500 points/s behind the TCP listener; returns
+    // the POINT messages the host must make of it.
+    async playTestSignature() {
+        const played = testSignature();
+        writeStrokesFile(this.strokesFile, played);
+        await this.useListener();
+        this.startBridge(["--strokes", this.strokesFile, "--raw-coordinates", "--rate", "500"]);
+        return expectedMessages(played);
     }
 
     startBridge(extraArguments) {

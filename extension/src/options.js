@@ -1,0 +1,49 @@
+// The options page: the sites the administrator allowed, shown as they are, and the sites the
+// user allows, which the user adds and removes here.
+import { allowableOrigin, kAllowedOriginsKey, readAllowedOrigins } from "./allowed-origins.js";
+
+const api = globalThis.browser ?? globalThis.chrome;
+const element = (id) => document.getElementById(id);
+
+function listItem(origin, remove) {
+    const item = document.createElement("li");
+    item.textContent = origin;
+    if (remove) {
+        const button = document.createElement("button");
+        button.type = "button";
+        button.textContent = "Remove";
+        button.addEventListener("click", remove);
+        item.append(button);
+    }
+    return item;
+}
+
+async function saveUserOrigins(origins) {
+    await api.storage.local.set({ [kAllowedOriginsKey]: origins });
+}
+
+async function show() {
+    const { fromUser, fromAdministrator } = await readAllowedOrigins();
+    element("administrator-origins").replaceChildren(...fromAdministrator.map((origin) => listItem(origin)));
+    element("user-origins").replaceChildren(...fromUser.map((origin) =>
+        listItem(origin, () => saveUserOrigins(fromUser.filter((other) => other !== origin)))));
+}
+
+element("add-origin").addEventListener("submit", async (event) => {
+    event.preventDefault();
+    const input = element("origin");
+    const origin = allowableOrigin(input.value);
+    if (!origin) {
+        element("problem").textContent = `"${input.value}" cannot be allowed: give an https origin such as ` +
+            "https://sign.example.com (a port may follow, no path), or for development " +
+            "http://localhost or http://127.0.0.1 with a port.";
+        return;
+    }
+    element("problem").textContent = "";
+    const { fromUser } = await readAllowedOrigins();
+    await saveUserOrigins([...new Set([...fromUser, origin])]);
+    input.value = "";
+});
+
+api.storage.onChanged.addListener(show);
+show();

@@ -1,0 +1,79 @@
+// The bridge's content script, registered on the allowed origins only. It carries a page's open
+// and close requests to the background, which alone speaks to the host, and each capture's events
+// back to the frame that opened it, posted to this frame's own origin. It reads only messages that
+// this window posted to itself naming the page library as their source; one of those that is not
+// of the library's fixed shape is answered with an error and goes no further.
+(() => {
+    const api = globalThis.browser ?? globalThis.chrome;
+    const kPageSource = "lumarq-orvanesign-page";
+    const kBridgeSource = "lumarq-orvanesign-bridge";
+    const kFieldsOfRequest = new Map([
+        ["open", "id,request,source,timeoutMs"],
+        ["close", "id,request,source"],
+    ]);
+    const captures = new Map();
+
+    function tellPage(id, answer) {
+        window.postMessage({ ...answer, source: kBridgeSource, id }, window.location.origin);
+    }
+
+    // An open for a new id or a close of a capture this frame opened, with exactly its fields.
+    function isAcceptable(message) {
+        const wellFormed = Number.isSafeInteger(message.id) && message.id > 0 &&
+            kFieldsOfRequest.get(message.request) === Object.keys(message).sort().join();
+        return wellFormed && captures.has(message.id) === (message.request === "close");
+    }
+
+    function forget(id) {
+        captures.get(id)?.disconnect();
+        captures.delete(id);
+    }
+
+    function open(id, timeoutMs) {
+        let port;
+        try {
+            port = api.runtime.connect({ name: "page-bridge" });
+        } catch {
+            // The extension was updated or removed under this page.
+            tellPage(id, { event: "error", code: "extension-missing" });
+            return;
+        }
+        captures.set(id, port);
+        port.onMessage.addListener((answer) => {
+            tellPage(id, answer);
+            if (answer.event === "goodbye" || answer.event === "error") {
+                forget(id);
+            }
+        });
+        port.onDisconnect.addListener(() => {
+            if (captures.delete(id)) {
+                tellPage(id, { event: "error", code: "host-gone" });
+            }
+        });
+        port.postMessage({ request: "open", timeoutMs });
+        tellPage(id, { event: "accepted" });
+    }
+
+    // Firefox keeps a page that is left for the back button with its ports open: its captures
+    // end when it is left, as they do in Chrome.
+    window.addEventListener("pagehide", () => {
+        for (const id of [...captures.keys()]) {
+            forget(id);
+            tellPage(id, { event: "error", code: "host-gone" });
+        }
+    });
+
+    window.addEventListener("message", (event) => {
+        const message = event.data;
+        if (event.source !== window || event.origin !== window.location.origin || message?.source !== kPageSource) {
+            return;
+        }
+        if (!isAcceptable(message)) {
+            tellPage(Number.isSafeInteger(message.id) ? message.id : null, { event: "error", code: "bad-request" });
+        } else if (message.request === "open") {
+            open(message.id, message.timeoutMs);
+        } else {
+            captures.get(message.id).postMessage({ request: "close" });
+        }
+    });
+})();

@@ -1,0 +1,71 @@
+// A capture that the pad has opened for the page: the pad's size, the pen points as they come,
+// and the capture's end.
+import { postRequest } from "./bridge-channel.js";
+import { SignatureError } from "./errors.js";
+import { signatureSvg } from "./signature-svg.js";
+import { Signature } from "./signature.js";
+
+export class Capture extends EventTarget {
+    #id;
+    #signature = new Signature();
+    #settle;
+    #closing = false;
+
+    constructor(id, { device, width, height }) {
+        super();
+        this.#id = id;
+        this.device = device;
+        this.width = width;
+        this.height = height;
+        this.over = false;
+        // Resolves with the host's goodbye, or rejects with the error that ended the capture.
+        this.ended = new Promise((resolve, reject) => {
+            this.#settle = { resolve, reject };
+        });
+        this.ended.catch(() => {});
+    }
+
+    // Every point in order, as [X, Y, P] with P 1 while the pen touches and 0 where it lifts.
+    get points() {
+        return this.#signature.points;
+    }
+
+    // The pen-down runs: arrays of [X, Y], each ending where the pen lifts.
+    get strokes() {
+        return this.#signature.strokes;
+    }
+
+    toSvg() {
+        return signatureSvg(this.#signature, this.width, this.height);
+    }
+
+    // Asks the pad to close; resolves with the host's goodbye.
+    close() {
+        if (!this.over && !this.#closing) {
+            this.#closing = true;
+            postRequest(this.#id, "close");
+        }
+        return this.ended;
+    }
+
+    // Takes one answer of the bridge for this capture.
+    receive(message) {
+        if (message.event === "point") {
+            const { x, y, touch } = message;
+            this.#signature.add(x, y, touch ? 1 : 0);
+            this.dispatchEvent(new CustomEvent("point", { detail: { x, y, touch } }));
+        } else if (message.event === "goodbye") {
+            this.#end(null);
+            this.#settle.resolve(message.text);
+        } else if (message.event === "error") {
+            const error = new SignatureError(message.code);
+            this.#end(error);
+            this.#settle.reject(error);
+        }
+    }
+
+    #end(error) {
+        this.over = true;
+        this.dispatchEvent(new CustomEvent("end", { detail: { error } }));
+    }
+}

@@ -1,0 +1,204 @@
+// A service's web page asks for a signature through the page library and the extension's bridge,
+// in real browsers, with the real host behind the extension and padsim as the pad.
+import assert from "node:assert/strict";
+import fs from "node:fs";
+import os from "node:os";
+import path from "node:path";
+import { after, before, describe, it } from "node:test";
+import { policiesSupported } from "./support/browser-policies.mjs";
+import { browserNames, browserSuite, repository } from "./support/browser-suite.mjs";
+import { unpackedLibrary } from "./support/library-package.mjs";
+import { waitForText } from "./support/page-text.mjs";
+import { allowOnOptionsPage, bridgeRegisteredFor } from "./support/site-access.mjs";
+import { startSiteServer } from "./support/site-server.mjs";
+import { waitFor } from "./support/wait.mjs";
+
+// Opens a capture through the library in the page: the size of the pad, or the error's code;
+// the capture and a count of its points stay in the page as window.signing.
+function openCapture(page, timeoutMs = 15_000) {
+    return page.evaluate(async (timeoutMs) => {
+        const { open } = await import("@lumarq/orvanesign-page");
+        const started = performance.now();
+        const signing = (window.signing = { points: 0 });
+        try {
+            signing.capture = await open({ timeoutMs });
+            signing.openedMs = performance.now() - started;
+            signing.capture.addEventListener("point", () => {
+                signing.points += 1;
+                signing.firstPointMs ??= performance.now() - started;
+            });
+            return { size: [signing.capture.width, signing.capture.height] };
+        } catch (error) {
+            return { code: error.code, elapsedMs: performance.now() - started };
+        }
+    }, timeoutMs);
+}
+
+const signing = (page) => page.evaluate(() => ({ ...window.signing, capture: null }));
+
+async function waitForPoints(page, atLeast = 1) {
+    return waitFor(async () => (await signing(page)).points >= atLeast && signing(page), { what: `${atLeast} points` });
+}
+
+for (const browserName of browserNames) {
+    describe(`page bridge in ${browserName}`, { timeout: 180_000 }, () => {
+        const sites = {};
+        let siteDir, servers;
+
+        before(async () => {
+            siteDir = fs.mkdtempSync(path.join(os.tmpdir(), "page-bridge-site-"));
+            const folders = { "/lib/": unpackedLibrary(siteDir), "/": path.join(repository, "demo-site") };
+            servers = await Promise.all(["127.0.0.1", "127.0.0.1", "127.0.0.2"].map((host) => startSiteServer(host, folders)));
+            sites.allowed = servers[0].origin(); // on the options page
+            sites.byPolicy = servers[0].origin("localhost"); // by the administrator's policy
+            sites.otherPort = servers[1].origin(); // the allowed host on another port: not allowed
+            sites.unserved = servers[2].origin(); // on no list: the bridge is not there
+        });
+
+        const suite = browserSuite("page-bridge", browserName, {
+            policy: () => (policiesSupported ? { allowedOrigins: [sites.byPolicy] } : null),
+        });
+
+        before(async () => {
+            await allowOnOptionsPage(suite.padBrowser, sites.allowed);
+            await bridgeRegisteredFor(suite.padBrowser, policiesSupported ? [sites.allowed, sites.byPolicy] : [sites.allowed]);
+        });
+
+        after(async () => {
+            await Promise.all(servers.map((server) => server.close()));
+            fs.rmSync(siteDir, { recursive: true, force: true });
+        });
+
+        async function openSite(origin) {
+            const page = await suite.padBrowser.browser.newPage();
+            await page.goto(`${origin}/`);
+            return page;
+        }
+
+        const badge = () => suite.padBrowser.launcher.evaluate(async () => {
+            const api = globalThis.browser ?? globalThis.chrome;
+            return { text: await api.action.getBadgeText({}), title: await api.action.getTitle({}) };
+        });
+
+        async function startSigning(origin) {
+            await suite.harness.useListener();
+            suite.harness.startBridge(["--loop", "--rate", "500"]);
+            const page = await openSite(origin);
+            assert.deepEqual((await openCapture(page)).size, [2150, 1400]);
+            await waitForPoints(page);
+            return page;
+        }
+
+        it("gives the demo page of a site allowed on the options page exactly what the pad sends, badged with the site", async () => {
+            const expected = await suite.harness.playTestSignature();
+
+            const page = await openSite(sites.allowed);
+            await page.click("#sign");
+            await waitForText(page, "point-count", new RegExp(`^${expected.length} points$`));
+            assert.deepEqual(await badge(), { text: "SIGN", title: `Signature pad in use by ${sites.allowed}` });
+            await page.click("#done");
+            await waitFor(async () => (await page.$eval("#status", (status) => status.dataset.kind)) === "signed",
+                          { what: "the page to say it is signed" });
+            const record = JSON.parse(await page.$eval("#signature-field metadata", (metadata) => metadata.textContent));
+            assert.deepEqual(record.points, expected);
+            assert.equal(await (await suite.harness.currentRun()).exitCode(5000), 0);
+            assert.deepEqual(await badge(), { text: "", title: "Open the signing pad" });
+        });
+
+        it("serves a site allowed by the administrator's policy file", { skip: !policiesSupported && "needs root, to mount the policy folder" }, async (t) => {
+            const page = await startSigning(sites.byPolicy);
+            const { openedMs, firstPointMs } = await signing(page);
+            t.diagnostic(`open() resolved after ${Math.round(openedMs)} ms, the first point came after ${Math.round(firstPointMs)} ms`);
+            assert.equal(await page.evaluate(() => window.signing.capture.close()), "EXITING...");
+            assert.equal(await (await suite.harness.currentRun()).exitCode(5000), 0);
+        });
+
+        it("refuses the allowed host on a port that is not allowed, without starting the host", async () => {
+            const page = await openSite(sites.otherPort);
+            assert.equal((await openCapture(page)).code, "origin-not-allowed");
+            assert.deepEqual(suite.harness.newRuns(), [], "a host was started");
+        });
+
+        it("tells a page that no bridge serves that the extension is missing, once its time-out has passed", async () => {
+            const page = await openSite(sites.unserved);
+            const { code, elapsedMs } = await openCapture(page, 1500);
+            assert.equal(code, "extension-missing");
+            assert.ok(elapsedMs >= 1500, `reported after ${elapsedMs} ms`);
+            assert.deepEqual(suite.harness.newRuns(), [], "a host was started");
+        });
+
+        it("tells a second tab that the pad is in use while the first captures", async () => {
+            const first = await startSigning(sites.allowed);
+            const second = await openSite(sites.allowed);
+            assert.equal((await openCapture(second)).code, "pad-in-use");
+            const { points } = await signing(first);
+            await waitForPoints(first, points + 1);
+            await suite.harness.currentRun(); // one run, or it throws
+        });
+
+        it("sends the points to the frame that opened the capture and to no other", async () => {
+            await suite.harness.useListener();
+            suite.harness.startBridge(["--loop", "--rate", "500"]);
+            const page = await openSite(sites.allowed);
+            await page.evaluate(() => {
+                window.bridgeMessages = 0;
+                window.addEventListener("message", ({ data }) => {
+                    window.bridgeMessages += data?.source === "lumarq-orvanesign-bridge" ? 1 : 0;
+                });
+                const frame = document.createElement("iframe");
+                frame.src = "/";
+                document.body.append(frame);
+                return new Promise((resolve) => frame.addEventListener("load", resolve));
+            });
+            const frame = page.frames().find((candidate) => candidate !== page.mainFrame());
+            assert.deepEqual((await openCapture(frame)).size, [2150, 1400]);
+            await waitForPoints(frame, 10);
+            assert.equal(await page.evaluate(() => window.bridgeMessages), 0);
+        });
+
+        const leaving = { closes: (page) => page.close(), "navigates away": (page) => page.goto(`${sites.otherPort}/`) };
+        for (const [how, leave] of Object.entries(leaving)) {
+            it(`ends the host when the capturing tab ${how}`, async (t) => {
+                const page = await startSigning(sites.allowed);
+                const run = await suite.harness.currentRun();
+                const left = Date.now();
+                await leave(page);
+                assert.equal(await run.exitCode(5000), 0);
+                t.diagnostic(`the host ended ${Date.now() - left} ms after the tab ${how === "closes" ? "closed" : "navigated"}`);
+                assert.equal((await badge()).text, "");
+            });
+        }
+
+        it("answers every malformed request with an error and starts no host", async () => {
+            const page = await openSite(sites.allowed);
+            const errorIds = await page.evaluate(async () => {
+                const source = "lumarq-orvanesign-page";
+                const malformed = [
+                    { source, id: 1, request: "OPEN", timeoutMs: 1000 },
+                    { source, id: 2, request: "open" },
+                    { source, id: 3, request: "open", timeoutMs: 1000, command: "OPEN" },
+                    { source, id: "4", request: "open", timeoutMs: 1000 },
+                    { source, id: 5, request: "open", timeoutMs: "1000" },
+                    { source, id: 6, request: "open", timeoutMs: 1e9 },
+                    { source, id: 7, request: "close" },
+                    { source, id: 8, request: "__proto__" },
+                    { source },
+                ];
+                const answers = [];
+                const answered = new Promise((resolve) => {
+                    window.addEventListener("message", ({ data }) => {
+                        if (data?.source !== source && data.event !== "accepted" && answers.push(data) === malformed.length) {
+                            resolve();
+                        }
+                    });
+                    setTimeout(resolve, 10_000);
+                });
+                malformed.forEach((message) => window.postMessage(message, "/"));
+                await answered;
+                return answers.map(({ id, event, code }) => `${id} ${event} ${code}`);
+            });
+            assert.deepEqual(errorIds.sort(), [1, 2, 3, null, 5, 6, 7, 8, null].map((id) => `${id} error bad-request`).sort());
+            assert.deepEqual(suite.harness.newRuns(), [], "a host was started");
+        });
+    });
+}

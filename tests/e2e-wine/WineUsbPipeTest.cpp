@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "HostMessages.h"
+#include "HostSession.h"
+#include "LogLines.h"
+#include "PadStrokes.h"
+#include "WinePad.h"
+#include "WinePrefix.h"
+
+namespace {
+
+using namespace testsupport;
+
+constexpr size_t kPipePacket = 4;
+
+// The Windows host under Wine with pads of the legacy USB pipe driver that winepad presents:
+// the host finds them by the driver's interface class through SetupAPI and reads their packets
+// with blocking reads from the driver.
+class WineUsbPipe : public ::testing::Test {
+protected:
+    void Open(const std::string& settings = "") {
+        prefix.WriteSettings("[Tablet]\r\nTabletType=2\r\nEnableLogging=1\r\n" + settings);
+        host = prefix.StartHost();
+        host->SendOpen();
+        EXPECT_EQ(host->ReadFrame(15000ms), kDefaultOpenReply);
+    }
+    bool Feed(uint32_t pad, const std::vector<PadPoint>& points) {
+        return pads.FeedBytes(pad, PacketStream(points, true), kPipePacket);
+    }
+    bool LogHas(const std::string& line) {
+        std::ifstream file(prefix.TempPath("tessel.log"), std::ios::binary);
+        const std::vector<std::string> log =
+            LogMessages(std::string(std::istreambuf_iterator<char>(file), {}));
+        return std::find(log.begin(), log.end(), line) != log.end();
+    }
+
+    WinePrefix prefix;
+    WinePad pads{prefix.path()};
+    std::unique_ptr<HostSession> host;
+};
+
+// With UseMultiUsb the second pad of the class is read, and only it.
+TEST_F(WineUsbPipe, SearchFindsTheNthPadOfTheDriversClassAndAStrokeArrivesExactly) {
+    const uint32_t first = pads.PlugPipe();
+    const uint32_t second = pads.PlugPipe();
+    ASSERT_NE(first, 0u);
+    ASSERT_NE(second, 0u);
+    Open("UseMultiUsb=1\r\nTabletComPort=2\r\n");
+    const std::vector<PadPoint> points = LongStroke(300);
+    ASSERT_TRUE(Feed(first, {{2000, 2000, true}}));
+    ASSERT_TRUE(Feed(second, points));
+    const std::vector<std::string> expected = ExpectedMessages(points);
+    EXPECT_EQ(host->ReadFrames(expected.size(), 15000ms), expected);
+    host->CloseExpectingGoodbyeLast();
+    EXPECT_EQ(host->process().WaitForExit(5000ms), 0);
+}
+
+// Pulled out mid-stroke: the reader ends at once, and the host closes and ends.
+TEST_F(WineUsbPipe, PadPulledOutMidStroke) {
+    const uint32_t pad = pads.PlugPipe();
+    Open();
+    const std::vector<PadPoint> points = LongStroke(20);
+    ASSERT_TRUE(Feed(pad, {points.begin(), points.begin() + 10}));
+    EXPECT_EQ(host->ReadFrames(10, 15000ms).size(), 10u);
+    ASSERT_TRUE(pads.Command("unplug " + std::to_string(pad), "unplugged"));
+    EXPECT_LT(host->CloseExpectingGoodbyeLast(), 1000ms);
+    EXPECT_EQ(host->process().WaitForExit(5000ms), 0);
+    EXPECT_TRUE(LogHas("UsbReadThread: device gone, no more reads"));
+}
+
+// A driver that keeps the pending read and ignores its cancellation: the close gives up on the
+// read after its limit and leaves the reader behind with it; the host answers and ends.
+TEST_F(WineUsbPipe, ReadTheDriverWillNotLetGoIsLeftBehindAndTheHostEnds) {
+    const uint32_t pad = pads.PlugPipe();
+    Open();
+    ASSERT_TRUE(Feed(pad, {{1000, 1000, true}}));
+    EXPECT_EQ(host->ReadFrame(5000ms), ExpectedMessages({{1000, 1000, true}}).front());
+    ASSERT_TRUE(pads.Command("hold " + std::to_string(pad) + " on", "hold"));
+    EXPECT_LT(host->CloseExpectingGoodbyeLast(), 1500ms);
+    EXPECT_EQ(host->process().WaitForExit(5000ms), 0);
+    EXPECT_TRUE(LogHas("UsbTabletClose - read not cancelled by the driver, reader left behind"));
+    EXPECT_TRUE(pads.Command("hold " + std::to_string(pad) + " off", "hold"));
+}
+
+}  // namespace
