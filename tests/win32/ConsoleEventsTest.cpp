@@ -18,8 +18,6 @@ namespace {
 
 using namespace testsupport;
 
-constexpr DWORD kEndedByConsoleEvent = 0xC000013A;
-
 void Say(const char* text) {
     std::fputs(text, stdout);
     std::fflush(stdout);
@@ -32,37 +30,25 @@ TEST(ConsoleEvents, DISABLED_ChildReceivingAnInterrupt) {
     const auto dispatcher = reinterpret_cast<LPTHREAD_START_ROUTINE>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernelbase.dll"), "CtrlRoutine")));
     ASSERT_NE(dispatcher, nullptr);
-    const HANDLE thread =
-        CreateThread(nullptr, 0, dispatcher, reinterpret_cast<void*>(CTRL_C_EVENT), 0, nullptr);
-    WaitForSingleObject(thread, INFINITE);
+    WaitForSingleObject(
+        CreateThread(nullptr, 0, dispatcher, reinterpret_cast<void*>(CTRL_C_EVENT), 0, nullptr),
+        INFINITE);
     Say("[still running]");
 }
 
 TEST(ConsoleEvents, InterruptRunsTheHoldAndEndsTheProcessWithoutExitHandlers) {
     char self[MAX_PATH];
     ASSERT_GT(GetModuleFileNameA(nullptr, self, MAX_PATH), 0u);
-    ChildPipe output = OutputPipe();
-    const HANDLE nul = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                   Inheritable(), OPEN_EXISTING, 0, nullptr);
-    std::string said;
-    DWORD exitCode = 0;
-    {
-        StartedProcess child(std::string("\"") + self +
-                                 "\" --gtest_also_run_disabled_tests "
-                                 "--gtest_filter=ConsoleEvents.DISABLED_ChildReceivingAnInterrupt",
-                             nul, output.childEnd, output.childEnd);
-        ASSERT_TRUE(child.Started());
-        CloseHandle(output.childEnd);
-        output.childEnd = nullptr;
-        said = ReadToEnd(output.testEnd);
-        exitCode = child.WaitForExit();
-    }
-    CloseHandle(nul);
-    CloseBoth(output);
+    const Pipe output = PipeToRead();
+    StartedProcess child(std::string("\"") + self +
+                             "\" --gtest_also_run_disabled_tests "
+                             "--gtest_filter=ConsoleEvents.DISABLED_ChildReceivingAnInterrupt",
+                         OpenNul(), output.write, OpenNul());
+    const std::string said = ReadToEndAndClose(output.read);
     EXPECT_NE(said.find("[before end]"), std::string::npos) << said;
     EXPECT_EQ(said.find("[exit handler]"), std::string::npos) << said;
     EXPECT_EQ(said.find("[still running]"), std::string::npos) << said;
-    EXPECT_EQ(exitCode, kEndedByConsoleEvent);
+    EXPECT_EQ(child.WaitForExit(), 0xC000013Au);  // STATUS_CONTROL_C_EXIT
 }
 
 }  // namespace

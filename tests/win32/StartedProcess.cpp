@@ -19,6 +19,9 @@ StartedProcess::StartedProcess(const std::string& commandLine, HANDLE input, HAN
                         &info)) {
         info = {};
     }
+    for (HANDLE given : {input, output, error}) {
+        CloseHandle(given);
+    }
 }
 
 StartedProcess::~StartedProcess() {
@@ -48,39 +51,36 @@ SECURITY_ATTRIBUTES* Inheritable() {
     return &inheritable;
 }
 
-ChildPipe InputHolding(const std::string& bytes) {
-    ChildPipe pipe;
-    HANDLE writeEnd = nullptr;
-    CreatePipe(&pipe.childEnd, &writeEnd, Inheritable(), 4096);
+HANDLE OpenNul() {
+    return CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       Inheritable(), OPEN_EXISTING, 0, nullptr);
+}
+
+Pipe PipeHolding(const std::string& bytes) {
+    Pipe pipe;
+    CreatePipe(&pipe.read, &pipe.write, Inheritable(), 4096);
     DWORD written = 0;
-    WriteFile(writeEnd, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(writeEnd);
+    WriteFile(pipe.write, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(pipe.write);
+    pipe.write = nullptr;
     return pipe;
 }
 
-ChildPipe OutputPipe() {
-    ChildPipe pipe;
-    CreatePipe(&pipe.testEnd, &pipe.childEnd, Inheritable(), 4096);
-    SetHandleInformation(pipe.testEnd, HANDLE_FLAG_INHERIT, 0);
+Pipe PipeToRead() {
+    Pipe pipe;
+    CreatePipe(&pipe.read, &pipe.write, Inheritable(), 4096);
+    SetHandleInformation(pipe.read, HANDLE_FLAG_INHERIT, 0);
     return pipe;
 }
 
-void CloseBoth(ChildPipe& pipe) {
-    for (HANDLE* end : {&pipe.childEnd, &pipe.testEnd}) {
-        if (*end != nullptr) {
-            CloseHandle(*end);
-            *end = nullptr;
-        }
-    }
-}
-
-std::string ReadToEnd(HANDLE pipe) {
+std::string ReadToEndAndClose(HANDLE pipe) {
     std::string text;
     char block[4096];
     DWORD got = 0;
     while (ReadFile(pipe, block, sizeof block, &got, nullptr) && got > 0) {
         text.append(block, got);
     }
+    CloseHandle(pipe);
     return text;
 }
 
