@@ -54,9 +54,8 @@ ctest --test-dir build --output-on-failure -L soak --verbose
 
 # Packages: the DEB and the RPM checked with lintian and rpmlint, the DEB installed with dpkg into
 # a root of its own (the machine's packages stay as they are), checked and purged, the RPM
-# installed into an empty root and compared with it; the Windows
-# ZIP's .reg files, and the signed MSI installed, upgraded and removed under Wine in a 32-bit and
-# a 64-bit prefix.
+# installed into an empty root and compared with it; the Windows ZIP's .reg files, and the signed
+# MSI installed, upgraded and removed under Wine in a 32-bit and a 64-bit prefix.
 scripts/package-tests.sh build build-win32
 
 run_suite build-asan all "" -DCMAKE_BUILD_TYPE=Debug -DHOST_SANITIZE=ON

@@ -31,8 +31,11 @@ target_link_options(installer_actions PRIVATE -Wl,--kill-at -static -static-libg
 set_target_properties(installer_actions PROPERTIES PREFIX "" OUTPUT_NAME InstallerActions
                       LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
-# wixl is looked for each time the package target runs (MsiPackage.cmake), so that installing it
-# later needs no new configuration; without it the target makes the ZIP alone and says so.
+# wixl and msibuild are looked for each time the package target runs (MsiPackage.cmake), so that
+# installing them later needs no new configuration; without them the target makes the ZIP alone
+# and says so.
+set(HOST_HELP_LINK "https://lumarq.example/orvanesign/support" CACHE STRING
+    "Support page that the installed programs entry names")
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/MsiPackage.cmake)
 set(CPACK_HOST_MSI_WXS ${CMAKE_CURRENT_LIST_DIR}/host.wxs)
 set(CPACK_HOST_MSI_ACTIONS ${CMAKE_BINARY_DIR}/bin/InstallerActions.dll)
