@@ -12,7 +12,9 @@ echo "Installing what is missing, building the host and padsim..."
 scripts/browser-deps.sh >/dev/null
 scripts/build-deps.sh
 scripts/configure.sh build >/dev/null
-cmake --build build --target Lumarq.OrvaneSignExtension padsim >/dev/null
+# CMake's own progress: Ninja's one moving line on a terminal, or Makefiles' percentages.
+cmake --build build --parallel "${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}" \
+    --target Lumarq.OrvaneSignExtension padsim
 
 visible=0
 [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && visible=1

@@ -11,7 +11,9 @@ build=${BUILD:-build}
 scripts/build-deps.sh
 echo "Building the host, padsim and nmclient in $build..."
 scripts/configure.sh "$build" >/dev/null
-cmake --build "$build" --target Lumarq.OrvaneSignExtension padsim nmclient >/dev/null
+# CMake's own progress: Ninja's one moving line on a terminal, or Makefiles' percentages.
+cmake --build "$build" --parallel "${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}" \
+    --target Lumarq.OrvaneSignExtension padsim nmclient
 
 root=$(mktemp -d /tmp/inkora-demo.XXXXXX)
 padsim_pid=

@@ -138,16 +138,25 @@ fi
 # The folders that installing created, so that uninstalling removes them once they are empty.
 record=$record_dir/created-folders
 
-# owner_package FILE: prints the package that owns FILE; fails when none does. dpkg's database
-# where dpkg is the system's package manager, else rpm's (Debian's rpm keeps a database of its own
-# in the home folder, which says nothing about the system).
+# rpm_database: whether rpm is here and has a database (below --root): asked without one, it
+# would make one (Debian's rpm keeps its own in the home folder, which owns nothing of the system).
+rpm_database() {
+    local database
+    command -v rpm >/dev/null && database=$(rpm --eval '%{_dbpath}' 2>/dev/null) &&
+        [[ -d $root$database ]]
+}
+# owner_package FILE: prints the package that owns FILE (below --root: in that root's package
+# databases); fails when none does. Every package manager present is asked, since a system may
+# have more than one: Fedora ships dpkg beside rpm, Debian rpm beside dpkg.
 owner_package() {
-    local owner
-    if command -v dpkg-query >/dev/null; then
-        owner=$(dpkg-query -S -- "$1" 2>/dev/null | grep -v '^diversion by' | head -n 1) &&
-            [[ -n $owner ]] && echo "${owner%%: *}"
-    elif command -v rpm >/dev/null; then
-        owner=$(rpm -qf --qf '%{NAME}\n' -- "$1" 2>/dev/null) && head -n 1 <<<"$owner"
+    local path=${1#"$root"} owner
+    if command -v dpkg-query >/dev/null &&
+        owner=$(dpkg-query ${root:+"--root=$root"} -S -- "$path" 2>/dev/null |
+            grep -v '^diversion by' | head -n 1) && [[ -n $owner ]]; then
+        echo "${owner%%: *}"
+    elif rpm_database &&
+        owner=$(rpm ${root:+--root "$root"} -qf --qf '%{NAME}\n' -- "$path" 2>/dev/null); then
+        head -n 1 <<<"$owner"
     else
         return 1
     fi

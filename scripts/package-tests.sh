@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Packages the builds and checks the packages: the DEB and the RPM made from the Linux build in
-# one CPack run are checked with lintian and rpmlint, the DEB installed with dpkg, checked and
-# purged again, the RPM installed into an empty root beside it and compared; the ZIP and the MSI
-# made from the Windows cross build, signed with a throwaway certificate, are checked under Wine:
-# the ZIP's .reg files imported, the MSI installed, upgraded and removed in a 32-bit and a 64-bit
-# prefix (its installed host answers CLOSE).
+# one CPack run are checked with lintian and rpmlint, the DEB installed with dpkg into a root of
+# its own (never the machine's), checked and purged again, the RPM installed into an empty root
+# beside it and compared; the ZIP and the MSI made from the Windows cross build, signed with a
+# throwaway certificate, are checked under Wine: the ZIP's .reg files imported, the MSI installed,
+# upgraded and removed in a 32-bit and a 64-bit prefix (its installed host answers CLOSE).
 # Usage: scripts/package-tests.sh [LINUX_BUILD_DIR [WIN32_BUILD_DIR]]   (build, build-win32)
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -33,6 +33,13 @@ run_suite build-win32 all "" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake
 run_suite build all "" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOST_WIN32_BUILD_DIR="$PWD/build-win32"
 
+# The release configuration, as the packages' README section builds them: the optimiser's own
+# warnings (such as -Wrestrict) are errors too.
+echo "=== build-release: configure and build"
+scripts/configure.sh build-release -DCMAKE_BUILD_TYPE=Release -DHOST_WARNINGS_AS_ERRORS=ON \
+    -DHOST_BUILD_TESTS=OFF >/dev/null
+cmake --build build-release
+
 # The quick start as a newcomer runs it: demo.sh in a build folder that Makefiles made first
 # (CMake's default generator, where the scripts' own folders use Ninja) must exit 0.
 echo "=== demo"
@@ -45,10 +52,10 @@ BUILD=build-demo CMAKE_BUILD_PARALLEL_LEVEL=2 scripts/demo.sh
 echo "=== build: soak"
 ctest --test-dir build --output-on-failure -L soak --verbose
 
-# Packages: the DEB and the RPM checked with lintian and rpmlint, the DEB installed with dpkg,
-# checked and purged, the RPM installed into an empty root and compared with it; the Windows
-# ZIP's .reg files, and the signed MSI installed, upgraded and removed under Wine in a 32-bit and
-# a 64-bit prefix.
+# Packages: the DEB and the RPM checked with lintian and rpmlint, the DEB installed with dpkg into
+# a root of its own (the machine's packages stay as they are), checked and purged, the RPM
+# installed into an empty root and compared with it; the Windows ZIP's .reg files, and the signed
+# MSI installed, upgraded and removed under Wine in a 32-bit and a 64-bit prefix.
 scripts/package-tests.sh build build-win32
 
 run_suite build-asan all "" -DCMAKE_BUILD_TYPE=Debug -DHOST_SANITIZE=ON

@@ -14,6 +14,14 @@ else()
     set(msi ${CPACK_OUTPUT_FILE_PREFIX}/${CPACK_PACKAGE_FILE_NAME}.msi)
 endif()
 
+find_program(wixl NAMES wixl)
+find_program(msibuild NAMES msibuild)
+if(NOT wixl OR NOT msibuild)
+    message(WARNING "No MSI made: wixl or msibuild was not found "
+                    "(Debian: apt-get install wixl msitools); the ZIP alone was made")
+    return()
+endif()
+
 # One product code per version: the same version again is the installed product (a repair),
 # a newer version another product, which replaces the older one.
 # wixl finds the sources only beside the .wxs: a folder of their own.
@@ -26,18 +34,33 @@ foreach(file Lumarq.OrvaneSignExtension.exe Inkora.ini.sample
 endforeach()
 file(COPY ${CPACK_HOST_MSI_WXS} ${CPACK_HOST_MSI_ACTIONS} DESTINATION ${work})
 get_filename_component(wxs ${CPACK_HOST_MSI_WXS} NAME)
+get_filename_component(actions ${CPACK_HOST_MSI_ACTIONS} NAME)
+set(signing_asked "$ENV{WINDOWS_SIGN_PKCS12}")
+if(signing_asked)
+    # Embedded in the MSI, the actions' DLL runs as the local system account: signed as well.
+    execute_process(COMMAND ${CPACK_HOST_MSI_SIGN} ${work}/${actions} COMMAND_ERROR_IS_FATAL ANY)
+endif()
 
 string(UUID product_code NAMESPACE ${CPACK_HOST_MSI_UPGRADE_CODE} NAME "${version}"
        TYPE SHA1 UPPER)
 execute_process(
-    COMMAND ${CPACK_HOST_MSI_WIXL} --arch x86 --output ${msi}
+    COMMAND ${wixl} --arch x86 --output ${msi}
             -D Version=${version} -D ProductCode=${product_code}
             -D UpgradeCode=${CPACK_HOST_MSI_UPGRADE_CODE}
             -D "Manufacturer=${CPACK_PACKAGE_VENDOR}" -D "ProductName=${CPACK_HOST_MSI_PRODUCT}"
-            -D HostName=${CPACK_HOST_MSI_HOST_NAME} ${work}/${wxs}
+            -D HostName=${CPACK_HOST_MSI_HOST_NAME} -D ChromeIds=${CPACK_HOST_MSI_CHROME_IDS}
+            -D FirefoxIds=${CPACK_HOST_MSI_FIREFOX_IDS} -D HelpLink=${CPACK_HOST_MSI_HELP_LINK}
+            -D "Contact=${CPACK_PACKAGE_CONTACT}" ${work}/${wxs}
     COMMAND_ERROR_IS_FATAL ANY)
 file(REMOVE_RECURSE ${work})
-if(NOT "$ENV{WINDOWS_SIGN_PKCS12}" STREQUAL "")
+# The public properties a site sets, passed on from a user interface to the installation: wixl
+# lists only its own upgrade properties as secure.
+execute_process(
+    COMMAND ${msibuild} ${msi} -q "UPDATE `Property` SET `Value` = 'WIX_DOWNGRADE_DETECTED;\
+WIX_UPGRADE_DETECTED;TABLET_SETTINGS;CHROME_EXTENSION_IDS;FIREFOX_EXTENSION_IDS' \
+WHERE `Property` = 'SecureCustomProperties'"
+    COMMAND_ERROR_IS_FATAL ANY)
+if(signing_asked)
     execute_process(COMMAND ${CPACK_HOST_MSI_SIGN} ${msi} COMMAND_ERROR_IS_FATAL ANY)
 endif()
 message(STATUS "- package: ${msi} generated.")

@@ -9,14 +9,16 @@
 
 #include "host/MessageFraming.h"
 #include "host/PointPump.h"
+#include "host/SettingsFilePath.h"
 #include "platform/DebugOutput.h"
 #include "platform/Directories.h"
 #include "platform/Process.h"
+#include "tablet/ProfileReader.h"
+#include "tablet/SettingsReport.h"
 #include "tablet/Tablet.h"
 
 namespace {
 
-constexpr size_t kPathBufferSize = 260;
 constexpr auto kOpenRetryDelay = std::chrono::milliseconds(500);
 constexpr auto kPumpStopWait = std::chrono::milliseconds(500);
 
@@ -28,14 +30,6 @@ TabletSettings hostSettings;
 
 void Trace(const char* text) {
     platform::OutputDebugText(text);
-}
-
-std::string SettingsFilePath() {
-    std::string path = platform::PathInDirectory(platform::WindowsDirectory(), "Inkora.ini");
-    if (path.size() >= kPathBufferSize) {
-        path.resize(kPathBufferSize - 1);  // the bounded concatenation of a 260-byte buffer
-    }
-    return path;
 }
 
 void SendOpenReply(int status, int maxX, int maxY) {
@@ -61,6 +55,18 @@ std::unique_ptr<Tablet> CreateTablet() {
     }
 }
 
+// A settings file that gives nothing but defaults is said once, for whoever reads the trace: the
+// default serial port may even look connected.
+void TraceUselessSettings(const std::string& settingsPath) {
+    const std::string reason = UselessSettingsReason(ProfileReader::FromFile(settingsPath));
+    if (!reason.empty()) {
+        Trace(("Lumarq Orvane Sign Native Messaging Host :: " + settingsPath + ": " + reason)
+                  .c_str());
+    }
+}
+
+}  // namespace
+
 bool OpenWithOneRetry(Tablet& tablet) {
     if (tablet.OpenTablet()) {
         return true;
@@ -68,8 +74,6 @@ bool OpenWithOneRetry(Tablet& tablet) {
     std::this_thread::sleep_for(kOpenRetryDelay);
     return tablet.OpenTablet();
 }
-
-}  // namespace
 
 bool CaptureIsRunning() {
     return tabletOwner != nullptr;
@@ -85,6 +89,7 @@ void StartCaptureLumarq() {
     if (!platform::CanOpenForReading(settingsPath)) {
         return;
     }
+    TraceUselessSettings(settingsPath);
     Trace("Lumarq Orvane Sign Native Messaging Host :: Checking for Lumarq device...");
     tabletOwner = CreateTablet();
     if (tabletOwner == nullptr) {
@@ -147,7 +152,11 @@ void StopCapture() {
     // The pump ends within one pass unless its write waits for a browser that has stopped
     // reading. The pad is closed and released after the wait all the same: the pump no longer
     // takes points from it, and its last frame still leaves whole before anything else.
-    WaitForPumpEnd(*pump, kPumpStopWait);
+    if (!WaitForPumpEnd(*pump, kPumpStopWait)) {
+        Trace(
+            "Lumarq Orvane Sign Native Messaging Host :: The point pump did not end within 500 ms: "
+            "closing the pad all the same.");
+    }
     {
         std::lock_guard<std::mutex> notInUse(pump->tabletInUse);
         tabletOwner->CloseTablet();

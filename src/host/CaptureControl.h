@@ -10,5 +10,10 @@ void StartCaptureLumarq();
 // runs.
 void StopCapture();
 
+class Tablet;
+
+// Opens the pad, and once more after 500 ms when the first try fails. True when it is open.
+bool OpenWithOneRetry(Tablet& tablet);
+
 // Whether a capture (a Tablet and its point pump) is running.
 bool CaptureIsRunning();

@@ -5,6 +5,7 @@
 
 #include "host/CaptureControl.h"
 #include "host/MessageFraming.h"
+#include "host/SingleInstance.h"
 #include "platform/DebugOutput.h"
 #include "platform/Process.h"
 #include "platform/Termination.h"
@@ -12,13 +13,10 @@
 
 namespace {
 
-constexpr const char* kProgramName = "Lumarq.OrvaneSignExtension";
-constexpr const char* kInstanceLockName = "LumarqSignAppBrowser";
 constexpr std::string_view kOpenCommand = "{\"command\":\"OPEN\"}";
 constexpr std::string_view kCloseCommand = "{\"command\":\"CLOSE\"}";
 constexpr const char* kGoodbye = "{\"text\":\"EXITING...\"}";
 constexpr const char* kFrameworkFailure = "Fatal Error: MFC initialization failed.";
-constexpr const char* kAnotherInstance = "Another instance of the application is already running";
 
 void Trace(const char* text) {
     platform::OutputDebugText(text);
@@ -57,23 +55,17 @@ int ServeCommands(platform::NamedInstanceLock& instanceLock) {
 }  // namespace
 
 int RunHost() {
-    if (platform::CountProcessesNamed(kProgramName) >= 2) {
-        Trace(kAnotherInstance);
-        return 1;
-    }
-    platform::NamedInstanceLock instanceLock(kInstanceLockName);
-    if (instanceLock.outcome() == platform::NamedInstanceLock::Outcome::AlreadyHeld) {
-        Trace(kAnotherInstance);
-        instanceLock.Close();
+    const std::unique_ptr<platform::NamedInstanceLock> instanceLock = TakeSingleInstance();
+    if (instanceLock == nullptr) {
         return 1;
     }
     if (!platform::InitialiseProcess()) {
         SendToBrowser(kFrameworkFailure);
-        instanceLock.Close();
+        instanceLock->Close();
         return 1;
     }
     // A browser that is closed, or a session that ends, asks the host to terminate: the log line
     // in progress is finished first, so that the log is never left with half a line.
     platform::HandleTerminationRequests(HoldLogForProcessEnd);
-    return ServeCommands(instanceLock);
+    return ServeCommands(*instanceLock);
 }

@@ -1,5 +1,6 @@
 #include "tablet/DiagnosticLog.h"
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdarg>
@@ -17,7 +18,9 @@ constexpr int kPrefixLength = 23;  // "%012ld:%08lx: "
 constexpr auto kLongestWaitForALine = std::chrono::milliseconds(500);
 
 std::timed_mutex logLock;  // keeps each line whole and the file open while it is written
-FILE* logFile = nullptr;
+// Changed and used under logLock. Atomic as well, because ThreadSanitizer does not see the lock
+// that HoldLogForProcessEnd takes with a time limit.
+std::atomic<FILE*> logFile{nullptr};
 
 // The runtime's error line for a log that cannot be opened ("Error", a colon, a space and the
 // system's text), followed by the log's path and, for a refusal, its usual cause: the log is one
@@ -30,6 +33,17 @@ void ReportOpenFailure(const std::string& path) {
                  refused ? ": the log is one file per machine; one made by another user, or held "
                            "open by another program, refuses this one's writes"
                          : "");
+}
+
+// Writes one line to the open log; the caller holds logLock.
+void WriteLineHeld(uint32_t milliseconds, uint32_t threadId, const char* message) {
+    if (logFile == nullptr) {
+        return;
+    }
+    char line[2048];
+    FormatLogLine(line, milliseconds, threadId, message);
+    std::fprintf(logFile.load(), "%s", line);
+    std::fflush(logFile.load());
 }
 
 }  // namespace
@@ -61,8 +75,7 @@ void OpenLogFile(const TabletSettings& settings) {
                 }
             }
         } else if (logFile != nullptr) {
-            std::fclose(logFile);
-            logFile = nullptr;
+            std::fclose(logFile.exchange(nullptr));
         }
     }
     WriteLogLine(kLogBanner);
@@ -72,13 +85,7 @@ void WriteLogLine(const char* message) {
     const uint32_t milliseconds = platform::TimeGetTime();
     const uint32_t threadId = platform::CurrentThreadId();
     std::lock_guard<std::timed_mutex> hold(logLock);
-    if (logFile == nullptr) {
-        return;
-    }
-    char line[2048];
-    FormatLogLine(line, milliseconds, threadId, message);
-    std::fprintf(logFile, "%s", line);
-    std::fflush(logFile);
+    WriteLineHeld(milliseconds, threadId, message);
 }
 
 void WriteLogFormat(const char* format, ...) {
@@ -93,12 +100,13 @@ void WriteLogFormat(const char* format, ...) {
 void CloseLogFile() {
     std::lock_guard<std::timed_mutex> hold(logLock);
     if (logFile != nullptr) {
-        std::fclose(logFile);
-        logFile = nullptr;
+        std::fclose(logFile.exchange(nullptr));
     }
 }
 
 void HoldLogForProcessEnd() {
-    // Never given back: the process ends while it is held.
-    [[maybe_unused]] const bool held = logLock.try_lock_for(kLongestWaitForALine);
+    // Never given back: the process ends while it is held. The last line says why the log ends.
+    if (logLock.try_lock_for(kLongestWaitForALine)) {
+        WriteLineHeld(platform::TimeGetTime(), platform::CurrentThreadId(), kTerminationLine);
+    }
 }

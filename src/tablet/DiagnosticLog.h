@@ -23,9 +23,10 @@ void WriteLogFormat(const char* format, ...) __attribute__((format(printf, 1, 2)
 void CloseLogFile();
 
 // For a process about to be ended from outside: waits until the line being written, if any, is
-// whole, and lets no other line start. Waits at most half a second, so that a write that cannot
-// finish does not keep the process alive.
+// whole, writes kTerminationLine as the log's last, and lets no other line start. Waits at most
+// half a second, so that a write that cannot finish does not keep the process alive.
 void HoldLogForProcessEnd();
+inline constexpr const char* kTerminationLine = "Ending: the process was asked to terminate";
 
 // The text of a log line: the 23-character prefix (time, thread id) and the message, cut to fit
 // a 2048-byte buffer, with its line feed. Exposed for tests.

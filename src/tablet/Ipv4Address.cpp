@@ -89,3 +89,9 @@ uint32_t ParseIpv4Address(std::string_view text) {
     std::memcpy(&networkOrder, bytes, sizeof networkOrder);
     return networkOrder;
 }
+
+std::string FormatIpv4Address(uint32_t address) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&address);
+    return std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." +
+           std::to_string(bytes[2]) + "." + std::to_string(bytes[3]);
+}

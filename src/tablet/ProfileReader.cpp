@@ -25,19 +25,6 @@ std::string_view Unquote(std::string_view value) {
     return value;
 }
 
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
 int DigitValue(char c, bool hexadecimal) {
     if (c >= '0' && c <= '9') {
         return c - '0';
@@ -107,6 +94,19 @@ ProfileReader::ProfileReader(std::string_view fileBytes) {
     }
 }
 
+bool SameProfileName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 ProfileReader ProfileReader::FromFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     std::ostringstream text;
@@ -119,15 +119,28 @@ ProfileReader ProfileReader::FromFile(const std::string& path) {
 std::optional<std::string> ProfileReader::GetValue(std::string_view section,
                                                    std::string_view key) const {
     for (const Section& candidate : sections) {
-        if (!SameName(candidate.name, section)) {
+        if (!SameProfileName(candidate.name, section)) {
             continue;
         }
         for (const auto& [name, value] : candidate.entries) {
-            if (SameName(name, key)) {
+            if (SameProfileName(name, key)) {
                 return value.empty() ? std::nullopt : std::optional<std::string>(value);
             }
         }
         return std::nullopt;  // only the first matching section counts
+    }
+    return std::nullopt;
+}
+
+std::optional<std::vector<std::string>> ProfileReader::KeysIn(std::string_view section) const {
+    for (const Section& candidate : sections) {
+        if (SameProfileName(candidate.name, section)) {
+            std::vector<std::string> keys;
+            for (const auto& entry : candidate.entries) {
+                keys.push_back(entry.first);
+            }
+            return keys;
+        }
     }
     return std::nullopt;
 }

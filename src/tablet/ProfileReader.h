@@ -24,6 +24,8 @@ public:
     // A text value cut to maxLength characters, or the default.
     std::string GetString(std::string_view section, std::string_view key,
                           std::string_view defaultValue, size_t maxLength) const;
+    // The key names of the section, in file order, or nothing when the file lacks the section.
+    std::optional<std::vector<std::string>> KeysIn(std::string_view section) const;
 
 private:
     struct Section {
@@ -38,6 +40,9 @@ private:
 // byte and any other to '?', as a Windows editor's "Unicode" file reads through the ANSI profile
 // functions; anything else is taken byte for byte.
 std::string DecodeProfileText(std::string_view fileBytes);
+
+// Whether two section or key names are the same, ASCII case ignored.
+bool SameProfileName(std::string_view a, std::string_view b);
 
 // An optional sign and decimal digits, or hexadecimal digits after a "0x" prefix, read up to
 // the first other character; a text without digits reads 0. Wraps like 32-bit arithmetic.

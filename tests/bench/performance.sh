@@ -17,6 +17,7 @@
 # Environment: BUILD (build) the build directory; HOST_BINARY the host to measure (default the
 # one in BUILD); RECORD=FILE writes the figures to FILE as well; HOST_LOCK=FILE runs every host
 # under `flock FILE`, for machines where other hosts take turns.
+# Exit code: 0 when every figure holds its bound, 1 when one does not.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${BUILD:-build}
@@ -30,7 +31,8 @@ host=${HOST_BINARY:-$bin/Lumarq.OrvaneSignExtension}
 unset INKORA_TRACE
 
 work=$(mktemp -d /tmp/inkora-perf.XXXXXX)
-trap 'kill $(jobs -p) 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+# Runs under set -e: a kill with no job left to end must not set the exit code.
+trap 'kill $(jobs -p) 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$work"' EXIT
 declare -A figure
 
 locked() { if [ -n "${HOST_LOCK:-}" ]; then flock "$HOST_LOCK" "$@"; else "$@"; fi; }
@@ -145,8 +147,10 @@ row() {
         holds = (n != "?" && n + 0 <= b + 0) ? "holds" : "FAILS";
         ratio = (w != "?" && w + 0 > 0 && n != "?") ? sprintf("%.3f", n / w) : "-";
         printf "%-34s %10s %-4s  <= %-8s %-5s  before %10s  after/before %s\n", l, n, u, b, holds, w, ratio
-    }'
+        exit (holds == "holds" ? 0 : 1)
+    }' || failures=$((failures + 1))
 }
+failures=0
 
 echo
 echo "== Each figure beside its bound"
@@ -165,3 +169,4 @@ row cost.host "3. host per point at 200,000/s" "${figure[cost.floor]}" ns
 echo "   (floor per frame at 200,000/s: ${figure[cost.floor]} ns, before ${before[cost.floor]:-?} ns)"
 row throughput.lost "4. points lost at 400,000/s" 0 ""
 row rss "5. peak resident memory" 4096 KiB
+((failures == 0))

@@ -6,6 +6,8 @@
 
 #include "HostMessages.h"
 #include "HostSession.h"
+#include "LoopbackPeer.h"
+#include "Padsim.h"
 
 namespace {
 
@@ -29,7 +31,7 @@ TEST(CommandLoop, AnswersHelpAndVersionAndServesWhateverBrowsersPass) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"--help"}, "^Usage: Lumarq\\.OrvaneSignExtension [\\s\\S]*ROOT/windows/Inkora\\.ini"},
         {{"-h", "chrome-extension://x/"}, "^Usage: "},
-        {{"--version"}, "^Lumarq\\.OrvaneSignExtension [0-9]+\\.[0-9]+\\.[0-9]+\n$"},
+        {{"--version"}, "^Lumarq\\.OrvaneSignExtension " HOST_PACKAGE_VERSION "\n$"},
         {{"chrome-extension://lpgpmhiljaeoagdmcipdfbleekjelifd/", "--parent-window=0"}, ""},
         {{"/usr/lib/mozilla/native-messaging-hosts/a.json", "signing-pad@lumarq.example"}, ""},
         {{"chrome-extension://x/", "--help"}, ""},
@@ -49,6 +51,49 @@ TEST(CommandLoop, AnswersHelpAndVersionAndServesWhateverBrowsersPass) {
         const std::string expected = std::regex_replace(pattern, std::regex("ROOT"), root.path());
         EXPECT_TRUE(std::regex_search(output, std::regex(expected))) << output;
         EXPECT_EQ(host.process().WaitForExit(5000ms), 0);
+    }
+}
+
+// --check reports the settings and what the pad answered, and exits 1 when no pad answered. (No
+// case leaves the transport to its default: that would open the machine's first serial port.)
+TEST(CommandLoop, CheckReportsTheSettingsAndThePadAndExitsOneWithoutAPad) {
+    const uint16_t port = loopback::FreePort();
+    struct Case {
+        std::optional<std::string> settings;
+        bool bridge;
+        std::vector<std::string> said;
+        int exitCode;
+    };
+    const std::vector<Case> cases = {
+        {std::nullopt, false, {"Inkora.ini\n  cannot be read"}, 1},
+        {"[Tablet]\nTabletType=1\nTabletModle=Pad2\n",
+         false,
+         {"  TabletType                 1                  file\n",
+          "  TabletModel                Tablet             default\n",
+          "[Tablet] holds TabletModle, which the host does not read", "Transport: kind 1, none",
+          "No pad found"},
+         1},
+        {"[Tablet]\nTabletType=7\nTabletPortPath=pad-1\nSocketTimeout=5000\nSocketPort=" +
+             std::to_string(port - 1) + "\n",
+         true,
+         {"TCP listener on port " + std::to_string(port) + ", for a bridge presenting \"pad-1\"",
+          "Pad: serial number 123456, model 5, logical size 2150 x 1400\n"},
+         0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.settings.value_or("no settings file"));
+        TemporaryRoot root;
+        if (c.settings) {
+            root.WriteSettings(*c.settings);
+        }
+        const auto bridge = c.bridge ? StartPadsimBridge(port, "pad-1", 10, {}) : nullptr;
+        HostSession host({HostBinary(), "--check"}, {{"INKORA_ROOT", root.path()}});
+        std::string output;
+        EXPECT_TRUE(host.process().OutputEnds(15000ms, &output));
+        for (const std::string& text : c.said) {
+            EXPECT_NE(output.find(text), std::string::npos) << text << "\nin\n" << output;
+        }
+        EXPECT_EQ(host.process().WaitForExit(5000ms), c.exitCode) << output;
     }
 }
 

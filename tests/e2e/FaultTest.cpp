@@ -1,5 +1,7 @@
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +23,7 @@
 #include "Padsim.h"
 #include "ProcessResources.h"
 #include "PseudoTerminal.h"
+#include "tablet/DiagnosticLog.h"
 
 // Faults around a running capture: the pad or the browser goes away, the host is asked to
 // terminate, its files are unusable, many sessions run in a row. Each test shows that the host
@@ -106,7 +109,9 @@ protected:
             WriteStrokesFile(root.path() + "/strokes.txt", LongStroke(3000));
         return {"--strokes", strokes, "--raw-coordinates", "--rate", "1000"};
     }
-    void StartHost() { host = std::make_unique<HostSession>(root); }
+    void StartHost(ChildProcess::ChildSetUp setUp = nullptr) {
+        host = std::make_unique<HostSession>(root, setUp);
+    }
     // OPEN, its reply, and `count` points of the stroke in progress.
     void OpenAndTakePoints(size_t count) {
         host->SendOpen();
@@ -288,6 +293,9 @@ TEST_F(Fault, CommandBehindABrowserThatStoppedReadingReleasesThePadWithinASecond
         if (command == "CLOSE") {
             EXPECT_TRUE(host->process().OutputEnds(3000ms));
             EXPECT_EQ(host->process().WaitForExit(5000ms), 0);
+            EXPECT_NE(
+                host->process().ErrorOutput().find("The point pump did not end within 500 ms"),
+                std::string::npos);
         } else {
             ExpectTouchingPoints(1);
             host->CloseExpectingGoodbyeLast();
@@ -388,7 +396,8 @@ TEST_F(Fault, InputEndOrTerminationDuringASerialCaptureLeavesTheLineFree) {
         c.end(host->process());
         EXPECT_EQ(host->process().WaitForExit(1000ms), c.exitCode);
         EXPECT_FALSE(line.SlaveIsExclusive());
-        WholeLogMessages();
+        // The termination request reached the log's hold, which wrote the last line.
+        EXPECT_EQ(WholeLogMessages().back() == kTerminationLine, c.exitCode != 0);
     }
 }
 
@@ -417,7 +426,7 @@ TEST_F(Fault, TerminationRequestDuringACaptureLeavesNoLogLineHalfWritten) {
         EXPECT_EQ(host->process().WaitForExit(1000ms), 128 + SIGTERM);
         // The signal leaves no exit code to show a sanitizer's report: it is looked for instead.
         EXPECT_EQ(host->process().ErrorOutput().find("Sanitizer"), std::string::npos);
-        WholeLogMessages();
+        EXPECT_EQ(WholeLogMessages().back(), kTerminationLine);
         Bytes drained(65536);
         while (read(pad, drained.data(), drained.size()) > 0) {
         }
@@ -427,16 +436,33 @@ TEST_F(Fault, TerminationRequestDuringACaptureLeavesNoLogLineHalfWritten) {
 
 // Files the host cannot use.
 
+// In the child: when the tests run as root, whom no file mode refuses, the host runs without the
+// capabilities that override file modes (dropped from the bounding set, which an exec as root
+// takes its capabilities from), as any other user would.
+void WithoutOverridingFileModes() {
+    if (geteuid() == 0 && (prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0) != 0 ||
+                           prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0) != 0)) {
+        _exit(127);
+    }
+}
+
 // The temp folder a regular file or missing, so that nothing can be created below it whoever
-// runs the host; or the log's name taken by a FIFO that nobody reads, whose open would wait for
-// a reader for ever.
+// runs the host; the log's name taken by a FIFO that nobody reads, whose open would wait for a
+// reader for ever; or the log a file that this user may not write (another user's, as it is
+// when a second user's browser starts the host).
 TEST_F(Fault, TempFolderThatCannotHoldTheLogLeavesTheCaptureWorking) {
     const std::filesystem::path temp = root.TempDirectory();
     const std::string log = root.TempPath("tessel.log");
     struct Case {
         const char* name;
         std::function<void()> prepare;
-        const char* error;
+        std::string error;
+        ChildProcess::ChildSetUp setUp = nullptr;
+    };
+    const auto unwritableLog = [&] {
+        std::filesystem::create_directory(temp);
+        std::ofstream(log) << "another user's log\n";
+        std::filesystem::permissions(log, std::filesystem::perms::owner_read);
     };
     const Case cases[] = {
         {"temp a regular file", [&] { std::ofstream(temp) << "not a folder"; },
@@ -448,15 +474,19 @@ TEST_F(Fault, TempFolderThatCannotHoldTheLogLeavesTheCaptureWorking) {
              ASSERT_EQ(mkfifo(log.c_str(), 0600), 0);
          },
          "Error: No such device or address"},
+        {"a log this user may not write (another user's)", unwritableLog,
+         "Error: Permission denied (" + log +
+             ": the log is one file per machine; one made by "
+             "another user",
+         WithoutOverridingFileModes},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::filesystem::remove_all(temp);
         ASSERT_NO_FATAL_FAILURE(c.prepare());
-        ASSERT_FALSE(std::filesystem::is_directory(temp) && std::filesystem::is_regular_file(log));
         root.WriteSettings(ListenerSettings());
         StartBridge(LongStrokeArguments());
-        StartHost();
+        StartHost(c.setUp);
         OpenAndTakePoints(20);
         host->CloseExpectingGoodbyeLast();
         EXPECT_NE(host->process().ErrorOutput().find(c.error), std::string::npos)

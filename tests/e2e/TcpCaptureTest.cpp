@@ -15,6 +15,7 @@ using namespace testsupport;
 using loopback::Bytes;
 
 const std::string kIdentity = "pad-bridge-1";
+const std::string kPumpLate = "The point pump did not end within 500 ms";
 
 // A capture over the TCP transports: the host under a temporary root, and the pad on the far
 // side of a loopback port.
@@ -58,6 +59,8 @@ TEST_F(TcpCapture, ListenerTurnsStrokesIntoExactPointMessages) {
         EXPECT_EQ(host->ReadFrames(expected.size()), expected);
         EXPECT_EQ(host->process().Read(1, 300ms), "") << "more messages than points";
         host->CloseExpectingGoodbyeLast();
+        // The pump that the browser kept reading ended at once: CLOSE did not wait for it.
+        EXPECT_EQ(host->process().ErrorOutput().find(kPumpLate), std::string::npos);
         padsim.reset();
     }
 }

@@ -1,6 +1,7 @@
 // The settings file as LoadSettings reads it, from arbitrary file bytes: every field within its
 // type, the logical sizes within 0..4095, every text terminated inside its field, and the same
-// settings whether the text comes plain, behind a UTF-8 byte-order mark or as UTF-16 with its mark.
+// settings whether the text comes plain, behind a UTF-8 byte-order mark or as UTF-16 with its mark;
+// and --check's account of it: a file said to give only defaults gives only defaults.
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -9,6 +10,7 @@
 #include "processing/PointQueue.h"
 #include "tablet/ProfileReader.h"
 #include "tablet/SettingsFile.h"
+#include "tablet/SettingsReport.h"
 
 namespace {
 
@@ -65,6 +67,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view file(reinterpret_cast<const char*>(data), size);
     const TabletSettings plain = Read(file);
     CheckFields(plain);
+    if (!UselessSettingsReason(ProfileReader(file)).empty()) {
+        const TabletSettings defaults = Read("");
+        Require(std::memcmp(&plain, &defaults, sizeof plain) == 0, "a useless file gives defaults");
+    }
     if (file.starts_with("\xFF\xFE") || file.starts_with("\xEF\xBB\xBF")) {
         return 0;  // a file with its own mark reads differently behind another
     }

@@ -22,6 +22,7 @@ def main():
     parser.add_argument("--kind", required=True, choices=("chromium", "firefox"))
     parser.add_argument("--host", help="the path the manifest must name")
     parser.add_argument("--id", action="append", help="an allowed extension (default: config's)")
+    parser.add_argument("--root", default="", help="a Linux host's path is looked up below it")
     parser.add_argument("--windows", action="store_true",
                         help="a Windows manifest: the host named relative to the manifest")
     args = parser.parse_args()
@@ -76,7 +77,8 @@ def check(manifest_file, config, args):
     else:
         if not os.path.isabs(path):
             fail(manifest_file, f"path {path!r} is not absolute")
-        if not os.path.isfile(path) or not os.access(path, os.X_OK):
+        installed = args.root + path
+        if not os.path.isfile(installed) or not os.access(installed, os.X_OK):
             fail(manifest_file, f"path {path!r} is not an executable file")
 
 

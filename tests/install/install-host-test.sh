@@ -163,6 +163,35 @@ check "the root as it was" same_listing "$root" "$empty"
 check "--root without --system is refused" refuses "--root goes with --system" \
     install "$work/nobody" --root "$root" --host "$host"
 
+# Every package manager present is asked who owns a system manifest, within the root: here dpkg
+# owns none and rpm owns Chromium's, which is left as it is and named; the others are written.
+owners=$work/package-managers
+mkdir "$owners"
+printf '#!/bin/sh\nexit 1\n' >"$owners/dpkg-query"
+cat >"$owners/rpm" <<EOF
+#!/bin/sh
+[ "\$1" != --eval ] || { echo /var/lib/rpm; exit 0; }
+[ "\$1 \$2" = "--root $root" ] || exit 2
+for path; do :; done
+[ "\$path" = /etc/chromium/native-messaging-hosts/$name.json ] || exit 1
+echo chromium-browser
+EOF
+chmod 755 "$owners/dpkg-query" "$owners/rpm"
+rpm_manifest=$root/etc/chromium/native-messaging-hosts/$name.json
+mkdir -p "$(dirname "$rpm_manifest")" "$root/var/lib/rpm"
+echo '{}' >"$rpm_manifest"
+rpm_owned_left_alone() {
+    local output
+    output=$(PATH=$owners:$PATH install "$work/nobody" --system --root "$root" --host "$host") ||
+        return 1
+    echo "$output"
+    grep -qF "left $rpm_manifest alone: it belongs to the package chromium-browser" <<<"$output" &&
+        [[ $(<"$rpm_manifest") == '{}' ]] &&
+        manifests_name "$host" < <(system_manifests "$root" | grep -v /etc/chromium/)
+}
+check "a manifest that rpm owns is left alone where dpkg is present too" rpm_owned_left_alone
+rm -rf "$root"
+
 # The default host: build/bin in a checkout, PREFIX/bin where installed as PREFIX/share/NAME/.
 checkout=$work/checkout
 mkdir -p "$checkout/scripts" "$checkout/extension"

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# Checks the machine-wide MSI: its signature and the .exe's, chained to the throwaway CA; then,
-# under Wine in a fresh 32-bit prefix and a fresh 64-bit one: msiexec /i /qn; the files in the
-# program folder; every browser's HKLM key, in the 32-bit view they read, naming a manifest that
-# names the installed .exe; the installed .exe's goodbye to CLOSE; Inkora.ini written from
-# TABLET_SETTINGS only where there is none; the same MSI again restoring a deleted .exe; a newer
-# version replacing this one (one product, the new file version); msiexec /x removing every file
-# and key and leaving Inkora.ini byte for byte.
+# Checks the machine-wide MSI: its signature, the .exe's and that of its custom actions' DLL,
+# chained to the throwaway CA; then, under Wine in a fresh 32-bit prefix and a fresh 64-bit one:
+# a malformed extension id failing the installation with a log line that names it; msiexec /i
+# /qn; the files in the program folder; every browser's HKLM key, in the 32-bit view they read,
+# naming a manifest that names the installed .exe and allows the extensions of
+# CHROME_EXTENSION_IDS and FIREFOX_EXTENSION_IDS (a site's in the 32-bit prefix, the defaults in
+# the 64-bit one); the installed programs entry's help link, install location and contact; the
+# installed .exe's goodbye to CLOSE; Inkora.ini written from TABLET_SETTINGS only where there is
+# none; the same MSI again restoring a deleted .exe; a newer version replacing this one (one
+# product, the new file version); the site's extension ids kept through both; msiexec /x removing
+# every file and key and the company folder, and leaving Inkora.ini byte for byte.
 # Usage: windows-msi-check.sh MSI ZIP CA_CERTIFICATE CPACK_CONFIG
 set -euo pipefail
 msi=$(realpath -- "$1")
@@ -63,6 +67,9 @@ cp "$stage/$exe" "$work/changed.exe"
 printf 'X' | dd of="$work/changed.exe" bs=1 seek=4096 conv=notrunc status=none
 check "a changed copy of the .exe fails the check" \
     bash -c '! osslsigncode verify -CAfile "$1" -in "$2"' _ "$ca" "$work/changed.exe"
+msiinfo extract "$msi" Binary.InstallerActions >"$work/InstallerActions.dll"
+check "the custom actions' DLL in the MSI is signed by the test CA" \
+    osslsigncode verify -CAfile "$ca" -in "$work/InstallerActions.dll"
 
 # A newer version, from the ZIP's files with the .exe's version raised.
 version=$(msiinfo export "$msi" Property | tr -d '\r' | sed -n 's/^ProductVersion\t//p')
@@ -86,8 +93,36 @@ registered_manifest() {
     local value
     value=$(registered "$1")
     [[ $value == "$folder\\$name.$2.json" ]] || { echo "$1 = '$value'"; return 1; }
+    local ids=("${chrome_ids[@]}")
+    [[ $2 == chromium ]] || ids=("${firefox_ids[@]}")
     python3 "$repo/tests/install/check-manifest.py" --config "$config" --kind "$2" --windows \
-        --host "$folder\\$exe" "$(unix_path "$value")"
+        --host "$folder\\$exe" "${ids[@]/#/--id=}" "$(unix_path "$value")"
+}
+# browsers_registered STEP: every browser's key names its manifest, which allows the extensions.
+browsers_registered() {
+    for key in 'Google\Chrome:chromium' 'Chromium:chromium' 'Microsoft\Edge:chromium' \
+        'Mozilla:firefox'; do
+        check "$arch: $1: ${key%:*} is registered" registered_manifest "${key%:*}" "${key#*:}"
+    done
+}
+# installed_programs_entry: the product's entry names its help link, folder and contact.
+installed_programs_entry() {
+    local entry
+    entry=$(for view in "${views[@]}"; do
+        wine_run reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s \
+            /reg:$view || true
+    done | tr -d '\r')
+    grep -q "HelpLink *REG_SZ *https://" <<<"$entry" &&
+        grep -qF "InstallLocation    REG_SZ    $folder\\" <<<"$entry" &&
+        grep -q "Contact *REG_SZ *.*@" <<<"$entry" || { echo "$entry"; return 1; }
+}
+# refused_with ID_PROPERTY TEXT: an installation with the property fails, naming TEXT in its log,
+# and installs nothing.
+refused_with() {
+    local log=$prefix/drive_c/install.log
+    ! install "$msi" "$1" '/l*v' 'C:\install.log' &&
+        tr -d '\0\r' <"$log" | grep -F -- "$2" &&
+        test "$(products)" -eq 0
 }
 # says_goodbye: the installed .exe answers CLOSE with its goodbye, exactly, and exit code 0.
 says_goodbye() {
@@ -102,27 +137,33 @@ products() {
     done | tr -d '\r' | grep -c 'DisplayName *REG_SZ *Lumarq Orvane Sign$' || true
 }
 
-# in_prefix ARCH FOLDER [SITE_SETTINGS]: the whole sequence in a fresh prefix; SITE_SETTINGS is an
-# Inkora.ini that the site had before installing.
+# in_prefix ARCH FOLDER [SITE_SETTINGS [CHROME_IDS FIREFOX_IDS]]: the whole sequence in a fresh
+# prefix; SITE_SETTINGS is an Inkora.ini that the site had before installing, the ids (';'
+# between them) the extensions it allows instead of the sample's.
 in_prefix() {
-    local arch=$1 site=${3:-}
-    folder=$2
+    arch=$1 folder=$2
+    local site=${3:-} id_properties=()
+    IFS=';' read -r -a chrome_ids <<<"${4:-}"
+    IFS=';' read -r -a firefox_ids <<<"${5:-}"
+    [[ -z ${4:-} ]] || id_properties=("CHROME_EXTENSION_IDS=$4" "FIREFOX_EXTENSION_IDS=$5")
     views=(32)
     [[ $arch == win32 ]] || views+=(64)
     echo "--- $arch"
     prefix=$(WINEARCH=$arch "$repo/scripts/wine-prefix.sh")
     local settings=$prefix/drive_c/windows/Inkora.ini
     [[ -z $site ]] || printf '%s' "$site" >"$settings"
-    check "$arch: msiexec /i /qn" install "$msi" 'TABLET_SETTINGS=TabletType=7; SocketPort=3100'
+    check "$arch: a malformed Chrome extension id fails the installation, named in its log" \
+        refused_with CHROME_EXTENSION_IDS=abc "not a Chrome extension id (32 letters a to p): 'abc'"
+    check "$arch: msiexec /i /qn" install "$msi" 'TABLET_SETTINGS=TabletType=7; SocketPort=3100' \
+        "${id_properties[@]}"
     local files
     files=$(unix_path "$folder")
     check "$arch: the program folder holds the host, its manifests and the sample settings" \
         diff <(printf '%s\n' "$exe" Inkora.ini.sample "$name.chromium.json" "$name.firefox.json" |
             LC_ALL=C sort) <(ls "$files" | LC_ALL=C sort)
-    for key in 'Google\Chrome:chromium' 'Chromium:chromium' 'Microsoft\Edge:chromium' \
-        'Mozilla:firefox'; do
-        check "$arch: ${key%:*} is registered" registered_manifest "${key%:*}" "${key#*:}"
-    done
+    browsers_registered installed
+    check "$arch: the installed programs entry names a help link, the folder and a contact" \
+        installed_programs_entry
     check "$arch: the installed host says goodbye to CLOSE" says_goodbye
     if [[ -z $site ]]; then
         check "$arch: TABLET_SETTINGS wrote Inkora.ini" \
@@ -134,12 +175,15 @@ in_prefix() {
     rm "$files/$exe"
     check "$arch: the same MSI again restores a deleted .exe" install "$msi"
     check "$arch: ... and it is there" test -f "$files/$exe"
+    browsers_registered repaired
     check "$arch: the newer version installs" install "$work/newer.msi"
     check "$arch: one product is installed" test "$(products)" -eq 1
     check "$arch: the .exe has the newer version" test "$(file_version "$files/$exe")" = "$newer.0"
+    browsers_registered upgraded
     check "$arch: msiexec /x /qn" wine_run msiexec /x "$(WINEPREFIX=$prefix winepath -w \
         "$work/newer.msi" 2>/dev/null)" /qn
-    check "$arch: the program folder is gone" test ! -e "$files"
+    check "$arch: the program folder and the empty company folder are gone" \
+        test ! -e "$(dirname "$files")"
     for key in 'Google\Chrome' Chromium 'Microsoft\Edge' Mozilla; do
         check "$arch: $key no longer names the host" test -z "$(registered "$key")"
     done
@@ -148,7 +192,8 @@ in_prefix() {
     stop_prefix
 }
 
-in_prefix win32 'C:\Program Files\Lumarq\OrvaneSign'
+in_prefix win32 'C:\Program Files\Lumarq\OrvaneSign' '' \
+    'abcdefghijklmnopabcdefghijklmnop;ponmlkjihgfedcbaponmlkjihgfedcba' 'pad@site.example'
 in_prefix win64 'C:\Program Files (x86)\Lumarq\OrvaneSign' $'[Tablet]\r\nTabletType=6\r\n'
 
 echo "$passed passed, $failed failed"

@@ -1,6 +1,15 @@
 #include "HostMessages.h"
 
+#include <cstdint>
+
 namespace testsupport {
+
+std::string Frame(const std::string& text) {
+    const auto n = static_cast<uint32_t>(text.size());
+    std::string frame{static_cast<char>(n & 0xFF), static_cast<char>((n >> 8) & 0xFF),
+                      static_cast<char>((n >> 16) & 0xFF), static_cast<char>(n >> 24)};
+    return frame + text;
+}
 
 std::string PointMessage(int x, int y, int p) {
     return "{\"command\":\"POINT\",\"X\":" + std::to_string(x) + ",\"Y\":" + std::to_string(y) +

@@ -15,6 +15,9 @@ inline const std::string kDefaultOpenReply =
 
 std::string PointMessage(int x, int y, int p);
 
+// The text as one frame: its length in four little-endian bytes, then the text.
+std::string Frame(const std::string& text);
+
 // Where a raw pad point lands under the default window (500..2650 by 350..2100), logical size
 // (2150 by 1400) and the given rotation, worked out independently of the host: scale, truncate
 // toward zero, clamp.

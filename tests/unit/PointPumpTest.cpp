@@ -4,6 +4,8 @@
 
 #include <chrono>
 #include <future>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "TemporaryRoot.h"
@@ -74,6 +76,25 @@ TEST(PointPump, StopEndsAPumpThatWaitsOnAnEmptyQueueAtOnce) {
         ASSERT_EQ(pump.wait_for(2s), std::future_status::ready);
         EXPECT_LT(std::chrono::steady_clock::now() - stopped, 50ms);
     }
+}
+
+// CLOSE holds the Tablet's lock while it stops the pump and destroys the Tablet. A pump that was
+// waiting for that lock must look at the stop flag once it holds it, and leave the destroyed
+// Tablet alone. (The pause lets the pump reach the lock: a slow machine can only hide the fault.)
+TEST(PointPump, PumpThatWaitedForTheTabletLockLeavesAClosedTabletAlone) {
+    testsupport::ScopedInkoraRoot root;
+    auto tablet = std::make_unique<Tablet>();
+    PumpControl control;
+    control.currentTablet = tablet.get();
+    std::unique_lock<std::mutex> closing(control.tabletInUse);
+    auto pump = std::async(std::launch::async, [&] { PointPump(control); });
+    std::this_thread::sleep_for(100ms);
+    StopPointPump(control);
+    control.currentTablet = nullptr;
+    tablet.reset();
+    closing.unlock();
+    ASSERT_EQ(pump.wait_for(2s), std::future_status::ready);
+    EXPECT_TRUE(WaitForPumpEnd(control, 0ms));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "TemporaryRoot.h"
 #include "tablet/Ipv4Address.h"
 #include "tablet/ProfileReader.h"
+#include "tablet/SettingsReport.h"
 #include "tablet/Tablet.h"
 
 namespace {
@@ -92,6 +93,30 @@ TEST(Ipv4Address, ParsesDottedFormsAndRejectsTheRest) {
     }
 }
 
+// What --check and the OPEN trace say of a file: nothing the host reads, or the keys it does not.
+TEST(SettingsReport, NamesFilesThatGiveOnlyDefaultsAndKeysTheHostDoesNotRead) {
+    struct Case {
+        std::string text;
+        std::string reasonStart;  // empty: the file gives something
+        std::vector<std::string> unknown;
+    };
+    const std::vector<Case> cases = {
+        {"", "it has no [Tablet] section", {}},
+        {std::string("\x00\xff\x7f[\x01\n\x80=\x02", 9), "it has no [Tablet] section", {}},
+        {"TabletType=7\nSocketPort=1\n", "it has no [Tablet] section", {}},
+        {"[Tablet]\nTabletType 7\nno equals sign\n", "none of the keys", {}},
+        {"[Tablet]\nTabletTyp=7\nPort=1\n", "none of the keys", {"TabletTyp", "Port"}},
+        {"[TABLET]\ntablettype=7\nTabletModle=Pad2\n", "", {"TabletModle"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const ProfileReader file(c.text);
+        EXPECT_EQ(UselessSettingsReason(file).substr(0, c.reasonStart.size()), c.reasonStart);
+        EXPECT_EQ(UselessSettingsReason(file).empty(), c.reasonStart.empty());
+        EXPECT_EQ(UnknownKeys(file), c.unknown);
+    }
+}
+
 class TabletSettingsLoading : public ::testing::Test {
 protected:
     std::unique_ptr<Tablet> Load(const std::string& ini) {
@@ -147,6 +172,18 @@ TEST_F(TabletSettingsLoading, ModelSectionHoldsThePerModelKeysOnly) {
     EXPECT_EQ(tablet->settings.TabletLogicalYSize, 1400);
     EXPECT_EQ(tablet->settings.SocketPort, 1);
     EXPECT_EQ(tablet->settings.TabletRotation, 90);
+
+    // --check's account: the effective value, and whether the file gave it, from the model
+    // section for a per-model key.
+    const ProfileReader file = ProfileReader::FromFile(root.WindowsPath("Inkora.ini"));
+    std::vector<std::string> given;
+    for (const SettingLine& line : DescribeSettings(file, tablet->settings)) {
+        if (line.fromFile) {
+            given.push_back(line.key + "=" + line.value);
+        }
+    }
+    EXPECT_EQ(given, (std::vector<std::string>{"SocketPort=1", "TabletLogicalXSize=3000",
+                                               "TabletRotation=90", "TabletModel=Pad2"}));
 }
 
 TEST_F(TabletSettingsLoading, TruncatesFlagsHoldsLogicalSizesAndMergesTheType) {

@@ -163,6 +163,11 @@ void Client::OnFrame(const std::string& text) {
         captured_.push_back({message.x, message.y, message.down});
     }
     if (!options_.quiet) {
+        if (progressOnScreen_ && message.kind != MessageKind::kPoint) {
+            // A message other than a point gets a line of its own, not the end of the count's.
+            std::fputs("\n", stderr);
+            progressOnScreen_ = false;
+        }
         const std::string line = JsonLine(text) + "\n";
         std::fwrite(line.data(), 1, line.size(), stdout);
     }
@@ -180,6 +185,7 @@ void Client::ShowProgress(bool final) {
     std::fprintf(stderr, "\rnmclient: %llu points%s",
                  static_cast<unsigned long long>(verdict_.points()), final ? "\n" : "");
     std::fflush(stderr);
+    progressOnScreen_ = !final;
 }
 
 bool Client::WriteSvgFile() const {

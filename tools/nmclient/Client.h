@@ -39,6 +39,7 @@ private:
     std::vector<CapturedPoint> captured_;
     bool outputEnded_ = false;
     Clock::time_point lastProgress_{};
+    bool progressOnScreen_ = false;  // a count on standard error waits for its line's end
 };
 
 // SIGINT and SIGTERM: the first sends CLOSE, the next stops waiting for the host.

@@ -20,11 +20,15 @@ Vertex Extent(const std::vector<Polyline>& strokes) {
 std::string Points(const Polyline& line) {
     std::string text;
     for (const Vertex& v : line) {
-        text += (text.empty() ? "" : " ") + std::to_string(v.x) + "," + std::to_string(v.y);
+        if (!text.empty()) {
+            text += ' ';
+        }
+        text.append(std::to_string(v.x)).append(1, ',').append(std::to_string(v.y));
     }
     // A single point is drawn as a dot: a line of no length with round caps.
     if (line.size() == 1) {
-        text += " " + text;
+        const std::string point = text;
+        text.append(1, ' ').append(point);
     }
     return text;
 }

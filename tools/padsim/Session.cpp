@@ -19,7 +19,10 @@ std::string Hex(uint8_t byte) {
 std::string HexBytes(const Bytes& bytes, size_t shown) {
     std::string text;
     for (size_t i = 0; i < bytes.size() && i < shown; ++i) {
-        text += (i == 0 ? "" : " ") + Hex(bytes[i]);
+        if (i > 0) {
+            text += ' ';
+        }
+        text += Hex(bytes[i]);
     }
     return bytes.size() > shown ? text + " ..." : text;
 }

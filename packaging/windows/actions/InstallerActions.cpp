@@ -1,14 +1,17 @@
 // Custom actions of the machine-wide MSI, run deferred as the local system account:
 // WriteHostManifests names the installed .exe by its absolute path in the two host manifests
-// (the MSI installs them, so that uninstalling removes them); WriteSettingsFile writes a minimal
-// Inkora.ini from the TABLET_SETTINGS property into the Windows directory, only when none is
-// there, and never touches it again.
+// (the MSI installs them, so that uninstalling removes them) and allows the extensions that
+// CHROME_EXTENSION_IDS and FIREFOX_EXTENSION_IDS list, refusing a malformed id; WriteSettingsFile
+// writes a minimal Inkora.ini from the TABLET_SETTINGS property into the Windows directory, only
+// when none is there, and never touches it again.
 #include <windows.h>
 
 #include <msi.h>
 #include <msiquery.h>
 
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "InstallerTexts.h"
 #include "ManifestTemplates.h"
@@ -36,8 +39,12 @@ std::string Utf8(const std::wstring& text) {
     return out;
 }
 
-std::wstring Wide(const char* text) {
-    return std::wstring(text, text + strlen(text));
+std::wstring Wide(const std::string& utf8) {
+    const int size =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), static_cast<int>(utf8.size()), out.data(), size);
+    return out;
 }
 
 // A line in the installation log (msiexec /l*v).
@@ -67,21 +74,24 @@ DWORD WriteWholeFile(const std::wstring& path, const std::string& bytes, DWORD d
 }  // namespace
 
 extern "C" __declspec(dllexport) UINT __stdcall WriteHostManifests(MSIHANDLE install) {
-    std::wstring folder = CustomActionData(install);
-    if (folder.empty()) {
-        Log(install, L"WriteHostManifests: no install folder");
+    const HostManifestInput input = ParseHostManifestInput(Utf8(CustomActionData(install)));
+    if (!input.error.empty()) {
+        Log(install, L"WriteHostManifests: " + Wide(input.error));
         return ERROR_INSTALL_FAILURE;
     }
+    std::wstring folder = Wide(input.folder);
     if (folder.back() != L'\\') {
         folder += L'\\';
     }
     const std::string host = Utf8(folder + Wide(kHostExecutable));
-    const std::pair<const char*, const char*> manifests[] = {{"chromium", kChromiumManifest},
-                                                             {"firefox", kFirefoxManifest}};
-    for (const auto& [kind, manifestTemplate] : manifests) {
+    const std::tuple<const char*, const char*, const std::vector<std::string>&> manifests[] = {
+        {"chromium", kChromiumManifest, input.chromeIds},
+        {"firefox", kFirefoxManifest, input.firefoxIds}};
+    for (const auto& [kind, manifestTemplate, ids] : manifests) {
         const std::wstring path = folder + Wide(kHostName) + L"." + Wide(kind) + L".json";
-        const DWORD error = WriteWholeFile(
-            path, ManifestText(manifestTemplate, kHostPathPlaceholder, host), CREATE_ALWAYS);
+        const std::string text = ManifestText(manifestTemplate, kHostPathPlaceholder, host,
+                                              kAllowedPlaceholder, kind, ids);
+        const DWORD error = WriteWholeFile(path, text, CREATE_ALWAYS);
         if (error != ERROR_SUCCESS) {
             Log(install,
                 L"WriteHostManifests: cannot write " + path + L", error " + std::to_wstring(error));

@@ -7,16 +7,23 @@ namespace {
 
 // One write of up to `size` bytes. An OVERLAPPED structure is given to every write to a pipe or
 // file, so that a handle opened for overlapped I/O is waited on rather than misread; on a
-// synchronous handle the call simply completes. A console takes no OVERLAPPED structure.
+// synchronous handle the call simply completes. A console takes no OVERLAPPED structure. A disk
+// file is written at its end: the offset of an OVERLAPPED structure is used even on a
+// synchronous handle, and offset 0 would put every frame over the one before.
 bool WriteOnce(HANDLE output, const char* data, DWORD size, DWORD& written) {
     written = 0;
-    if (GetFileType(output) == FILE_TYPE_CHAR) {
+    const DWORD type = GetFileType(output);
+    if (type == FILE_TYPE_CHAR) {
         return WriteFile(output, data, size, &written, nullptr) != 0;
     }
     // Writes never overlap: the caller serialises them.
     static const HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     OVERLAPPED overlapped{};
     overlapped.hEvent = done;
+    if (type == FILE_TYPE_DISK) {
+        overlapped.Offset = 0xFFFFFFFF;  // both halves all ones: the end of the file
+        overlapped.OffsetHigh = 0xFFFFFFFF;
+    }
     if (WriteFile(output, data, size, &written, &overlapped)) {
         return true;
     }

@@ -85,6 +85,10 @@ export class PadBrowser {
         const padBrowser = new PadBrowser(name, browser, hostManifest);
         padBrowser.viewport = options.headless === false ? null : kViewport;
         padBrowser.launcher = await padBrowser.findPage((url) => url.pathname === "/pad.html");
+        // The page the extension opened on install, which the demo shows, gets the same size.
+        if (padBrowser.viewport) {
+            await padBrowser.launcher.setViewport(padBrowser.viewport);
+        }
         return padBrowser;
     }
 

@@ -7,13 +7,6 @@
 
 namespace testsupport {
 
-std::string Frame(const std::string& text) {
-    const auto n = static_cast<uint32_t>(text.size());
-    std::string frame{static_cast<char>(n & 0xFF), static_cast<char>((n >> 8) & 0xFF),
-                      static_cast<char>((n >> 16) & 0xFF), static_cast<char>(n >> 24)};
-    return frame + text;
-}
-
 std::string HostBinary() {
     return HOST_BINARY;
 }

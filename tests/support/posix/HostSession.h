@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "HostMessages.h"
 #include "TemporaryRoot.h"
 
 namespace testsupport {
@@ -35,7 +36,6 @@ private:
     std::unique_ptr<ChildProcess> process_;
 };
 
-std::string Frame(const std::string& text);
 std::string HostBinary();
 // The environment of a host under the root, with its trace lines on standard error.
 ChildProcess::Environment HostEnvironment(const TemporaryRoot& root);

@@ -4,6 +4,7 @@
 #include "TaskSwitches.h"
 
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <map>
@@ -37,6 +38,17 @@ long MostContextSwitchesOfOneThread(const std::function<void()>& action) {
         most = std::max(most, count - (earlier == before.end() ? 0 : earlier->second));
     }
     return most;
+}
+
+long CurrentTaskId() {
+    return static_cast<long>(gettid());
+}
+
+long ContextSwitchesOfThread(long task, const std::function<void()>& action) {
+    const std::string folder = "/proc/self/task/" + std::to_string(task);
+    const long before = ContextSwitchesOfTask(folder);
+    action();
+    return ContextSwitchesOfTask(folder) - before;
 }
 
 }  // namespace testsupport

@@ -12,4 +12,10 @@ double ProcessCpuMs();
 // that check an idle thread stays blocked instead of waking again and again.
 long MostContextSwitchesOfOneThread(const std::function<void()>& action);
 
+// The kernel's id of the calling thread: its folder in /proc/self/task.
+long CurrentTaskId();
+
+// The context switches the thread with kernel id `task` made while `action` ran.
+long ContextSwitchesOfThread(long task, const std::function<void()>& action);
+
 }  // namespace testsupport

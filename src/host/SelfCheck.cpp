@@ -1,0 +1,145 @@
+#include "host/SelfCheck.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "host/CaptureControl.h"
+#include "host/SettingsFilePath.h"
+#include "host/SingleInstance.h"
+#include "platform/Directories.h"
+#include "platform/SerialPort.h"
+#include "tablet/Ipv4Address.h"
+#include "tablet/ProfileReader.h"
+#include "tablet/SettingsReport.h"
+#include "tablet/Tablet.h"
+
+namespace {
+
+std::string SerialDevice(const TabletSettings& s) {
+    char name[platform::kPortNameSize];
+    const char* prefix = s.TabletPortPath[0] != '\0' ? s.TabletPortPath : "COM";
+    if (!platform::FormPortName(prefix, s.TabletComPort, name)) {
+        return std::string("no port: the name ") + prefix + std::to_string(s.TabletComPort) +
+               " is too long";
+    }
+    return "serial port " + std::string(name) + " (" + platform::DevicePathOfPortName(name) +
+           ") at " + std::to_string(s.TabletBaudRate) + " baud";
+}
+
+std::string NthPad(const TabletSettings& s, const char* what) {
+    return s.UseMultiUsb ? "pad " + std::to_string(s.TabletComPort) + " of the " + what
+                         : std::string("the first ") + what;
+}
+
+// The transport the settings select and what it opens.
+std::string DeviceDescription(const TabletSettings& s, int kind) {
+    switch (kind) {
+        case kUsbPipeTransport:
+            return NthPad(s, "devices of the legacy USB pipe driver");
+        case kTcpClientTransport:
+            return "TCP client to " + FormatIpv4Address(s.TabletIpAddress) + ":" +
+                   std::to_string(s.SocketPort);
+        case kHidTransport:
+            return NthPad(s, "USB HID pads with vendor id 1d5b");
+        case kTcpListenerTransport:
+            return "TCP listener on port " + std::to_string(s.SocketPort + 1) +
+                   ", for a bridge presenting \"" + s.TabletPortPath + "\" within " +
+                   std::to_string(s.SocketTimeout) + " ms";
+        case kNoTransport1:
+        case kNoTransport4:
+            return "none: OPEN answers that no pad was found";
+        default:
+            return SerialDevice(s);
+    }
+}
+
+// Where to look when the pad is not found or does not open.
+const char* FailureHint(int kind) {
+    switch (kind) {
+        case kUsbPipeTransport:
+            return "no device of the legacy USB pipe driver is present";
+        case kTcpClientTransport:
+            return "nobody accepted the connection";
+        case kHidTransport:
+            return "no such HID pad is present, or this user may not open it (the udev rule)";
+        case kTcpListenerTransport:
+            return "no bridge with that identity connected in time";
+        case kNoTransport1:
+        case kNoTransport4:
+            return "the transport kind names no pad";
+        default:
+            return "the port does not exist, may not be opened by this user (the group dialout), "
+                   "or the pad is off (no DSR)";
+    }
+}
+
+void PrintSettings(const ProfileReader& file, const TabletSettings& settings) {
+    std::printf("Settings (the file's, or the default where it says nothing):\n");
+    for (const SettingLine& line : DescribeSettings(file, settings)) {
+        std::printf("  %-26s %-18s %s\n", line.key.c_str(), line.value.c_str(),
+                    line.fromFile ? "file" : "default");
+    }
+}
+
+// Opens, queries and closes the pad as OPEN and CLOSE do. True when it answered.
+bool CheckPad(Tablet& tablet, int kind) {
+    TabletSettings settings;
+    tablet.GetTabletSettings(settings);
+    settings.CheckConnectedOnOpen = true;
+    tablet.SetTabletSettings(settings);
+    std::printf("Looking for the pad...\n");
+    std::fflush(stdout);
+    if (!tablet.CheckTabletConnected()) {
+        std::printf("No pad found: %s.\n", FailureHint(kind));
+        return false;
+    }
+    if (!OpenWithOneRetry(tablet)) {
+        std::printf("The pad was found but did not open: %s.\n", FailureHint(kind));
+        return false;
+    }
+    tablet.GetSerialNumber();
+    const int32_t serial = tablet.GetSerialNumber();
+    const int32_t model = tablet.GetModelNumber();
+    tablet.GetTabletSettings(settings);
+    tablet.CloseTablet();
+    // OPEN answers the browser all the same, and the page then waits for points that never come.
+    if (serial == 0 && model == 0) {
+        std::printf(
+            "Opened, but nothing answered the numbers query: no pad behind it, or not a "
+            "pad of this kind.\n");
+        return false;
+    }
+    std::printf("Pad: serial number %d, model %d, logical size %d x %d\n", serial, model,
+                settings.TabletLogicalXSize, settings.TabletLogicalYSize);
+    return true;
+}
+
+}  // namespace
+
+int RunSelfCheck() {
+    const std::string path = SettingsFilePath();
+    std::printf("Settings file: %s\n", path.c_str());
+    if (!platform::CanOpenForReading(path)) {
+        std::printf("  cannot be read: the host never answers OPEN without it\n");
+        return 1;
+    }
+    const ProfileReader file = ProfileReader::FromFile(path);
+    const std::string useless = UselessSettingsReason(file);
+    if (!useless.empty()) {
+        std::printf("  %s\n", useless.c_str());
+    }
+    for (const std::string& key : UnknownKeys(file)) {
+        std::printf("  [Tablet] holds %s, which the host does not read\n", key.c_str());
+    }
+    const std::unique_ptr<platform::NamedInstanceLock> instance = TakeSingleInstance();
+    if (instance == nullptr) {
+        std::printf("Another copy of the host runs and holds the pad: end it first.\n");
+        return 1;
+    }
+    Tablet tablet;
+    PrintSettings(file, tablet.settings);
+    const int kind = tablet.GetTransportKind();
+    std::printf("Transport: kind %d, %s\n", kind, DeviceDescription(tablet.settings, kind).c_str());
+    return CheckPad(tablet, kind) ? 0 : 1;
+}
