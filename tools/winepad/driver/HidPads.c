@@ -202,7 +202,6 @@ NTSTATUS HidPadPnp(PadHeader* header, PIRP irp) {
     }
     LIST_ENTRY finished;
     InitializeListHead(&finished);
-    BOOLEAN gone = FALSE;
     switch (IoGetCurrentIrpStackLocation(irp)->MinorFunction) {
         case IRP_MN_START_DEVICE:
             return Complete(irp, STATUS_SUCCESS, 0);
@@ -213,14 +212,7 @@ NTSTATUS HidPadPnp(PadHeader* header, PIRP irp) {
             CompleteFinished(&finished);
             return Complete(irp, STATUS_SUCCESS, 0);
         case IRP_MN_REMOVE_DEVICE:
-            /* Once unplugged, the pad's device object goes with it. */
-            Acquire();
-            FinishAll(&pad->reads, &finished, STATUS_DELETE_PENDING);
-            gone = LeaveIfUnplugged(header);
-            Release();
-            CompleteFinished(&finished);
-            Complete(irp, STATUS_SUCCESS, 0);
-            if (gone) {
+            if (RemoveChild(header, &pad->reads, irp)) {
                 DeleteHidPad(header);
             }
             return STATUS_SUCCESS;

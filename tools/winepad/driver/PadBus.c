@@ -501,6 +501,18 @@ BOOLEAN AnswerChildPnp(PadHeader* pad, PIRP irp, const WCHAR* deviceId, const WC
     }
 }
 
+BOOLEAN RemoveChild(PadHeader* pad, PLIST_ENTRY reads, PIRP irp) {
+    LIST_ENTRY finished;
+    InitializeListHead(&finished);
+    Acquire();
+    FinishAll(reads, &finished, STATUS_DELETE_PENDING);
+    const BOOLEAN gone = LeaveIfUnplugged(pad);
+    Release();
+    CompleteFinished(&finished);
+    Complete(irp, STATUS_SUCCESS, 0);
+    return gone;
+}
+
 BOOLEAN LeaveIfUnplugged(PadHeader* pad) {
     if (pad->plugged) {
         return FALSE;

@@ -80,6 +80,9 @@ BOOLEAN AnswerChildPnp(PadHeader* pad, PIRP irp, const WCHAR* deviceId, const WC
 /* Under the lock: whether the PnP manager's removal of a child deletes it (it is unplugged); it
  * then leaves the bus's list. */
 BOOLEAN LeaveIfUnplugged(PadHeader* pad);
+/* The PnP manager removes a child: its pending reads fail, the request is answered, and TRUE
+ * says that the child, unplugged, is to be deleted now. */
+BOOLEAN RemoveChild(PadHeader* pad, PLIST_ENTRY reads, PIRP irp);
 
 /* ---- HidPads.c ---- */
 

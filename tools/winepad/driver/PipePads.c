@@ -174,9 +174,6 @@ NTSTATUS PipePadPnp(PadHeader* header, PIRP irp) {
     if (AnswerChildPnp(header, irp, L"WINEPAD\\USBPIPE", L"WINEPAD\\USBPIPE", TRUE, &status)) {
         return status;
     }
-    LIST_ENTRY finished;
-    InitializeListHead(&finished);
-    BOOLEAN gone = FALSE;
     switch (IoGetCurrentIrpStackLocation(irp)->MinorFunction) {
         case IRP_MN_START_DEVICE:
             EnableInterface(pad, TRUE);
@@ -185,15 +182,8 @@ NTSTATUS PipePadPnp(PadHeader* header, PIRP irp) {
             EnableInterface(pad, FALSE);
             return Complete(irp, STATUS_SUCCESS, 0);
         case IRP_MN_REMOVE_DEVICE:
-            /* Once unplugged, the pad's device object goes with it. */
             EnableInterface(pad, FALSE);
-            Acquire();
-            FinishAll(&pad->reads, &finished, STATUS_DELETE_PENDING);
-            gone = LeaveIfUnplugged(header);
-            Release();
-            CompleteFinished(&finished);
-            Complete(irp, STATUS_SUCCESS, 0);
-            if (gone) {
+            if (RemoveChild(header, &pad->reads, irp)) {
                 DeletePipePad(header);
             }
             return STATUS_SUCCESS;
