@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -13,7 +11,6 @@
 
 #include "HostMessages.h"
 #include "HostSession.h"
-#include "LogLines.h"
 #include "PadStrokes.h"
 #include "WinePad.h"
 #include "WinePrefix.h"
@@ -43,12 +40,6 @@ protected:
         Open(number);
         EXPECT_EQ(host->ReadFrame(15000ms), kDefaultOpenReply);
         return port;
-    }
-    bool LogHas(const std::string& line) {
-        std::ifstream file(prefix.TempPath("tessel.log"), std::ios::binary);
-        const std::vector<std::string> log =
-            LogMessages(std::string(std::istreambuf_iterator<char>(file), {}));
-        return std::find(log.begin(), log.end(), line) != log.end();
     }
     double HostCpuMsOver(Milliseconds period) {
         const double before = ChildCpuMs(host->process().pid());
@@ -157,7 +148,7 @@ TEST_F(WineComPort, AdapterPulledOutMidStroke) {
     EXPECT_LT(HostCpuMsOver(2000ms), 100.0);
     EXPECT_LT(host->CloseExpectingGoodbyeLast(), 1000ms);
     EXPECT_EQ(host->process().WaitForExit(5000ms), 0);
-    EXPECT_TRUE(LogHas("CommWatchThread: serial port gone, no more reads"));
+    EXPECT_TRUE(prefix.LogHas("CommWatchThread: serial port gone, no more reads"));
 }
 
 }  // namespace

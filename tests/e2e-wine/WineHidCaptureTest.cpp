@@ -11,7 +11,6 @@
 
 #include "HostMessages.h"
 #include "HostSession.h"
-#include "LogLines.h"
 #include "PadStrokes.h"
 #include "WinePad.h"
 #include "WinePrefix.h"
@@ -32,11 +31,6 @@ Bytes Stream(const std::vector<PadPoint>& points) {
         stream.insert(stream.end(), packet.begin(), packet.end());
     }
     return stream;
-}
-
-std::string ReadText(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 bool HasMessage(const std::vector<std::string>& messages, const std::string& text) {
@@ -71,7 +65,7 @@ protected:
         host = prefix.StartHost();
         host->SendOpen();
     }
-    std::vector<std::string> Log() { return LogMessages(ReadText(prefix.TempPath("tessel.log"))); }
+    std::vector<std::string> Log() { return prefix.LogMessages(); }
 
     WinePrefix prefix{own.path};
     WinePad pads{prefix.path()};
@@ -146,9 +140,9 @@ TEST_F(WineHidCapture, StrokeArrivesExactlyThroughOverlappedReadsAndTheReaderLog
 // A vendor-defined pad's report descriptor: input reports of `inputBytes`, output reports of
 // `outputBytes` (none for 0), no report ids.
 Bytes PadDescriptor(uint8_t inputBytes, uint8_t outputBytes) {
-    Bytes descriptor = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00, 0x26, 0xFF, 0x00,
-                        0x75, 0x08, 0x95, inputBytes, 0x09, 0x01, 0x81, 0x02, 0x95, outputBytes,
-                        0x09, 0x01, 0x91, 0x02, 0xC0};
+    Bytes descriptor = {0x06, 0x00, 0xFF, 0x09,        0x01, 0xA1, 0x01,       0x15, 0x00,
+                        0x26, 0xFF, 0x00, 0x75,        0x08, 0x95, inputBytes, 0x09, 0x01,
+                        0x81, 0x02, 0x95, outputBytes, 0x09, 0x01, 0x91,       0x02, 0xC0};
     if (outputBytes == 0) {
         descriptor.erase(descriptor.end() - 7, descriptor.end() - 1);
     }
@@ -191,7 +185,7 @@ TEST_F(WineHidCapture, NumbersQueryFitsTheOutputReportsAndNoPointIsLostWithoutAn
         const std::vector<std::string> sent(pads.Sent().begin() + before, pads.Sent().end());
         const std::string query = "sent " + std::to_string(plugged[i]) + " 1 0 " + c.sent;
         EXPECT_EQ(sent, std::vector<std::string>(c.sent.empty() ? 0 : 4, query));
-        EXPECT_EQ(HasMessage(Log(), "TabletWrite: output report size 2 cannot carry data"),
+        EXPECT_EQ(prefix.LogHas("TabletWrite: output report size 2 cannot carry data"),
                   c.sent.empty());
     }
 }

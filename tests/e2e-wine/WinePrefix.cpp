@@ -1,7 +1,10 @@
 #include "WinePrefix.h"
 
+#include "LogLines.h"
+
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -53,6 +56,16 @@ std::string WinePrefix::TempPath(const std::string& name) const {
 
 void WinePrefix::WriteSettings(const std::string& iniText) const {
     std::ofstream(WindowsPath("Inkora.ini"), std::ios::binary) << iniText;
+}
+
+std::vector<std::string> WinePrefix::LogMessages() const {
+    std::ifstream file(TempPath("tessel.log"), std::ios::binary);
+    return testsupport::LogMessages(std::string(std::istreambuf_iterator<char>(file), {}));
+}
+
+bool WinePrefix::LogHas(const std::string& line) const {
+    const std::vector<std::string> log = LogMessages();
+    return std::find(log.begin(), log.end(), line) != log.end();
 }
 
 void WinePrefix::MapComPort(int n, const std::string& device) {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "HostSession.h"
 
@@ -30,6 +31,9 @@ public:
     std::string WindowsPath(const std::string& name) const;
     std::string TempPath(const std::string& name) const;
     void WriteSettings(const std::string& iniText) const;
+    // The messages of C:\temp\tessel.log, without time and thread; whether one is `line`.
+    std::vector<std::string> LogMessages() const;
+    bool LogHas(const std::string& line) const;
     // Makes COMn of the prefix open `device`, as Wine maps a port through dosdevices/comn.
     void MapComPort(int n, const std::string& device);
 

@@ -1,15 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "HostMessages.h"
 #include "HostSession.h"
-#include "LogLines.h"
 #include "PadStrokes.h"
 #include "WinePad.h"
 #include "WinePrefix.h"
@@ -33,12 +30,6 @@ protected:
     }
     bool Feed(uint32_t pad, const std::vector<PadPoint>& points) {
         return pads.FeedBytes(pad, PacketStream(points, true), kPipePacket);
-    }
-    bool LogHas(const std::string& line) {
-        std::ifstream file(prefix.TempPath("tessel.log"), std::ios::binary);
-        const std::vector<std::string> log =
-            LogMessages(std::string(std::istreambuf_iterator<char>(file), {}));
-        return std::find(log.begin(), log.end(), line) != log.end();
     }
 
     WinePrefix prefix;
@@ -72,7 +63,7 @@ TEST_F(WineUsbPipe, PadPulledOutMidStroke) {
     ASSERT_TRUE(pads.Command("unplug " + std::to_string(pad), "unplugged"));
     EXPECT_LT(host->CloseExpectingGoodbyeLast(), 1000ms);
     EXPECT_EQ(host->process().WaitForExit(5000ms), 0);
-    EXPECT_TRUE(LogHas("UsbReadThread: device gone, no more reads"));
+    EXPECT_TRUE(prefix.LogHas("UsbReadThread: device gone, no more reads"));
 }
 
 // A driver that keeps the pending read and ignores its cancellation: the close gives up on the
@@ -85,7 +76,8 @@ TEST_F(WineUsbPipe, ReadTheDriverWillNotLetGoIsLeftBehindAndTheHostEnds) {
     ASSERT_TRUE(pads.Command("hold " + std::to_string(pad) + " on", "hold"));
     EXPECT_LT(host->CloseExpectingGoodbyeLast(), 1500ms);
     EXPECT_EQ(host->process().WaitForExit(5000ms), 0);
-    EXPECT_TRUE(LogHas("UsbTabletClose - read not cancelled by the driver, reader left behind"));
+    EXPECT_TRUE(
+        prefix.LogHas("UsbTabletClose - read not cancelled by the driver, reader left behind"));
     EXPECT_TRUE(pads.Command("hold " + std::to_string(pad) + " off", "hold"));
 }
 

@@ -188,28 +188,23 @@ void PadSession::Run(const NumbersCommand& command) {
     Say("numbers " + std::to_string(command.pad));
 }
 
-void PadSession::Run(const DsrCommand& command) {
-    if (Find(command.pad, PadKind::kPort) != nullptr) {
-        Say(bus.Set(command.pad, WinePadDsr, command.on ? 1 : 0)
-                ? "dsr " + std::to_string(command.pad)
-                : "error dsr " + std::to_string(command.pad));
+void PadSession::Set(uint32_t pad, PadKind kind, WinePadSettingKind setting, uint32_t value,
+                     const std::string& name) {
+    if (Find(pad, kind) != nullptr) {
+        Say((bus.Set(pad, setting, value) ? name : "error " + name) + " " + std::to_string(pad));
     }
+}
+
+void PadSession::Run(const DsrCommand& command) {
+    Set(command.pad, PadKind::kPort, WinePadDsr, command.on ? 1 : 0, "dsr");
 }
 
 void PadSession::Run(const RefuseCommand& command) {
-    if (Find(command.pad, PadKind::kPort) != nullptr) {
-        Say(bus.Set(command.pad, WinePadRefusedRate, command.rate)
-                ? "refuse " + std::to_string(command.pad)
-                : "error refuse " + std::to_string(command.pad));
-    }
+    Set(command.pad, PadKind::kPort, WinePadRefusedRate, command.rate, "refuse");
 }
 
 void PadSession::Run(const HoldCommand& command) {
-    if (Find(command.pad, PadKind::kPipe) != nullptr) {
-        Say(bus.Set(command.pad, WinePadHoldReads, command.on ? 1 : 0)
-                ? "hold " + std::to_string(command.pad)
-                : "error hold " + std::to_string(command.pad));
-    }
+    Set(command.pad, PadKind::kPipe, WinePadHoldReads, command.on ? 1 : 0, "hold");
 }
 
 void PadSession::Run(const StateCommand& command) {

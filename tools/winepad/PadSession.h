@@ -58,6 +58,9 @@ private:
     // The pad of a command that needs one of `kind`; nullptr (and an error said) otherwise.
     const Pad* Find(uint32_t pad, PadKind kind);
     void Plugged(std::optional<uint32_t> pad, const Pad& what);
+    // A setting of a pad of `kind`, said as "NAME PAD" (or "error NAME PAD").
+    void Set(uint32_t pad, PadKind kind, WinePadSettingKind setting, uint32_t value,
+             const std::string& name);
     bool Feed(uint32_t pad, const Bytes& bytes);
     void AnswerNumbersQuery(const SentReport& sent);
 
