@@ -155,25 +155,6 @@ products() {
     done | tr -d '\r' | grep -c 'DisplayName *REG_SZ *Lumarq Orvane Sign$' || true
 }
 
-# person_repairs: a repair in which AdminUser is unset (Wine runs every installation as an
-# administrator; the command line unsets it here, as Windows Installer leaves it unset for a
-# person without the rights whose installation policy or an assignment elevates) keeps the
-# extension ids installed and writes no Inkora.ini, whatever the person gives; its log says so.
-person_repairs() {
-    local log=$prefix/drive_c/person.log
-    mv "$settings" "$work/settings.aside"
-    check "$arch: a repair without AdminUser, given other ids and settings, succeeds" \
-        install "$msi" AdminUser= CHROME_EXTENSION_IDS=ponmlkjihgfedcbaponmlkjihgfedcbb \
-        FIREFOX_EXTENSION_IDS=other@person.example 'TABLET_SETTINGS=TabletPortPath=\\server\share' \
-        '/l*v' 'C:\person.log'
-    browsers_registered "a person's repair"
-    check "$arch: ... wrote no Inkora.ini" test ! -e "$settings"
-    check "$arch: ... and its log says it set the person's values aside" \
-        grep -q "ChooseInstallValues: TABLET_SETTINGS is an administrator's to give" \
-        <(tr -d '\0\r' <"$log")
-    mv "$work/settings.aside" "$settings"
-}
-
 # in_prefix ARCH FOLDER [SITE_SETTINGS [CHROME_IDS FIREFOX_IDS]]: the whole sequence in a fresh
 # prefix; SITE_SETTINGS is an Inkora.ini that the site had before installing, the ids (';'
 # between them) the extensions it allows instead of the sample's.
@@ -195,7 +176,9 @@ in_prefix() {
         refused_with CHROME_EXTENSION_IDS=abcdefghijklmnopqrstuvwxyzabcdef \
         "not a Chrome extension id (32 letters a to p): 'abcdefghijklmnopqrstuvwxyzabcdef'"
     check "$arch: msiexec /i /qn" install "$msi" 'TABLET_SETTINGS=TabletType=7; SocketPort=3100' \
-        "${id_properties[@]}"
+        "${id_properties[@]}" '/l*v' 'C:\install.log'
+    check "$arch: ChooseInstallValues took them from an administrator (Wine: every run)" \
+        grep -q "ChooseInstallValues: AdminUser 1" <(tr -d '\0\r' <"$prefix/drive_c/install.log")
     local files
     files=$(unix_path "$folder")
     check "$arch: the program folder holds the host, its manifests and the sample settings" \
@@ -216,7 +199,6 @@ in_prefix() {
     check "$arch: the same MSI again restores a deleted .exe" install "$msi"
     check "$arch: ... and it is there" test -f "$files/$exe"
     browsers_registered repaired
-    person_repairs
     check "$arch: the newer version installs" install "$work/newer.msi"
     check "$arch: one product is installed" test "$(products)" -eq 1
     check "$arch: the .exe has the newer version" test "$(file_version "$files/$exe")" = "$newer.0"
