@@ -76,13 +76,7 @@ TEST(InstallerTexts, OnlyAnAdministratorsValuesAreTaken) {
     const Case cases[] = {
         {"an administrator's own", {"given", "", "kept", "sample"}, true, "given", false},
         {"an administrator's repair", {"", "", "kept", "sample"}, true, "kept", false},
-        {"an administrator's first install", {"", "", "", "sample"}, true, "sample", false},
         {"a repair by a person", {"given", "", "kept", "sample"}, false, "kept", true},
-        {"a person's repair, the transform's",
-         {"site", "site", "kept", "sample"},
-         false,
-         "kept",
-         true},
         {"a person's first install", {"given", "", "", "sample"}, false, "sample", true},
         {"a person's first, with a transform",
          {"site", "site", "", "sample"},
@@ -90,7 +84,6 @@ TEST(InstallerTexts, OnlyAnAdministratorsValuesAreTaken) {
          "site",
          false},
         {"a person's settings file", {"TabletType=7", "", "", ""}, false, "", true},
-        {"a person's repair, as installed", {"kept", "", "kept", "sample"}, false, "kept", false},
     };
     for (const Case& c : cases) {
         const TrustedValue chosen = ChooseTrustedValue(c.sources, c.adminUser);
