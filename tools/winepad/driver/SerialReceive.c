@@ -5,6 +5,8 @@
 #include "SerialPort.h"
 
 #define HUNDRED_NS_PER_MS 10000ull
+/* How long a port told to end its waits late keeps a cancelled one. */
+#define LATE_WAIT_MS 300ull
 
 /* The kernel's own, which the driver kit's headers declare only for file system drivers. */
 NTSYSAPI NTSTATUS NTAPI ZwWaitForSingleObject(HANDLE handle, BOOLEAN alertable,
@@ -13,6 +15,10 @@ NTSYSAPI NTSTATUS NTAPI ZwWaitForSingleObject(HANDLE handle, BOOLEAN alertable,
 static KEVENT DeadlineWake;
 static HANDLE DeadlineThread;
 static BOOLEAN Stopping; /* guarded by the lock */
+
+static ULONGLONG Now(void) {
+    return KeQueryInterruptTime();
+}
 
 /* ---- Events and waits ---- */
 
@@ -36,6 +42,32 @@ void Signal(Port* port, ULONG event, PLIST_ENTRY finished) {
     }
 }
 
+/* The cancel routine of a wait on a port told to end its waits late: the wait is kept, as by a
+ * driver slow to let go, until the deadline thread ends it. */
+static VOID NTAPI CancelWaitLate(PDEVICE_OBJECT device, PIRP irp) {
+    IoReleaseCancelSpinLock(irp->CancelIrql);
+    Port* port = device->DeviceExtension;
+    Acquire();
+    RemoveEntryList(&irp->Tail.Overlay.ListEntry);
+    InitializeListHead(&irp->Tail.Overlay.ListEntry);
+    port->lateWait = irp;
+    port->lateWaitDue = Now() + LATE_WAIT_MS * HUNDRED_NS_PER_MS;
+    Release();
+    KeSetEvent(&DeadlineWake, IO_NO_INCREMENT, FALSE);
+}
+
+/* Under the lock: a cancelled wait kept late ends once it is due, or at once. */
+static void EndLateWait(Port* port, BOOLEAN due, NTSTATUS status, PLIST_ENTRY finished) {
+    if (port->lateWait != NULL && due) {
+        Finish(finished, port->lateWait, status, 0);
+        port->lateWait = NULL;
+    }
+}
+
+BOOLEAN WaitPending(const Port* port) {
+    return !IsListEmpty(&port->waits) || port->lateWait != NULL;
+}
+
 NTSTATUS WaitOnMask(Port* port, PIRP irp, ULONG outLength) {
     if (outLength < sizeof(ULONG)) {
         return Complete(irp, STATUS_BUFFER_TOO_SMALL, 0);
@@ -43,6 +75,11 @@ NTSTATUS WaitOnMask(Port* port, PIRP irp, ULONG outLength) {
     NTSTATUS status;
     ULONG events = 0;
     Acquire();
+    status = Refusal(port, irp);
+    if (!NT_SUCCESS(status)) {
+        Release();
+        return Complete(irp, status, 0);
+    }
     ++port->waitRequests;
     if (!IsListEmpty(&port->waits) || port->waitMask == 0) {
         status = STATUS_INVALID_PARAMETER;
@@ -51,7 +88,7 @@ NTSTATUS WaitOnMask(Port* port, PIRP irp, ULONG outLength) {
         port->history = 0;
         status = STATUS_SUCCESS;
     } else {
-        status = QueueIrp(&port->waits, irp, NULL);
+        status = QueueIrp(&port->waits, irp, port->lateWaits ? CancelWaitLate : NULL);
     }
     Release();
     if (status == STATUS_PENDING) {
@@ -62,10 +99,6 @@ NTSTATUS WaitOnMask(Port* port, PIRP irp, ULONG outLength) {
 }
 
 /* ---- Received bytes and reads ---- */
-
-static ULONGLONG Now(void) {
-    return KeQueryInterruptTime();
-}
 
 /* Under the lock: moves up to `room` received bytes to `to`. */
 static ULONG TakeReceived(Port* port, PUCHAR to, ULONG room) {
@@ -107,11 +140,11 @@ static BOOLEAN ReadIsDue(const Port* port, ULONG taken, ULONGLONG now) {
 
 /* Under the lock: when the active read's next timeout runs out; MAXULONGLONG for never. */
 static ULONGLONG NextDeadline(const Port* port) {
-    ULONGLONG next = MAXULONGLONG;
+    ULONGLONG next = port->lateWait != NULL ? port->lateWaitDue : MAXULONGLONG;
     if (port->activeRead == NULL) {
         return next;
     }
-    if (port->totalDeadline != 0) {
+    if (port->totalDeadline != 0 && port->totalDeadline < next) {
         next = port->totalDeadline;
     }
     if (port->interval != 0 && port->lastByteAt != 0 && port->lastByteAt + port->interval < next) {
@@ -168,8 +201,13 @@ NTSTATUS ReadPort(Port* port, PIRP irp) {
     InitializeListHead(&finished);
     irp->IoStatus.Information = 0;
     Acquire();
+    NTSTATUS status = Refusal(port, irp);
+    if (!NT_SUCCESS(status)) {
+        Release();
+        return Complete(irp, status, 0);
+    }
     ++port->readRequests;
-    NTSTATUS status = QueueIrp(&port->reads, irp, CancelRead);
+    status = QueueIrp(&port->reads, irp, CancelRead);
     if (status == STATUS_PENDING) {
         ServeReads(port, Now(), &finished);
     }
@@ -197,6 +235,8 @@ static VOID NTAPI DeadlineLoop(PVOID context) {
             PadHeader* pad = CONTAINING_RECORD(entry, PadHeader, entry);
             if (pad->kind == PortDevice) {
                 ServeReads((Port*)pad, now, &finished);
+                EndLateWait((Port*)pad, now >= ((Port*)pad)->lateWaitDue, STATUS_CANCELLED,
+                            &finished);
                 const ULONGLONG due = NextDeadline((const Port*)pad);
                 next = due < next ? due : next;
             }
@@ -237,6 +277,7 @@ void FinishReads(Port* port, PLIST_ENTRY finished, NTSTATUS status) {
 void FinishRequests(Port* port, PLIST_ENTRY finished, NTSTATUS status) {
     FinishReads(port, finished, status);
     FinishAll(&port->waits, finished, status);
+    EndLateWait(port, TRUE, status, finished);
 }
 
 void ClearReceived(Port* port) {
