@@ -28,10 +28,11 @@ typedef struct Port {
     ULONG history; /* events of the mask that no wait has reported yet */
     ULONG errors;
     LIST_ENTRY waits; /* the pending IOCTL_SERIAL_WAIT_ON_MASK, at most one */
-    /* Told to end waits late: a new mask leaves the wait pending, and a cancelled wait waits
-     * here until lateWaitDue, when the deadline thread ends it. */
+    /* Told to end waits late: a wait that a new mask or a cancel ends waits here until
+     * lateWaitDue, when the deadline thread completes it with lateWaitStatus. */
     BOOLEAN lateWaits;
     PIRP lateWait;
+    NTSTATUS lateWaitStatus;
     ULONGLONG lateWaitDue;
     /* Received bytes and the reads that take them, the oldest first. */
     UCHAR received[RECEIVE_CAPACITY];
@@ -72,8 +73,11 @@ void Signal(Port* port, ULONG event, PLIST_ENTRY finished);
 BOOLEAN EndWait(Port* port, ULONG events, PLIST_ENTRY finished);
 NTSTATUS WaitOnMask(Port* port, PIRP irp, ULONG outLength);
 NTSTATUS ReadPort(Port* port, PIRP irp);
-/* Under the lock: whether a wait is pending, a cancelled one that ends late too. */
+/* Under the lock: whether a wait is pending, one that ends late too. */
 BOOLEAN WaitPending(const Port* port);
+/* Under the lock: a new mask ends the pending wait, which reports no event; on a port told to end
+ * its waits late, only LATE_WAIT_MS later. */
+void EndWaitForNewMask(Port* port, PLIST_ENTRY finished);
 /* Under the lock: every pending read (and wait) ends with `status`. */
 void FinishReads(Port* port, PLIST_ENTRY finished, NTSTATUS status);
 void FinishRequests(Port* port, PLIST_ENTRY finished, NTSTATUS status);

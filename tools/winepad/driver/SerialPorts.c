@@ -350,11 +350,7 @@ static NTSTATUS Control(Port* port, ULONG code, PVOID buffer, ULONG in, ULONG ou
             break;
         case IOCTL_SERIAL_SET_WAIT_MASK:
             if (Fits(in, sizeof(ULONG), &status)) {
-                /* A new mask ends the pending wait, which reports no event; a port told to end
-                 * its waits late leaves it pending. */
-                if (!port->lateWaits) {
-                    EndWait(port, 0, finished);
-                }
+                EndWaitForNewMask(port, finished);
                 port->waitMask = *(const ULONG*)buffer;
                 port->history = 0;
             }

@@ -42,26 +42,46 @@ void Signal(Port* port, ULONG event, PLIST_ENTRY finished) {
     }
 }
 
-/* The cancel routine of a wait on a port told to end its waits late: the wait is kept, as by a
- * driver slow to let go, until the deadline thread ends it. */
+/* Under the lock: the wait, taken off its queue, ends with `status` only once LATE_WAIT_MS have
+ * passed, as from a driver slow to let go; the deadline thread ends it then. */
+static void KeepWaitLate(Port* port, PIRP wait, NTSTATUS status) {
+    port->lateWait = wait;
+    port->lateWaitStatus = status;
+    port->lateWaitDue = Now() + LATE_WAIT_MS * HUNDRED_NS_PER_MS;
+    KeSetEvent(&DeadlineWake, IO_NO_INCREMENT, FALSE);
+}
+
+/* The cancel routine of a wait on a port told to end its waits late. */
 static VOID NTAPI CancelWaitLate(PDEVICE_OBJECT device, PIRP irp) {
     IoReleaseCancelSpinLock(irp->CancelIrql);
     Port* port = device->DeviceExtension;
     Acquire();
     RemoveEntryList(&irp->Tail.Overlay.ListEntry);
     InitializeListHead(&irp->Tail.Overlay.ListEntry);
-    port->lateWait = irp;
-    port->lateWaitDue = Now() + LATE_WAIT_MS * HUNDRED_NS_PER_MS;
+    KeepWaitLate(port, irp, STATUS_CANCELLED);
     Release();
-    KeSetEvent(&DeadlineWake, IO_NO_INCREMENT, FALSE);
 }
 
-/* Under the lock: a cancelled wait kept late ends once it is due, or at once. */
-static void EndLateWait(Port* port, BOOLEAN due, NTSTATUS status, PLIST_ENTRY finished) {
-    if (port->lateWait != NULL && due) {
-        Finish(finished, port->lateWait, status, 0);
-        port->lateWait = NULL;
+void EndWaitForNewMask(Port* port, PLIST_ENTRY finished) {
+    if (!port->lateWaits) {
+        EndWait(port, 0, finished);
+        return;
     }
+    PIRP wait = DequeueIrp(&port->waits);
+    if (wait != NULL) {
+        *(ULONG*)wait->AssociatedIrp.SystemBuffer = 0;
+        KeepWaitLate(port, wait, STATUS_SUCCESS);
+    }
+}
+
+/* Under the lock: a wait kept late ends, with its own status once it is due, or with `status`. */
+static void EndLateWait(Port* port, BOOLEAN due, NTSTATUS status, PLIST_ENTRY finished) {
+    if (port->lateWait == NULL) {
+        return;
+    }
+    const NTSTATUS ending = due ? port->lateWaitStatus : status;
+    Finish(finished, port->lateWait, ending, ending == STATUS_SUCCESS ? sizeof(ULONG) : 0);
+    port->lateWait = NULL;
 }
 
 BOOLEAN WaitPending(const Port* port) {
@@ -235,8 +255,9 @@ static VOID NTAPI DeadlineLoop(PVOID context) {
             PadHeader* pad = CONTAINING_RECORD(entry, PadHeader, entry);
             if (pad->kind == PortDevice) {
                 ServeReads((Port*)pad, now, &finished);
-                EndLateWait((Port*)pad, now >= ((Port*)pad)->lateWaitDue, STATUS_CANCELLED,
-                            &finished);
+                if (now >= ((Port*)pad)->lateWaitDue) {
+                    EndLateWait((Port*)pad, TRUE, STATUS_SUCCESS, &finished);
+                }
                 const ULONGLONG due = NextDeadline((const Port*)pad);
                 next = due < next ? due : next;
             }
@@ -277,7 +298,7 @@ void FinishReads(Port* port, PLIST_ENTRY finished, NTSTATUS status) {
 void FinishRequests(Port* port, PLIST_ENTRY finished, NTSTATUS status) {
     FinishReads(port, finished, status);
     FinishAll(&port->waits, finished, status);
-    EndLateWait(port, TRUE, status, finished);
+    EndLateWait(port, FALSE, status, finished);
 }
 
 void ClearReceived(Port* port) {
