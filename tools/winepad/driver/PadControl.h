@@ -51,8 +51,8 @@ enum WinePadSettingKind {
     WinePadRefusedRate = 2, /* a baud rate the serial port refuses (0: none) */
     WinePadHoldReads = 3,   /* a pipe pad keeps its reads and ignores their cancellation while
                                value is 1; 0 lets them go (cancelled) */
-    WinePadLateWaits = 4    /* a serial port ends a pending wait that a new mask ends only
-                               LATE_WAIT_MS later while value is 1 */
+    WinePadLateWaits = 4    /* a serial port ends a pending wait that a new mask or a cancel
+                               ends only LATE_WAIT_MS later while value is 1 */
 };
 
 #include <pshpack1.h>

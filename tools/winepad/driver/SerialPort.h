@@ -28,10 +28,12 @@ typedef struct Port {
     ULONG history; /* events of the mask that no wait has reported yet */
     ULONG errors;
     LIST_ENTRY waits; /* the pending IOCTL_SERIAL_WAIT_ON_MASK, at most one */
-    /* Told to end waits late: a wait that a new mask ends (what a program's close does to end
-     * its wait) waits here until lateWaitDue, when the deadline thread completes it. */
+    /* Told to end waits late: a wait that a new mask or a cancel ends (what a program's close
+     * does to end its wait) waits here until lateWaitDue, when the deadline thread completes it
+     * with lateWaitStatus. */
     BOOLEAN lateWaits;
     PIRP lateWait;
+    NTSTATUS lateWaitStatus;
     ULONGLONG lateWaitDue;
     /* Received bytes and the reads that take them, the oldest first. */
     UCHAR received[RECEIVE_CAPACITY];

@@ -5,7 +5,7 @@
 #include "SerialPort.h"
 
 #define HUNDRED_NS_PER_MS 10000ull
-/* How long a port told to end its waits late keeps one that a new mask ended. */
+/* How long a port told to end its waits late keeps one that a new mask or a cancel ended. */
 #define LATE_WAIT_MS 300ull
 
 /* The kernel's own, which the driver kit's headers declare only for file system drivers. */
@@ -46,27 +46,44 @@ void Signal(Port* port, ULONG event, PLIST_ENTRY finished) {
     }
 }
 
+/* Under the lock: the wait, off its queue, is kept as by a driver slow to let go; the deadline
+ * thread ends it once it is due, reporting no event, or as cancelled. */
+static void KeepWaitLate(Port* port, PIRP wait, NTSTATUS status) {
+    *(ULONG*)wait->AssociatedIrp.SystemBuffer = 0;
+    port->lateWait = wait;
+    port->lateWaitStatus = status;
+    port->lateWaitDue = Now() + LATE_WAIT_MS * HUNDRED_NS_PER_MS;
+    KeSetEvent(&DeadlineWake, IO_NO_INCREMENT, FALSE);
+}
+
+/* The cancel routine of a wait on a port told to end its waits late. */
+static VOID NTAPI CancelWaitLate(PDEVICE_OBJECT device, PIRP irp) {
+    IoReleaseCancelSpinLock(irp->CancelIrql);
+    Port* port = device->DeviceExtension;
+    Acquire();
+    RemoveEntryList(&irp->Tail.Overlay.ListEntry);
+    InitializeListHead(&irp->Tail.Overlay.ListEntry);
+    KeepWaitLate(port, irp, STATUS_CANCELLED);
+    Release();
+}
+
 void EndWaitForNewMask(Port* port, PLIST_ENTRY finished) {
     if (!port->lateWaits) {
         EndWait(port, 0, finished);
         return;
     }
-    /* Kept as by a driver slow to let go: the deadline thread ends it once it is due. */
     PIRP wait = DequeueIrp(&port->waits);
     if (wait != NULL) {
-        *(ULONG*)wait->AssociatedIrp.SystemBuffer = 0;
-        port->lateWait = wait;
-        port->lateWaitDue = Now() + LATE_WAIT_MS * HUNDRED_NS_PER_MS;
-        KeSetEvent(&DeadlineWake, IO_NO_INCREMENT, FALSE);
+        KeepWaitLate(port, wait, STATUS_SUCCESS);
     }
 }
 
-/* Under the lock: a wait kept late ends, reporting no event once it is due, else with `status`. */
+/* Under the lock: a wait kept late ends, with its own status once it is due, else with `status`. */
 static void EndLateWait(Port* port, BOOLEAN due, NTSTATUS status, PLIST_ENTRY finished) {
     if (port->lateWait == NULL) {
         return;
     }
-    const NTSTATUS ending = due ? STATUS_SUCCESS : status;
+    const NTSTATUS ending = due ? port->lateWaitStatus : status;
     Finish(finished, port->lateWait, ending, ending == STATUS_SUCCESS ? sizeof(ULONG) : 0);
     port->lateWait = NULL;
 }
@@ -95,7 +112,7 @@ NTSTATUS WaitOnMask(Port* port, PIRP irp, ULONG outLength) {
         port->history = 0;
         status = STATUS_SUCCESS;
     } else {
-        status = QueueIrp(&port->waits, irp, NULL);
+        status = QueueIrp(&port->waits, irp, port->lateWaits ? CancelWaitLate : NULL);
     }
     Release();
     if (status == STATUS_PENDING) {
