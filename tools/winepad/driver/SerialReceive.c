@@ -56,15 +56,21 @@ static void KeepWaitLate(Port* port, PIRP wait, NTSTATUS status) {
     KeSetEvent(&DeadlineWake, IO_NO_INCREMENT, FALSE);
 }
 
-/* The cancel routine of a wait on a port told to end its waits late. */
-static VOID NTAPI CancelWaitLate(PDEVICE_OBJECT device, PIRP irp) {
+/* The cancel routine of a wait: at once, or late on a port told to end its waits late by then. */
+static VOID NTAPI CancelWait(PDEVICE_OBJECT device, PIRP irp) {
     IoReleaseCancelSpinLock(irp->CancelIrql);
     Port* port = device->DeviceExtension;
     Acquire();
     RemoveEntryList(&irp->Tail.Overlay.ListEntry);
     InitializeListHead(&irp->Tail.Overlay.ListEntry);
-    KeepWaitLate(port, irp, STATUS_CANCELLED);
+    const BOOLEAN late = port->lateWaits;
+    if (late) {
+        KeepWaitLate(port, irp, STATUS_CANCELLED);
+    }
     Release();
+    if (!late) {
+        Complete(irp, STATUS_CANCELLED, 0);
+    }
 }
 
 void EndWaitForNewMask(Port* port, PLIST_ENTRY finished) {
@@ -112,7 +118,7 @@ NTSTATUS WaitOnMask(Port* port, PIRP irp, ULONG outLength) {
         port->history = 0;
         status = STATUS_SUCCESS;
     } else {
-        status = QueueIrp(&port->waits, irp, port->lateWaits ? CancelWaitLate : NULL);
+        status = QueueIrp(&port->waits, irp, CancelWait);
     }
     Release();
     if (status == STATUS_PENDING) {
