@@ -10,7 +10,10 @@
 #      browser; 400,000 points, median of three runs), at most the floor's: the same frames
 #      written one write per frame, at the same pace, into a pipe that nmclient drains;
 #   4. no point lost at 400,000 points/s, sustained for a second once the pump runs;
-#   5. the host's peak resident memory through all of the above: at most 4 MiB.
+#   5. the host's peak resident memory through all of the above: at most 4 MiB;
+#   6. OPEN to its reply with padsim as a pad that answers at once, p50 and worst of 20 opens,
+#      per transport (serial, TCP client, TCP listener, legacy USB pipe): p50 at most 100 ms;
+#      and with a serial pad that never answers, no slower than before.
 # and the ratio of each figure to the one recorded before the work on them
 # (tests/bench/results-before.txt).
 #
@@ -130,6 +133,53 @@ echo "host: $verdict; $ns ns per point"
 
 echo "== 5. Peak resident memory through all of the above: ${figure[rss]} KiB"
 
+# 20 OPENs through nmclient against `padsim MODE --loop ARGS...` with the settings SETTINGS;
+# sets figure[open.NAME.p50] and figure[open.NAME.max], in ms. SETTINGS and ARGS may name {port}
+# (a free port), {port-1} and {root}, and SETTINGS {pts}, the number of padsim's terminal.
+open_figures() {
+    local name=$1 settings=$2 mode=$3 && shift 3
+    local root="$work/open-$name" port=$((20000 + RANDOM % 40000)) out="$work/open.$name"
+    mkdir -p "$root/windows" "$root/temp" "$root/dev"
+    local args=("$@") i
+    for i in "${!args[@]}"; do args[i]=$(fill "${args[i]}"); done
+    locked bash -c '
+        bin=$1 host=$2 root=$3 settings=$4 out=$5 && shift 5
+        INKORA_ROOT=$root "$bin/padsim" "$@" --loop --time-limit 300 >"$out.padsim" 2>&1 &
+        padsim=$!
+        for _ in $(seq 100); do
+            grep -q "ready\|listening\|connect" "$out.padsim" && break
+            sleep 0.05
+        done
+        pts=$(grep -o "/dev/pts/[0-9]*" "$out.padsim" | head -1 | sed "s|/dev/pts/||")
+        printf "[Tablet]\n%b" "${settings//\{pts\}/$pts}" >"$root/windows/Inkora.ini"
+        for _ in $(seq 20); do
+            INKORA_ROOT=$root "$bin/nmclient" --host-binary "$host" --host-stderr /dev/null \
+                --stats --quiet --points 1 --timeout 20 2>&1 |
+                sed -n "s/.*OPEN answered after \([0-9.]*\) ms.*/\1/p"
+        done >"$out"
+        kill $padsim 2>/dev/null; wait' \
+        open "$bin" "$host" "$root" "$(fill "$settings")" "$out" "$mode" "${args[@]}"
+    figure[open.$name.p50]=$(median $(cat "$out"))
+    figure[open.$name.max]=$(sort -n "$out" | tail -1)
+    echo "$name: $(wc -l <"$out") opens, p50 ${figure[open.$name.p50]:-?} ms," \
+         "worst ${figure[open.$name.max]:-?} ms"
+}
+fill() {
+    local text=${1//\{port-1\}/$((port - 1))}
+    text=${text//\{port\}/$port}
+    printf '%s' "${text//\{root\}/$root}"
+}
+
+echo "== 6. OPEN to its reply, 20 opens per transport"
+serial_settings='TabletType=0\nTabletPortPath=/dev/pts/\nTabletComPort={pts}\n'
+open_figures serial "$serial_settings" serial
+open_figures serial-silent "$serial_settings" serial --silent
+open_figures tcp-client 'TabletType=5\nSocketPort={port}\n' server --port '{port}'
+open_figures tcp-listener \
+    'TabletType=7\nSocketPort={port-1}\nSocketTimeout=5000\nTabletPortPath=bench\n' \
+    bridge --port '{port}' --identity bench
+open_figures usb-pipe 'TabletType=2\n' usbpipe --node '{root}/dev/inkora-usbpipe0'
+
 if [ -n "${RECORD:-}" ]; then
     for key in "${!figure[@]}"; do echo "$key ${figure[$key]}"; done | sort >"$RECORD"
 fi
@@ -169,4 +219,9 @@ row cost.host "3. host per point at 200,000/s" "${figure[cost.floor]}" ns
 echo "   (floor per frame at 200,000/s: ${figure[cost.floor]} ns, before ${before[cost.floor]:-?} ns)"
 row throughput.lost "4. points lost at 400,000/s" 0 ""
 row rss "5. peak resident memory" 4096 KiB
+for transport in serial tcp-client tcp-listener usb-pipe; do
+    row "open.$transport.p50" "6. OPEN to reply $transport p50" 100 ms
+    echo "   (worst of 20: ${figure[open.$transport.max]:-?} ms, before ${before[open.$transport.max]:-?} ms)"
+done
+row open.serial-silent.p50 "6. OPEN to reply, silent pad, p50" "${before[open.serial-silent.p50]:-700}" ms
 ((failures == 0))

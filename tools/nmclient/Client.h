@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <vector>
 
 #include "nmclient/BrowserFrames.h"
@@ -40,6 +41,8 @@ private:
     bool outputEnded_ = false;
     Clock::time_point lastProgress_{};
     bool progressOnScreen_ = false;  // a count on standard error waits for its line's end
+    Clock::time_point openSent_{};
+    std::optional<Clock::duration> openAnswered_;  // from OPEN written to its reply read
 };
 
 // SIGINT and SIGTERM: the first sends CLOSE, the next stops waiting for the host.
