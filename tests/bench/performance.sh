@@ -13,12 +13,16 @@
 #   5. the host's peak resident memory through all of the above: at most 4 MiB;
 #   6. OPEN to its reply with padsim as a pad that answers at once, p50 and worst of 20 opens,
 #      per transport (serial, TCP client, TCP listener, legacy USB pipe): p50 at most 100 ms;
-#      and with a serial pad that never answers, no slower than before.
+#      and with a serial pad that never answers, no slower than before; the same for a HID pad
+#      under Wine (winepad) where the Windows build and Wine are there;
+#   7. a page's open() to the capture being ready and to its first point, p50 and worst of ten,
+#      in Chromium and Firefox where they are installed: ready p50 at most 300 ms.
 # and the ratio of each figure to the one recorded before the work on them
 # (tests/bench/results-before.txt).
 #
-# Environment: BUILD (build) the build directory; HOST_BINARY the host to measure (default the
-# one in BUILD); RECORD=FILE writes the figures to FILE as well; HOST_LOCK=FILE runs every host
+# Environment: BUILD (build) the build directory; WIN32_BUILD (build-win32) the Windows build;
+# HOST_BINARY the host to measure (default the one in BUILD; figures 6 under Wine and 7 always
+# measure the builds' hosts); RECORD=FILE writes the figures to FILE as well; HOST_LOCK=FILE runs every host
 # under `flock FILE`, for machines where other hosts take turns.
 # Exit code: 0 when every figure holds its bound, 1 when one does not.
 set -euo pipefail
@@ -180,6 +184,36 @@ open_figures tcp-listener \
     bridge --port '{port}' --identity bench
 open_figures usb-pipe 'TabletType=2\n' usbpipe --node '{root}/dev/inkora-usbpipe0'
 
+win32_build=${WIN32_BUILD:-build-win32}
+if command -v wine >/dev/null && [ -f "$win32_build/bin/winepad.exe" ] &&
+    cmake --build "$build" --target wine_e2e_tests >/dev/null 2>&1; then
+    locked bash -c 'export WINEPREFIX=$(scripts/wine-prefix.sh) WINEDEBUG=-all
+        "$1/wine_e2e_tests" --gtest_also_run_disabled_tests \
+            --gtest_filter="*DISABLED_OpenToReplyFigure" >"$2" 2>&1
+        wineserver -k' hid "$bin" "$work/open.hid" || true
+    read -r p50 worst < <(sed -n 's/^open-time hid: p50 \([0-9.]*\) ms, worst \([0-9.]*\) ms/\1 \2/p' \
+        "$work/open.hid") || true
+    figure[open.hid.p50]=${p50:-}
+    figure[open.hid.max]=${worst:-}
+    echo "hid under Wine: p50 ${p50:-?} ms, worst ${worst:-?} ms"
+else
+    echo "hid under Wine: skipped (needs wine and $win32_build/bin/winepad.exe)"
+fi
+
+echo "== 7. A page's open() to ready and to its first point, ten captures per browser"
+if [ -d tests/browser/node_modules ] && command -v chromium >/dev/null &&
+    command -v firefox-esr >/dev/null; then
+    HOST_BUILD_DIR=$(realpath "$build") BROWSER_TEST_RESULTS="$work/browser" \
+        locked node --test --test-concurrency=1 tests/browser/open-time.bench.mjs 2>&1 |
+        sed -n 's/^# open-time/open-time/p' | tee "$work/page" || true
+    while read -r browser ready ready_max first first_max; do
+        figure[page.$browser.ready.p50]=$ready figure[page.$browser.ready.max]=$ready_max
+        figure[page.$browser.first.p50]=$first figure[page.$browser.first.max]=$first_max
+    done < <(sed -n 's/^open-time \([a-z]*\): ready p50 \([0-9]*\) ms, worst \([0-9]*\) ms; first point p50 \([0-9]*\) ms, worst \([0-9]*\) ms/\1 \2 \3 \4 \5/p' "$work/page")
+else
+    echo "skipped: needs Chromium, Firefox ESR and tests/browser/node_modules (scripts/browser-deps.sh)"
+fi
+
 if [ -n "${RECORD:-}" ]; then
     for key in "${!figure[@]}"; do echo "$key ${figure[$key]}"; done | sort >"$RECORD"
 fi
@@ -224,4 +258,15 @@ for transport in serial tcp-client tcp-listener usb-pipe; do
     echo "   (worst of 20: ${figure[open.$transport.max]:-?} ms, before ${before[open.$transport.max]:-?} ms)"
 done
 row open.serial-silent.p50 "6. OPEN to reply, silent pad, p50" "${before[open.serial-silent.p50]:-700}" ms
+if [ -n "${figure[open.hid.p50]:-}" ]; then
+    row open.hid.p50 "6. OPEN to reply hid (Wine) p50" 100 ms
+    echo "   (worst of 20: ${figure[open.hid.max]:-?} ms, before ${before[open.hid.max]:-?} ms)"
+fi
+for browser in chromium firefox; do
+    if [ -n "${figure[page.$browser.ready.p50]:-}" ]; then
+        row "page.$browser.ready.p50" "7. page open() to ready, $browser p50" 300 ms
+        echo "   (worst ${figure[page.$browser.ready.max]} ms; first point p50" \
+             "${figure[page.$browser.first.p50]} ms, worst ${figure[page.$browser.first.max]} ms)"
+    fi
+done
 ((failures == 0))
