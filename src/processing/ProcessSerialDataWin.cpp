@@ -41,6 +41,9 @@ void ProcessSerialDataWin::CloseProcessInputData() {
 
 void ProcessSerialDataWin::StopThread() {
     owner->stopInput = true;
+    if (owner->inputRunning) {
+        owner->ReleaseWaitingProducers();  // a loop waiting for room in the point queue goes on
+    }
     while (owner->inputRunning) {
         owner->inputRing->WakeReader();  // a loop blocked on the empty ring wakes up
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

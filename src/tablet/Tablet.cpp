@@ -20,6 +20,13 @@ void SleepMs(int milliseconds) {
 
 constexpr uint8_t kNumberRequest = 0x00;  // asks the pad for its serial and model numbers
 
+// A TCP peer can be held by the flow control of its connection, so its points wait for room in
+// the queue; a local pad cannot be held, and what does not fit is dropped and counted.
+WhenFull WhenFullFor(int kind) {
+    return kind == kTcpClientTransport || kind == kTcpListenerTransport ? WhenFull::kWaitForRoom
+                                                                        : WhenFull::kDropNew;
+}
+
 }  // namespace
 
 Tablet::Tablet()
@@ -74,6 +81,7 @@ bool Tablet::OpenTablet() {
     const int kind = GetTransportKind();
     OpenLogFile(settings);
     pointQueue->ResetQueue();
+    pointQueue->SetWhenFull(WhenFullFor(kind));
     answerQueue->ResetQueue();
     spareQueue->ResetQueue();
 
@@ -152,6 +160,10 @@ bool Tablet::CloseTablet() {
             break;
         default:
             break;
+    }
+    if (const uint64_t lost = pointQueue->DroppedCount(); lost > 0) {
+        WriteLogFormat("CloseTablet: %llu pen points lost, the point queue was full",
+                       static_cast<unsigned long long>(lost));
     }
     isOpen = false;
     return true;
@@ -244,4 +256,14 @@ bool Tablet::WriteTablet(const uint8_t* data, int32_t length) {
 
 void Tablet::FeedReport(const uint8_t* bytes, int32_t length) {
     inputRing->PutBytes(bytes, length);
+}
+
+void Tablet::ReleaseWaitingProducers() {
+    // Transports destroyed after the ring and the queues stop readers that are no longer there.
+    if (inputRing != nullptr) {
+        inputRing->ReleaseWriter();
+    }
+    if (pointQueue != nullptr) {
+        pointQueue->ReleaseProducer();
+    }
 }

@@ -112,6 +112,9 @@ void SocketLink::CloseConnection() {
 
 void SocketLink::StopAndJoinReader() {
     stopReader = true;
+    if (readerRunning) {
+        owner->ReleaseWaitingProducers();  // a reader waiting for room in the ring or queue goes on
+    }
     readerWake.Wake();
     while (readerRunning) {
         std::this_thread::sleep_for(kStopPoll);
