@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
@@ -140,29 +140,6 @@ TEST_F(WineHidCapture, StrokeArrivesExactlyThroughOverlappedReadsAndTheReaderLog
     }
 }
 
-// Two threads that keep the machine's cores busy beside the host while they live.
-class CpuLoad {
-public:
-    CpuLoad() {
-        for (std::thread& spinner : spinners) {
-            spinner = std::thread([this] {
-                while (!stop) {
-                }
-            });
-        }
-    }
-    ~CpuLoad() {
-        stop = true;
-        for (std::thread& spinner : spinners) {
-            spinner.join();
-        }
-    }
-
-private:
-    std::atomic<bool> stop{false};
-    std::thread spinners[2];
-};
-
 // The host held up (its process stopped) while the pad sends 400 one-point reports, two seconds
 // of pen data: the class driver keeps them for the reader, as the host asked it to keep 512, and
 // every point arrives in order once the host goes on. Then 1,000 reports as fast as the pad
@@ -182,11 +159,17 @@ TEST_F(WineHidCapture, NoPointIsLostWhileTheHostIsHeldUpOrTheMachineBusy) {
     for (const Case& c : {Case{400, true}, Case{points.size() - 400, false}}) {
         SCOPED_TRACE(c.hostStopped ? "host stopped" : "machine busy");
         {
-            std::unique_ptr<CpuLoad> load;
+            // Two threads that keep the machine's cores busy beside the host while they live.
+            const auto spin = [](std::stop_token stop) {
+                while (!stop.stop_requested()) {
+                }
+            };
+            std::vector<std::jthread> load;
             if (c.hostStopped) {
                 ASSERT_EQ(kill(host->process().pid(), SIGSTOP), 0);
             } else {
-                load = std::make_unique<CpuLoad>();
+                load.emplace_back(spin);
+                load.emplace_back(spin);
             }
             for (size_t i = sent; i < sent + c.reports; ++i) {
                 const PadPoint& p = points[i];
