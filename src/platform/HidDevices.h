@@ -50,10 +50,24 @@ struct HidReadResult {
     int32_t received = 0;
 };
 
+// The input reports the system keeps for a reader while it does not read; beyond them, the
+// system drops reports.
+struct HidInputBuffers {
+    bool adjustable = false;    // whether a program can ask for more
+    bool requestTaken = false;  // whether it took the request
+    uint32_t error = 0;         // the system's error code when it refused the request
+    int32_t held = 0;           // how many it keeps now; 0 when it does not say
+};
+
 // A device opened for reading input reports, one per read.
 class HidReportReader {
 public:
     virtual ~HidReportReader() = default;
+    // Asks the system to keep `count` input reports for this reader.
+    virtual HidInputBuffers RequestInputBuffers(int32_t count) {
+        static_cast<void>(count);
+        return {};
+    }
     // Blocks until an input report arrives, the device goes away or Cancel is called. A report
     // is stored in the Windows layout: report id byte first (0 for a device without numbered
     // reports), zero-padded to the interface's input report length but never beyond capacity.

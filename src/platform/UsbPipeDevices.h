@@ -53,6 +53,9 @@ public:
     // the packet without counting), or the read failed, was cancelled or found the device gone
     // (count 0). The next read starts a new packet.
     UsbPipeRead ReadPacket(uint8_t (&packet)[kPacketSize], int32_t& count);
+    // Reads and throws away the packets the device holds already, without waiting for new ones,
+    // so that the pipe starts empty; returns how many. Only while no read is pending.
+    int32_t DiscardQueuedPackets();
     // Ends a pending read and makes every later read fail, until Close. Callable from another
     // thread while a read is pending. False when a read is still pending after `limit`: a driver
     // that keeps a read without letting it be cancelled. The read then stays with its thread.
@@ -63,6 +66,7 @@ public:
     uint32_t LastReadError() const { return lastReadError; }
 
 private:
+    std::string openedPath;
     intptr_t handle = -1;
     // Where a read waits for the device and a cancel signal together: the signal.
     intptr_t cancelHandle = -1;

@@ -7,10 +7,15 @@
 class CircularBuffer {
 public:
     virtual ~CircularBuffer() = default;
-    // Empties the ring and clears its data signal. Called only while no other thread uses it.
+    // Empties the ring, clears its data signal and a release. Called only while no other thread
+    // uses it.
     virtual void ResetRing() = 0;
-    // Stores a block, cut short where the ring reaches its high-water mark; returns the count.
+    // Stores a whole block, in order: a block that does not fit below the high-water mark waits
+    // for the reader to make room, part by part, until ReleaseWriter. Returns the count held.
     virtual int32_t PutBytes(const uint8_t* bytes, int32_t length) = 0;
+    // Ends a PutBytes that waits for room, and every later wait, until ResetRing: what does not
+    // fit then is dropped, as the writer is being stopped.
+    virtual void ReleaseWriter() = 0;
     virtual void PutByte(uint8_t byte) = 0;
     // Takes one byte; only after GetCount or WaitForData returned a count above 0.
     virtual uint8_t GetByte() = 0;

@@ -15,30 +15,54 @@ void CircularBufferWin::ResetRing() {
     writePos = 0;
     readPos = 0;
     dataSignalled = false;
+    writerReleased = false;
 }
 
 int32_t CircularBufferWin::PutBytes(const uint8_t* bytes, int32_t length) {
-    // Stores as many bytes of the block as fit below the high-water mark, in one pass under
-    // the lock; the rest of the block is dropped.
-    int32_t count;
+    // Stores the block part by part as room is made; the reader is woken after each part, so
+    // that it can make the room that the rest waits for.
     int32_t stored = 0;
+    std::unique_lock<std::mutex> hold(lock);
+    while (stored < length) {
+        const int32_t part = StoreLocked(bytes + stored, length - stored);
+        stored += part;
+        if (part > 0) {
+            dataSignalled = true;
+            dataEvent.notify_one();
+        }
+        if (stored == length || writerReleased) {
+            break;
+        }
+        writerWaiting = true;
+        roomEvent.wait(hold, [this] { return writerReleased || CountLocked() < kHighWaterMark; });
+        writerWaiting = false;
+    }
+    return CountLocked();
+}
+
+int32_t CircularBufferWin::StoreLocked(const uint8_t* bytes, int32_t length) {
+    const int32_t stored = std::max(0, std::min(length, kHighWaterMark - CountLocked()));
+    if (stored > 0) {
+        const int32_t first = std::min(stored, kCapacity - writePos);
+        std::memcpy(buffer.data() + writePos, bytes, static_cast<size_t>(first));
+        std::memcpy(buffer.data(), bytes + first, static_cast<size_t>(stored - first));
+        writePos = (writePos + stored) % kCapacity;
+    }
+    return stored;
+}
+
+void CircularBufferWin::ReleaseWriter() {
     {
         std::lock_guard<std::mutex> hold(lock);
-        count = CountLocked();
-        stored = std::max(0, std::min(length, kHighWaterMark - count));
-        if (stored > 0) {
-            const int32_t first = std::min(stored, kCapacity - writePos);
-            std::memcpy(buffer.data() + writePos, bytes, static_cast<size_t>(first));
-            std::memcpy(buffer.data(), bytes + first, static_cast<size_t>(stored - first));
-            writePos = (writePos + stored) % kCapacity;
-        }
-        count += stored;
-        dataSignalled = dataSignalled || stored > 0;
+        writerReleased = true;
     }
-    if (stored > 0) {
-        dataEvent.notify_one();
+    roomEvent.notify_all();
+}
+
+void CircularBufferWin::RoomMadeLocked() {
+    if (writerWaiting) {
+        roomEvent.notify_one();
     }
-    return count;
 }
 
 void CircularBufferWin::PutByte(uint8_t byte) {
@@ -58,6 +82,7 @@ uint8_t CircularBufferWin::GetByte() {
     if (CountLocked() == 0) {
         dataSignalled = false;
     }
+    RoomMadeLocked();
     return byte;
 }
 
@@ -95,5 +120,6 @@ int32_t CircularBufferWin::GetBytes(uint8_t* bytes, int32_t maximum) {
     if (CountLocked() == 0) {
         dataSignalled = false;
     }
+    RoomMadeLocked();
     return taken;
 }

@@ -17,6 +17,7 @@ public:
 
     void ResetRing() override;
     int32_t PutBytes(const uint8_t* bytes, int32_t length) override;
+    void ReleaseWriter() override;
     void PutByte(uint8_t byte) override;
     uint8_t GetByte() override;
     int32_t GetCount() override;
@@ -26,11 +27,18 @@ public:
 
 private:
     int32_t CountLocked() const;
+    // Stores what fits of the block below the high-water mark; returns how many bytes.
+    int32_t StoreLocked(const uint8_t* bytes, int32_t length);
+    // After a take: a writer waiting for room goes on.
+    void RoomMadeLocked();
 
     std::array<uint8_t, kCapacity> buffer{};
     int32_t writePos = 0;
     int32_t readPos = 0;
     bool dataSignalled = false;
+    bool writerWaiting = false;
+    bool writerReleased = false;
     std::mutex lock;
     std::condition_variable dataEvent;
+    std::condition_variable roomEvent;
 };

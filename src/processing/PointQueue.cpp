@@ -15,8 +15,7 @@ PointQueue::PointQueue() : entries(new PointRecord[kEntries]()) {}
 void PointQueue::PushPoint(uint32_t penData, uint32_t timeStamp, int32_t auxValue) {
     const int32_t position = batching ? batchEnd : writePos.load(std::memory_order_relaxed);
     const int32_t next = Next(position);
-    if (next == readPos.load(std::memory_order_acquire)) {
-        dropped.fetch_add(1, std::memory_order_relaxed);
+    if (next == readPos.load(std::memory_order_acquire) && !WaitForRoom()) {
         return;
     }
     entries[static_cast<size_t>(position)] = PointRecord{penData, timeStamp, auxValue};
@@ -25,6 +24,38 @@ void PointQueue::PushPoint(uint32_t penData, uint32_t timeStamp, int32_t auxValu
     } else {
         Publish(next);
     }
+}
+
+bool PointQueue::WaitForRoom() {
+    if (whenFull == WhenFull::kDropNew) {
+        dropped.fetch_add(1, std::memory_order_relaxed);
+        return false;
+    }
+    if (batching) {
+        Publish(batchEnd);  // the consumer can make room only from what it sees
+    }
+    std::unique_lock<std::mutex> hold(roomLock);
+    // Sequentially consistent with the consumer's take in PopPoint: either this sees the room
+    // it made, or the consumer sees this producer waiting.
+    producerWaiting.store(true, std::memory_order_seq_cst);
+    roomMade.wait(hold, [this] {
+        return producerReleased.load(std::memory_order_seq_cst) || FreeEntries() >= kRoomToResume;
+    });
+    producerWaiting.store(false, std::memory_order_relaxed);
+    return FreeEntries() > 0 && !producerReleased.load(std::memory_order_relaxed);
+}
+
+void PointQueue::ReleaseProducer() {
+    {
+        std::lock_guard<std::mutex> hold(roomLock);
+        producerReleased = true;
+    }
+    roomMade.notify_one();
+}
+
+void PointQueue::SignalProducer() {
+    { std::lock_guard<std::mutex> hold(roomLock); }
+    roomMade.notify_one();
 }
 
 void PointQueue::BeginPushBatch() {
@@ -49,13 +80,16 @@ void PointQueue::Publish(int32_t end) {
 bool PointQueue::PopPoint(PointRecord& record) {
     const int32_t position = readPos.load(std::memory_order_relaxed);
     record = entries[static_cast<size_t>(position)];
-    readPos.store(Next(position), std::memory_order_release);
+    readPos.store(Next(position), std::memory_order_seq_cst);
+    if (producerWaiting.load(std::memory_order_seq_cst) && FreeEntries() >= kRoomToResume) {
+        SignalProducer();
+    }
     return true;
 }
 
 int32_t PointQueue::GetPointCount() const {
     const int32_t difference =
-        writePos.load(std::memory_order_seq_cst) - readPos.load(std::memory_order_acquire);
+        writePos.load(std::memory_order_seq_cst) - readPos.load(std::memory_order_seq_cst);
     return difference >= 0 ? difference : difference + kEntries;
 }
 
@@ -92,4 +126,6 @@ void PointQueue::SignalConsumer() {
 void PointQueue::ResetQueue() {
     writePos.store(0, std::memory_order_relaxed);
     readPos.store(0, std::memory_order_relaxed);
+    dropped.store(0, std::memory_order_relaxed);
+    producerReleased.store(false, std::memory_order_relaxed);
 }

@@ -32,13 +32,22 @@ inline int32_t PenY(uint32_t penData) {
     return static_cast<int32_t>(((penData >> 16) & 0x0F) << 8 | ((penData >> 24) & 0xFF));
 }
 
+// What a push onto a full queue does.
+enum class WhenFull {
+    kDropNew,      // drops the new entry and counts it: for a producer that cannot be held
+    kWaitForRoom,  // waits until the consumer has made room, or ReleaseProducer is called
+};
+
 // A fixed ring of 5000 records with one producer thread and one consumer thread, without a
-// lock. It holds at most 4999 entries; a push onto a full queue drops the new entry and counts
-// it, so that a burst never throws away the points already queued. The consumer may block
-// until an entry arrives; a push takes a lock only when the consumer is blocked.
+// lock. It holds at most 4999 entries; a push onto a full queue either drops the new entry and
+// counts it, so that a burst never throws away the points already queued, or waits for room.
+// The consumer may block until an entry arrives, the producer until room is made; either side
+// takes a lock only when the other is blocked.
 class PointQueue {
 public:
     static constexpr int32_t kEntries = 5000;
+    // A waiting producer goes on once this many entries are free, not at every single one.
+    static constexpr int32_t kRoomToResume = 128;
 
     PointQueue();
 
@@ -47,9 +56,15 @@ public:
     // Copies out the oldest entry; only after GetPointCount returned a count above 0.
     bool PopPoint(PointRecord& record);
     int32_t GetPointCount() const;
-    // Empties the queue; only while neither producer nor consumer runs.
+    // Empties the queue, clears the drop count and a release; only while neither producer nor
+    // consumer runs.
     void ResetQueue();
-    // How many pushes found the queue full since it was created.
+    // Only while no producer runs; kDropNew until set.
+    void SetWhenFull(WhenFull policy) { whenFull = policy; }
+    // Ends a producer's wait for room, and every later one, until ResetQueue: what does not fit
+    // then is dropped without being counted, as the producer is being stopped.
+    void ReleaseProducer();
+    // How many pushes found the queue full and dropped their entry since the last reset.
     uint64_t DroppedCount() const { return dropped.load(std::memory_order_relaxed); }
 
     // For the producer: pushes between the two calls reach the consumer together, at the end,
@@ -68,6 +83,10 @@ private:
     // Makes the entries before `end` visible to the consumer and wakes it if it waits.
     void Publish(int32_t end);
     void SignalConsumer();
+    int32_t FreeEntries() const { return kEntries - 1 - GetPointCount(); }
+    // For a push that found the queue full: true once room has been made.
+    bool WaitForRoom();
+    void SignalProducer();
 
     std::unique_ptr<PointRecord[]> entries;
     std::atomic<int32_t> writePos{0};
@@ -79,4 +98,9 @@ private:
     bool wakeRequested = false;  // guarded by signalLock
     std::mutex signalLock;
     std::condition_variable entryArrived;
+    WhenFull whenFull = WhenFull::kDropNew;
+    std::atomic<bool> producerWaiting{false};
+    std::atomic<bool> producerReleased{false};
+    std::mutex roomLock;
+    std::condition_variable roomMade;
 };

@@ -43,6 +43,9 @@ void ProcessSerialDataWin::CloseProcessInputData() {
 // wait: one wake-up ends it wherever it is.
 void ProcessSerialDataWin::StopThread() {
     owner->stopInput = true;
+    if (owner->inputRunning) {
+        owner->ReleaseWaitingProducers();  // a loop waiting for room in the point queue goes on
+    }
     owner->inputRing->WakeReader();
     if (inputThread.joinable()) {
         inputThread.join();

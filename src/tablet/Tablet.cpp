@@ -24,6 +24,13 @@ constexpr uint8_t kNumberRequest = 0x00;  // asks the pad for its serial and mod
 constexpr auto kSerialQueryWait = std::chrono::milliseconds(200);
 constexpr auto kModelQueryStep = std::chrono::milliseconds(100);
 
+// A TCP peer can be held by the flow control of its connection, so its points wait for room in
+// the queue; a local pad cannot be held, and what does not fit is dropped and counted.
+WhenFull WhenFullFor(int kind) {
+    return kind == kTcpClientTransport || kind == kTcpListenerTransport ? WhenFull::kWaitForRoom
+                                                                        : WhenFull::kDropNew;
+}
+
 }  // namespace
 
 Tablet::Tablet()
@@ -78,6 +85,7 @@ bool Tablet::OpenTablet() {
     const int kind = GetTransportKind();
     OpenLogFile(settings);
     pointQueue->ResetQueue();
+    pointQueue->SetWhenFull(WhenFullFor(kind));
     answerQueue->ResetQueue();
     spareQueue->ResetQueue();
     numbersRequested = false;
@@ -161,6 +169,10 @@ bool Tablet::CloseTablet() {
             break;
         default:
             break;
+    }
+    if (const uint64_t lost = pointQueue->DroppedCount(); lost > 0) {
+        WriteLogFormat("CloseTablet: %llu pen points lost, the point queue was full",
+                       static_cast<unsigned long long>(lost));
     }
     isOpen = false;
     return true;
@@ -292,4 +304,14 @@ bool Tablet::CanWriteToPad() const {
 
 void Tablet::FeedReport(const uint8_t* bytes, int32_t length) {
     inputRing->PutBytes(bytes, length);
+}
+
+void Tablet::ReleaseWaitingProducers() {
+    // Transports destroyed after the ring and the queues stop readers that are no longer there.
+    if (inputRing != nullptr) {
+        inputRing->ReleaseWriter();
+    }
+    if (pointQueue != nullptr) {
+        pointQueue->ReleaseProducer();
+    }
 }

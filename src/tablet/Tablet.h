@@ -77,6 +77,10 @@ public:
     bool CanWriteToPad() const;
     // Called by the transports' reader threads with each block of received bytes.
     void FeedReport(const uint8_t* bytes, int32_t length);
+    // Ends the waits for room in the byte ring and the point queue until the next open, so that
+    // a reader or the input loop being stopped ends at once; called by every stop of a running
+    // one of those threads.
+    void ReleaseWaitingProducers();
 
     // Settings (TabletSettings.cpp).
     void GetTabletSettings(TabletSettings& out) const;

@@ -18,6 +18,9 @@ constexpr uint8_t kModeOn = 0x20;
 constexpr uint8_t kModeOff = 0x10;
 // The longest the open waits for its new reader thread to run.
 constexpr auto kReaderStartLimit = std::chrono::milliseconds(10);
+// The most input reports Windows' class driver keeps for a handle: two and a half seconds of pen
+// data at a pad's 200 reports a second, where its default 32 last 160 ms.
+constexpr int32_t kInputBuffers = 512;
 
 bool IsPad(const platform::HidInterface& candidate) {
     return candidate.vendorId == HidIoIFWin::kPadVendorId &&
@@ -54,6 +57,20 @@ void LogRead(const platform::HidReadResult& result) {
                    result.status == platform::HidReadStatus::kCancelled ? 1 : 0, result.startBytes);
 }
 
+// What the system keeps for the reader while the host is held up: beyond it, reports are lost.
+void LogInputBuffers(const platform::HidInputBuffers& buffers) {
+    if (!buffers.adjustable) {
+        WriteLogFormat("HID input buffers: the system keeps %d reports, a fixed number",
+                       buffers.held);
+    } else if (buffers.requestTaken) {
+        WriteLogFormat("HID input buffers: asked for %d, the driver keeps %d", kInputBuffers,
+                       buffers.held);
+    } else {
+        WriteLogFormat("HID input buffers: request for %d refused (error %u), the driver keeps %d",
+                       kInputBuffers, buffers.error, buffers.held);
+    }
+}
+
 }  // namespace
 
 HidIoIFWin::~HidIoIFWin() {
@@ -80,6 +97,7 @@ bool HidIoIFWin::InitTablet() {
         readerRunning = false;
         return false;
     }
+    LogInputBuffers(readHandle->RequestInputBuffers(kInputBuffers));
     // Raised before the thread starts, so that a reader which ends at once clears it last.
     readerRunning = true;
     try {
@@ -99,6 +117,9 @@ bool HidIoIFWin::InitTablet() {
 
 bool HidIoIFWin::TabletClose() {
     stopReader = true;
+    if (readerRunning) {
+        owner->ReleaseWaitingProducers();  // a reader waiting for room in the ring goes on
+    }
     if (readHandle != nullptr) {
         readHandle->Cancel();  // the kill signal: ends the reader's wait at once
     }

@@ -13,6 +13,7 @@ bool SerialIoIFWin::InitTablet() {
 }
 
 bool SerialIoIFWin::TabletClose() {
+    owner->ReleaseWaitingProducers();  // a watch thread waiting for room in the ring goes on
     serialPort.ClosePort();
     return true;
 }

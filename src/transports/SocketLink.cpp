@@ -111,6 +111,9 @@ void SocketLink::CloseConnection() {
 
 void SocketLink::StopAndJoinReader() {
     stopReader = true;
+    if (readerRunning) {
+        owner->ReleaseWaitingProducers();  // a reader waiting for room in the ring or queue goes on
+    }
     readerWake.Wake();  // kept for the reader's next wait, after which it sees stopReader
     if (readerThread.joinable()) {
         readerThread.join();

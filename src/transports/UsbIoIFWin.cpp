@@ -60,6 +60,9 @@ bool UsbIoIFWin::InitTablet() {
                              error)) {
         return false;
     }
+    // Packets of a pen moved before the capture belong to no signature.
+    WriteLogFormat("UsbInitTablet: %d packets sent before the open discarded",
+                   reader->pipe.DiscardQueuedPackets());
     reader->stop = false;
     if (StartUsbReadThread() == 1) {
         return true;

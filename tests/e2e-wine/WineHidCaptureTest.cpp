@@ -1,3 +1,5 @@
+#include <signal.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
@@ -136,6 +139,61 @@ TEST_F(WineHidCapture, StrokeArrivesExactlyThroughOverlappedReadsAndTheReaderLog
           "Count = 63, InputBuffer[0,1,2] = 0x0, 0xff, 0x81 ", "HidReadThread: Got kill"}) {
         EXPECT_TRUE(HasMessage(log, line)) << line;
     }
+}
+
+// The host held up (its process stopped) while the pad sends 400 one-point reports, two seconds
+// of pen data: the class driver keeps them for the reader, as the host asked it to keep 512, and
+// every point arrives in order once the host goes on. Then 1,000 reports at the pad's pace, with
+// a load beside the host: none is lost either.
+TEST_F(WineHidCapture, NoPointIsLostWhileTheHostIsHeldUpOrTheMachineBusy) {
+    const uint32_t pad = pads.Plug(0x1D5B, 0x0043);
+    ASSERT_TRUE(pads.Command("numbers " + std::to_string(pad) + " 123456 5 64", "numbers"));
+    Open("");
+    ASSERT_EQ(host->ReadFrame(15000ms), kDefaultOpenReply);
+    const std::vector<PadPoint> points = LongStroke(1400);
+    const std::vector<std::string> expected = ExpectedMessages(points);
+    struct Case {
+        size_t reports;
+        bool hostStopped;
+    };
+    size_t sent = 0;
+    for (const Case& c : {Case{400, true}, Case{points.size() - 400, false}}) {
+        SCOPED_TRACE(c.hostStopped ? "host stopped" : "machine busy");
+        {
+            // Two threads that keep the machine's cores busy beside the host while they live.
+            const auto spin = [](std::stop_token stop) {
+                while (!stop.stop_requested()) {
+                }
+            };
+            std::vector<std::jthread> load;
+            if (c.hostStopped) {
+                ASSERT_EQ(kill(host->process().pid(), SIGSTOP), 0);
+            } else {
+                load.emplace_back(spin);
+                load.emplace_back(spin);
+            }
+            // With the load, at the pad's pace: 200 reports a second.
+            const auto start = std::chrono::steady_clock::now();
+            for (size_t i = sent; i < sent + c.reports; ++i) {
+                if (!c.hostStopped) {
+                    std::this_thread::sleep_until(start + (i - sent) * 5ms);
+                }
+                const PadPoint& p = points[i];
+                ASSERT_TRUE(pads.Feed(pad, PadPacket(p.x, p.y, p.touch), kPadReport));
+            }
+            if (c.hostStopped) {
+                ASSERT_EQ(kill(host->process().pid(), SIGCONT), 0);
+            }
+        }
+        const std::vector<std::string> part(
+            expected.begin() + static_cast<ptrdiff_t>(sent),
+            expected.begin() + static_cast<ptrdiff_t>(sent + c.reports));
+        EXPECT_EQ(host->ReadFrames(part.size(), 30000ms), part);
+        sent += c.reports;
+    }
+    host->CloseExpectingGoodbyeLast();
+    EXPECT_EQ(host->process().WaitForExit(5000ms), 0);
+    EXPECT_TRUE(prefix.LogHas("HID input buffers: asked for 512, the driver keeps 512"));
 }
 
 // A vendor-defined pad's report descriptor: input reports of `inputBytes`, output reports of

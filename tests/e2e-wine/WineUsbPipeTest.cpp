@@ -37,12 +37,14 @@ protected:
     std::unique_ptr<HostSession> host;
 };
 
-// With UseMultiUsb the second pad of the class is read, and only it.
+// With UseMultiUsb the second pad of the class is read, and only it; the 60 packets it sent
+// before OPEN are discarded at the open.
 TEST_F(WineUsbPipe, SearchFindsTheNthPadOfTheDriversClassAndAStrokeArrivesExactly) {
     const uint32_t first = pads.PlugPipe();
     const uint32_t second = pads.PlugPipe();
     ASSERT_NE(first, 0u);
     ASSERT_NE(second, 0u);
+    ASSERT_TRUE(Feed(second, std::vector<PadPoint>(60, PadPoint{3000, 100, true})));
     Open("UseMultiUsb=1\r\nTabletComPort=2\r\n");
     const std::vector<PadPoint> points = LongStroke(300);
     ASSERT_TRUE(Feed(first, {{2000, 2000, true}}));
@@ -51,6 +53,7 @@ TEST_F(WineUsbPipe, SearchFindsTheNthPadOfTheDriversClassAndAStrokeArrivesExactl
     EXPECT_EQ(host->ReadFrames(expected.size(), 15000ms), expected);
     host->CloseExpectingGoodbyeLast();
     EXPECT_EQ(host->process().WaitForExit(5000ms), 0);
+    EXPECT_TRUE(prefix.LogHas("UsbInitTablet: 60 packets sent before the open discarded"));
 }
 
 // Pulled out mid-stroke: the reader ends at once, and the host closes and ends. The driver fails

@@ -103,6 +103,22 @@ protected:
     void StartBridge(const std::vector<std::string>& extra) {
         padsim = StartPadsimBridge(port, kIdentity, 60, extra);
     }
+    // A pad behind either TCP transport, with its settings: padsim's bridge for the listener,
+    // its pad server for the client; `extra` says what it sends.
+    void StartTcpPad(bool listener, const std::vector<std::string>& extra) {
+        if (listener) {
+            root.WriteSettings(ListenerSettings());
+            StartBridge(extra);
+            return;
+        }
+        root.WriteSettings("[Tablet]\nTabletType=5\nEnableLogging=1\nSocketPort=" +
+                           std::to_string(port) + "\nTabletIpAddress=127.0.0.1\n");
+        std::vector<std::string> arguments = {"server", "--port", std::to_string(port),
+                                              "--time-limit", "60"};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        StartPadsim(arguments);
+        ASSERT_TRUE(padsim->WaitForErrorOutput("listening on"));
+    }
     // A stroke that lasts three seconds at the rate padsim is given.
     std::vector<std::string> LongStrokeArguments() {
         const std::string strokes =
@@ -264,33 +280,37 @@ TEST_F(Fault, BrowserThatStopsReadingThenEndsInputEndsTheHostWithExitZero) {
     WholeLogMessages();
 }
 
-// The browser stops reading while points keep coming, so that the pump's write blocks. CLOSE,
-// or an OPEN that starts the capture afresh, releases the pad within a second all the same; once
-// the browser reads again, every frame arrives whole, and the goodbye or the new OPEN reply
-// follows the last point.
+// The browser stops reading while points keep coming, so that the pump's write blocks and the
+// host's queue, its byte ring and then its reader wait for room. CLOSE, or an OPEN that starts
+// the capture afresh, releases the pad within a second all the same; once the browser reads
+// again, every frame arrives whole, and the goodbye or the new OPEN reply follows the last point.
 TEST_F(Fault, CommandBehindABrowserThatStoppedReadingReleasesThePadWithinASecond) {
-    root.WriteSettings(ListenerSettings());
-    for (const std::string command : {"CLOSE", "OPEN"}) {
-        SCOPED_TRACE(command);
-        StartBridge({"--loop", "--rate", "5000"});
+    struct Case {
+        bool listener;
+        std::string command;
+    };
+    for (const Case& c : {Case{true, "CLOSE"}, Case{true, "OPEN"}, Case{false, "CLOSE"}}) {
+        SCOPED_TRACE(c.command + (c.listener ? " with the listener" : " with the client"));
+        ASSERT_NO_FATAL_FAILURE(StartTcpPad(c.listener, {"--loop", "--rate", "5000"}));
         StartHost();
         OpenAndTakePoints(20);
-        std::this_thread::sleep_for(1500ms);  // more points than the pipe holds
+        // Three times what the pipe, the point queue and the ring hold together.
+        std::this_thread::sleep_for(3000ms);
         const std::string closed = "host closed the connection";
         const size_t closedBefore = TimesFound(padsim->ErrorOutput(), closed);
-        host->Send("{\"command\":\"" + command + "\"}");
+        host->Send("{\"command\":\"" + c.command + "\"}");
         const auto sent = std::chrono::steady_clock::now();
         while (TimesFound(padsim->ErrorOutput(), closed) == closedBefore &&
                std::chrono::steady_clock::now() - sent < 5000ms) {
             std::this_thread::sleep_for(5ms);
         }
         EXPECT_LT(std::chrono::steady_clock::now() - sent, 1000ms) << "the pad stayed open";
-        const std::string after = command == "CLOSE" ? kGoodbye : kDefaultOpenReply;
+        const std::string after = c.command == "CLOSE" ? kGoodbye : kDefaultOpenReply;
         std::optional<std::string> frame;
         while ((frame = host->ReadFrame(5000ms)) && IsPoint(*frame)) {
         }
         ASSERT_EQ(frame, after);
-        if (command == "CLOSE") {
+        if (c.command == "CLOSE") {
             EXPECT_TRUE(host->process().OutputEnds(3000ms));
             EXPECT_EQ(host->process().WaitForExit(5000ms), 0);
             EXPECT_NE(
@@ -305,23 +325,27 @@ TEST_F(Fault, CommandBehindABrowserThatStoppedReadingReleasesThePadWithinASecond
     }
 }
 
-// A standard output handed over in non-blocking mode, read by a browser that pauses: the pipe
-// fills, and every point still arrives, whole and in order.
-TEST_F(Fault, NonBlockingOutputBehindAPausingReaderLosesAndCutsNoFrame) {
-    constexpr int kPoints = 6000;
-    root.WriteSettings(ListenerSettings());
-    StartBridge({"--burst", std::to_string(kPoints), "--rate", "2000"});
-    host = std::make_unique<HostSession>(root, [] { fcntl(1, F_SETFL, O_NONBLOCK); });
-    host->SendOpen();
-    ASSERT_EQ(host->ReadFrame(10000ms), kDefaultOpenReply);
-    // 3,000 points: twice what the pipe holds, and fewer than the host's queue does.
-    std::this_thread::sleep_for(1500ms);
-    for (int i = 0; i < kPoints; ++i) {
-        ASSERT_EQ(host->ReadFrame(5000ms), PointMessage(i % 2150, 4 * (i / 2150), 1)) << i;
+// A browser that pauses longer than the host's queue and ring hold, behind a standard output
+// handed over in non-blocking mode, while a TCP pad sends 20,000 points: the reader stops taking
+// bytes, TCP's flow control holds the pad, and every point arrives whole and in order.
+TEST_F(Fault, PauseLongerThanTheQueueHoldsLosesAndCutsNoPointOfATcpPad) {
+    constexpr int kPoints = 20000;
+    for (const bool listener : {true, false}) {
+        SCOPED_TRACE(listener ? "listener" : "client");
+        ASSERT_NO_FATAL_FAILURE(
+            StartTcpPad(listener, {"--burst", std::to_string(kPoints), "--rate", "10000"}));
+        host = std::make_unique<HostSession>(root, [] { fcntl(1, F_SETFL, O_NONBLOCK); });
+        host->SendOpen();
+        ASSERT_EQ(host->ReadFrame(10000ms), kDefaultOpenReply);
+        std::this_thread::sleep_for(3000ms);  // the whole burst is sent meanwhile
+        for (int i = 0; i < kPoints; ++i) {
+            ASSERT_EQ(host->ReadFrame(5000ms), PointMessage(i % 2150, 4 * (i / 2150), 1)) << i;
+        }
+        ASSERT_EQ(host->ReadFrame(5000ms),
+                  PointMessage((kPoints - 1) % 2150, 4 * ((kPoints - 1) / 2150), 0));
+        host->CloseExpectingGoodbyeLast();
+        padsim.reset();
     }
-    ASSERT_EQ(host->ReadFrame(5000ms),
-              PointMessage((kPoints - 1) % 2150, 4 * ((kPoints - 1) / 2150), 0));
-    host->CloseExpectingGoodbyeLast();
 }
 
 // Termination requests that would not end the process as its starter set it up: a signal that

@@ -59,6 +59,8 @@ TEST_F(LocalDeviceCapture, PadOnAPseudoTerminal) {
     host->CloseExpectingGoodbyeLast();
 }
 
+// Packets the pad sent before OPEN (a pen moved before the page asked) are discarded at the
+// open; every packet after it arrives.
 TEST_F(LocalDeviceCapture, PadBehindTheLegacyUsbPipe) {
     std::filesystem::create_directory(root.path() + "/dev");
     const std::string node = root.path() + "/dev/inkora-usbpipe0";
@@ -66,6 +68,11 @@ TEST_F(LocalDeviceCapture, PadBehindTheLegacyUsbPipe) {
     const int pad = open(node.c_str(), O_RDWR);  // keeps the pipe alive across the host's opens
     ASSERT_GE(pad, 0);
     root.WriteSettings("[Tablet]\nTabletType=2\nEnableLogging=1\n");
+    Bytes before;
+    for (int i = 0; i < 60; ++i) {
+        before.insert(before.end(), {0x08, 0x7D, 0x00, static_cast<uint8_t>(i)});
+    }
+    ASSERT_EQ(write(pad, before.data(), before.size()), static_cast<ssize_t>(before.size()));
     host = std::make_unique<HostSession>(root);
     host->SendOpen();
     EXPECT_EQ(host->ReadFrame(5000ms), kDefaultOpenReply);
@@ -88,6 +95,9 @@ TEST_F(LocalDeviceCapture, PadBehindTheLegacyUsbPipe) {
     EXPECT_LT(host->CloseExpectingGoodbyeLast(), 1000ms);
     const std::string log = root.ReadFile(root.TempPath("tessel.log"));
     EXPECT_NE(log.find("NPD: Status Byte = 02, DataBytes = 01 02 03"), std::string::npos) << log;
+    EXPECT_NE(log.find("UsbInitTablet: 60 packets sent before the open discarded"),
+              std::string::npos)
+        << log;
     close(pad);
 }
 

@@ -66,33 +66,62 @@ TEST(PointQueue, PenDataUnpacksToTwelveBitCoordinates) {
     EXPECT_EQ(PenY(penData), 3567);
 }
 
-TEST(PointQueue, MovesAMillionEntriesBetweenThreadsWithoutLoss) {
+// A producer held by the full queue, as a TCP reader is: a million entries arrive in order, none
+// dropped, also from batches larger than the queue, which it hands over as it waits.
+TEST(PointQueue, ProducerThatWaitsForRoomMovesAMillionEntriesWithoutLoss) {
     PointQueue queue;
+    queue.SetWhenFull(WhenFull::kWaitForRoom);
     constexpr uint32_t kTotal = 1000000;
-    std::atomic<bool> outOfOrder{false};
+    std::atomic<bool> failed{false};
     std::thread consumer([&] {
         PointRecord record;
         for (uint32_t expected = 0; expected < kTotal;) {
-            if (queue.GetPointCount() == 0) {
-                std::this_thread::yield();
-                continue;
+            if (queue.GetPointCount() == 0 && !queue.WaitForEntries(5000)) {
+                failed = true;  // the producer waits for room it was never told of
+                queue.ReleaseProducer();
+                return;
             }
             queue.PopPoint(record);
-            if (record.penData != expected || record.timeStamp != ~expected) {
-                outOfOrder = true;
-            }
+            failed = failed || record.penData != expected || record.timeStamp != ~expected;
             ++expected;
         }
     });
-    for (uint32_t i = 0; i < kTotal; ++i) {
-        while (queue.GetPointCount() >= PointQueue::kEntries - 1) {
-            std::this_thread::yield();
+    const uint32_t batchSizes[] = {1, 300, 7000};
+    for (uint32_t i = 0, batch = 0; i < kTotal; ++batch) {
+        queue.BeginPushBatch();
+        for (const uint32_t end = std::min(kTotal, i + batchSizes[batch % 3]); i < end; ++i) {
+            queue.PushPoint(i, ~i, 0);
         }
-        queue.PushPoint(i, ~i, 0);
+        queue.EndPushBatch();
     }
     consumer.join();
-    EXPECT_FALSE(outOfOrder.load());
+    EXPECT_FALSE(failed.load());
     EXPECT_EQ(queue.DroppedCount(), 0u);
+}
+
+// Stopping a capture releases a producer held by the full queue at once; what it pushes then is
+// not kept, nor counted as lost, until the queue is reset for the next capture.
+TEST(PointQueue, ReleaseEndsAWaitForRoomUntilTheNextReset) {
+    PointQueue queue;
+    queue.SetWhenFull(WhenFull::kWaitForRoom);
+    for (int round = 0; round < 2; ++round) {
+        for (uint32_t i = 0; i < PointQueue::kEntries - 1; ++i) {
+            queue.PushItem(i);
+        }
+        std::atomic<bool> returned{false};
+        std::thread producer([&] {
+            queue.PushItem(1);
+            returned = true;
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        EXPECT_FALSE(returned.load()) << "a push onto the full queue did not wait";
+        queue.ReleaseProducer();
+        producer.join();
+        queue.PushItem(2);
+        EXPECT_EQ(queue.GetPointCount(), PointQueue::kEntries - 1);
+        EXPECT_EQ(queue.DroppedCount(), 0u);
+        queue.ResetQueue();
+    }
 }
 
 TEST(PointQueue, BlockedConsumerIsWokenByEveryPushThatFindsItWaiting) {

@@ -14,6 +14,8 @@ namespace {
 
 // The largest report the kernel hands to hidraw readers.
 constexpr size_t kLargestHidrawReport = 16384;
+// How many reports the kernel queues for each open hidraw node (HIDRAW_BUFFER_SIZE).
+constexpr int32_t kHidrawQueuedReports = 64;
 
 class FileDescriptor {
 public:
@@ -78,6 +80,13 @@ public:
             }
             result.start = HidReadStart::kPending;
         }
+    }
+
+    // The kernel keeps a fixed 64 reports for each reader of a hidraw node.
+    HidInputBuffers RequestInputBuffers(int32_t) override {
+        HidInputBuffers buffers;
+        buffers.held = kHidrawQueuedReports;
+        return buffers;
     }
 
     void Cancel() override {

@@ -114,6 +114,22 @@ UsbPipeRead UsbPipe::ReadPacket(uint8_t (&packet)[kPacketSize], int32_t& count) 
     }
 }
 
+int32_t UsbPipe::DiscardQueuedPackets() {
+    int32_t discarded = 0;
+    uint8_t packet[kPacketSize];
+    // The node is non-blocking: a read of an empty one fails with EAGAIN, or ends (0) when no
+    // simulated pad writes to it.
+    while (handle != -1) {
+        const ssize_t got = read(Fd(handle), packet, sizeof packet);
+        if (got > 0) {
+            ++discarded;
+        } else if (got == 0 || errno != EINTR) {
+            break;
+        }
+    }
+    return discarded;
+}
+
 bool UsbPipe::CancelReads(std::chrono::milliseconds) {
     if (cancelHandle == -1) {
         return true;

@@ -6,6 +6,10 @@
 
 #include "platform/win32/HidHandle.h"
 
+extern "C" {
+#include <hidsdi.h>
+}
+
 namespace platform {
 namespace {
 
@@ -72,6 +76,19 @@ public:
     }
 
     void Cancel() override { SetEvent(killEvent.get()); }
+
+    // The class driver keeps the reports of each open handle in a queue of its own.
+    HidInputBuffers RequestInputBuffers(int32_t count) override {
+        HidInputBuffers buffers;
+        buffers.adjustable = true;
+        buffers.requestTaken = HidD_SetNumInputBuffers(device.get(), static_cast<ULONG>(count));
+        buffers.error = buffers.requestTaken ? 0 : GetLastError();
+        ULONG held = 0;
+        if (HidD_GetNumInputBuffers(device.get(), &held)) {
+            buffers.held = static_cast<int32_t>(held);
+        }
+        return buffers;
+    }
 
 private:
     HidReadResult AwaitPendingRead(OVERLAPPED& overlapped, uint8_t* buffer, int32_t capacity) {

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <memory>
 #include <thread>
 
 namespace platform {
@@ -10,6 +11,44 @@ namespace {
 
 // How long CancelReads lets a read it has cancelled take to return before it cancels again.
 constexpr auto kCancelRepeat = std::chrono::milliseconds(1);
+// How long a read that looks for a packet the driver already holds is given: the driver answers
+// it at once, under Wine from another process, so this only bounds the look at an empty pipe.
+constexpr DWORD kQueuedPacketWait = 100;
+// How long a cancelled look may take to end before it is left to a driver that keeps it.
+constexpr DWORD kLookCancelLimit = 1000;
+
+// One overlapped read of a packet; it outlives its look when a driver keeps it.
+struct PacketLook {
+    OVERLAPPED overlapped{};
+    uint8_t packet[UsbPipe::kPacketSize] = {};
+};
+
+// Whether the read delivered a packet, once it has ended.
+bool Delivered(HANDLE probe, PacketLook& look) {
+    DWORD received = 0;
+    return GetOverlappedResult(probe, &look.overlapped, &received, FALSE) && received > 0;
+}
+
+// One look for a packet the driver holds already. True when one came; `kept` when the driver
+// keeps the read after its cancellation, so that `look` must outlive the handle.
+bool TakeQueuedPacket(HANDLE probe, PacketLook& look, bool& kept) {
+    ResetEvent(look.overlapped.hEvent);
+    if (ReadFile(probe, look.packet, UsbPipe::kPacketSize, nullptr, &look.overlapped)) {
+        return true;
+    }
+    if (GetLastError() != ERROR_IO_PENDING) {
+        return false;
+    }
+    if (WaitForSingleObject(look.overlapped.hEvent, kQueuedPacketWait) == WAIT_OBJECT_0) {
+        return Delivered(probe, look);
+    }
+    CancelIoEx(probe, &look.overlapped);
+    if (WaitForSingleObject(look.overlapped.hEvent, kLookCancelLimit) != WAIT_OBJECT_0) {
+        kept = true;
+        return false;
+    }
+    return Delivered(probe, look);  // a packet that came as the look was cancelled
+}
 
 HANDLE Native(intptr_t handle) {
     return reinterpret_cast<HANDLE>(handle);
@@ -43,8 +82,38 @@ uint32_t UsbPipe::Open(const std::string& devicePath) {
         return GetLastError();
     }
     handle = reinterpret_cast<intptr_t>(opened);
+    openedPath = devicePath;
     readsCancelled = false;
     return 0;
+}
+
+// The pipe's handle reads synchronously; the looks go through a second, overlapped handle, so
+// that a look at an empty pipe can end.
+int32_t UsbPipe::DiscardQueuedPackets() {
+    if (!IsOpen()) {
+        return 0;
+    }
+    const HANDLE probe = CreateFileA(openedPath.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
+    if (probe == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    auto look = std::make_unique<PacketLook>();
+    look->overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    int32_t discarded = 0;
+    bool kept = false;
+    while (look->overlapped.hEvent != nullptr && TakeQueuedPacket(probe, *look, kept)) {
+        ++discarded;
+    }
+    CloseHandle(probe);
+    if (kept) {
+        // The driver may still write into the look when it lets go: it stays allocated.
+        static_cast<void>(look.release());
+    } else if (look->overlapped.hEvent != nullptr) {
+        CloseHandle(look->overlapped.hEvent);
+    }
+    return discarded;
 }
 
 UsbPipeRead UsbPipe::ReadPacket(uint8_t (&packet)[kPacketSize], int32_t& count) {
