@@ -76,6 +76,8 @@ bool Tablet::OpenTablet() {
     pointQueue->ResetQueue();
     answerQueue->ResetQueue();
     spareQueue->ResetQueue();
+    readerFoundPadGone = false;
+    padGoneAnnounced = false;
 
     bool opened = false;
     switch (kind) {

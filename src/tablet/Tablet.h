@@ -52,6 +52,10 @@ public:
     std::atomic<bool> stopInput{false};
     std::atomic<bool> serialResetState{false};
     std::atomic<bool> inputRunning{false};
+    // The pad has gone (pulled out, line hung up, peer gone): set by the reader that found it,
+    // then announced once every point received before it is in the point queue.
+    std::atomic<bool> readerFoundPadGone{false};
+    std::atomic<bool> padGoneAnnounced{false};
 
     // Transport dispatch and pad operations (Tablet.cpp).
     int GetTransportKind() const;
@@ -68,6 +72,17 @@ public:
     bool WriteTablet(const uint8_t* data, int32_t length);
     // Called by the transports' reader threads with each block of received bytes.
     void FeedReport(const uint8_t* bytes, int32_t length);
+
+    // The pad's presence (tablet/PadPresence.cpp).
+    // Called by a transport's reader, after its last bytes, when it finds the pad gone.
+    void ReportPadGone();
+    // Whether the pad has gone and every point it sent is queued; a waiting GetNextPoint is
+    // woken when this becomes true.
+    bool PadGone() const { return padGoneAnnounced; }
+    // Marks the pad gone and wakes the point wait; called where the last points are queued.
+    void AnnouncePadGone();
+    // Whether the transport's bytes are framed by the input loop (not decoded by the reader).
+    bool DecodesOnInputLoop() const;
 
     // Settings (TabletSettings.cpp).
     void GetTabletSettings(TabletSettings& out) const;

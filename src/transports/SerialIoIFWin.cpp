@@ -5,11 +5,12 @@
 
 bool SerialIoIFWin::InitTablet() {
     Tablet* const tablet = owner;
-    return serialPort.OpenPort(
-               [tablet](const uint8_t* bytes, int32_t length) {
-                   tablet->FeedReport(bytes, length);
-               },
-               [] { WriteLogLine("CommWatchThread: serial port gone, no more reads"); }) == 1;
+    return serialPort.OpenPort([tablet](const uint8_t* bytes,
+                                        int32_t length) { tablet->FeedReport(bytes, length); },
+                               [tablet] {
+                                   WriteLogLine("CommWatchThread: serial port gone, no more reads");
+                                   tablet->ReportPadGone();
+                               }) == 1;
 }
 
 bool SerialIoIFWin::TabletClose() {

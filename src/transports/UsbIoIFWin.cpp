@@ -93,6 +93,7 @@ int32_t UsbIoIFWin::UsbReadThread(std::shared_ptr<Reader> reader, UsbIoIFWin* tr
             // Unplugged: every further read would fail at once. The reader ends; the close
             // finds it ended.
             WriteLogLine("UsbReadThread: device gone, no more reads");
+            transport->owner->ReportPadGone();
             break;
         }
         if (IsDeliveredUsbPipePacket(read == platform::UsbPipeRead::kPacket, count, packet)) {

@@ -3,6 +3,7 @@
 #include <memory>
 #include <thread>
 
+#include "ArrivalTimes.h"
 #include "HostMessages.h"
 #include "HostSession.h"
 #include "LoopbackPeer.h"
@@ -61,6 +62,39 @@ TEST_F(TcpCapture, ListenerTurnsStrokesIntoExactPointMessages) {
         host->CloseExpectingGoodbyeLast();
         // The pump that the browser kept reading ended at once: CLOSE did not wait for it.
         EXPECT_EQ(host->process().ErrorOutput().find(kPumpLate), std::string::npos);
+        padsim.reset();
+    }
+}
+
+// The plain OPEN gives today's bytes; OPEN2 adds the pad's numbers to the reply and to every
+// POINT its arrival time, which follows the pad's pace (200 points a second).
+TEST_F(TcpCapture, OpenGivesTheFixedTextsAndOpen2AddsNumbersAndArrivalTimes) {
+    const std::vector<PadPoint> stroke = LongStroke(400);
+    const std::vector<std::string> expected = ExpectedMessages(stroke);
+    for (const bool rich : {false, true}) {
+        SCOPED_TRACE(rich ? "OPEN2" : "OPEN");
+        WriteListenerSettings();
+        StartBridge({"--strokes", WriteStrokes(stroke), "--raw-coordinates", "--rate", "200"});
+        host = std::make_unique<HostSession>(root);
+        host->Send(rich ? kRichOpen : kOpen);
+        EXPECT_EQ(host->ReadFrame(10000ms), rich ? kRichOpenReply : kDefaultOpenReply);
+        std::vector<std::string> plain;
+        std::vector<long long> times;
+        for (const std::string& frame : host->ReadFrames(expected.size())) {
+            const TimedPoint point = SplitArrivalTime(frame);
+            plain.push_back(rich ? point.plain : frame);
+            if (point.time >= 0) {
+                times.push_back(point.time);
+            }
+        }
+        EXPECT_EQ(plain, expected);
+        if (rich) {
+            ASSERT_EQ(times.size(), expected.size());
+            ExpectPadPace(times, 5);
+        } else {
+            EXPECT_TRUE(times.empty());
+        }
+        host->CloseExpectingGoodbyeLast();
         padsim.reset();
     }
 }

@@ -1,5 +1,7 @@
 #include "host/PointPump.h"
 
+#include "host/FrameBatch.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -60,6 +62,33 @@ TEST(PointPump, EntriesThatAreNotPenPointsAreSkippedWithoutChangingTheTouchState
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[1], "{\"command\":\"POINT\",\"X\":4,\"Y\":4,\"P\":0}");
     EXPECT_TRUE(MessagesFor({Pen(0x68, 5, 5), Pen(0x00, 6, 6)}).empty());
+}
+
+// "T" counts from the OPEN reply on the wrapping millisecond clock; a point that arrived before
+// the reply (while the numbers were asked for) counts 0 rather than wrapping to 4294967295.
+TEST(PointPump, ArrivalTimeCountsFromTheOpenReplyAcrossTheClockWrap) {
+    struct Case {
+        uint32_t openedAt;
+        uint32_t arrived;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {1000, 1000, "{\"command\":\"POINT\",\"X\":4095,\"Y\":4095,\"P\":1,\"T\":0}"},
+        {1000, 1005, "{\"command\":\"POINT\",\"X\":4095,\"Y\":4095,\"P\":1,\"T\":5}"},
+        {0xFFFFFFFEu, 3, "{\"command\":\"POINT\",\"X\":4095,\"Y\":4095,\"P\":1,\"T\":5}"},
+        {1000, 990, "{\"command\":\"POINT\",\"X\":4095,\"Y\":4095,\"P\":1,\"T\":0}"},
+        {0, 0x7FFFFFFFu, "{\"command\":\"POINT\",\"X\":4095,\"Y\":4095,\"P\":1,\"T\":2147483647}"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arrived);
+        bool penWasDown = false;
+        PointMessage message;
+        ASSERT_TRUE(PointMessageFor(Pen(0x08, 4095, 4095), penWasDown, message));
+        AddArrivalTime(message, MillisecondsSince(c.openedAt, c.arrived));
+        EXPECT_EQ(message.View(), c.expected);
+        EXPECT_EQ(message.text[message.length], '\0');
+        EXPECT_LE(message.length + 1, FrameBatch::kLongestMessage);
+    }
 }
 
 TEST(PointPump, StopEndsAPumpThatWaitsOnAnEmptyQueueAtOnce) {
