@@ -78,21 +78,13 @@ TEST_F(TcpCapture, OpenGivesTheFixedTextsAndOpen2AddsNumbersAndArrivalTimes) {
         host = std::make_unique<HostSession>(root);
         host->Send(rich ? kRichOpen : kOpen);
         EXPECT_EQ(host->ReadFrame(10000ms), rich ? kRichOpenReply : kDefaultOpenReply);
-        std::vector<std::string> plain;
-        std::vector<long long> times;
-        for (const std::string& frame : host->ReadFrames(expected.size())) {
-            const TimedPoint point = SplitArrivalTime(frame);
-            plain.push_back(rich ? point.plain : frame);
-            if (point.time >= 0) {
-                times.push_back(point.time);
-            }
-        }
-        EXPECT_EQ(plain, expected);
+        const TimedMessages received = SplitArrivalTimes(host->ReadFrames(expected.size()));
+        EXPECT_EQ(received.plain, expected);
         if (rich) {
-            ASSERT_EQ(times.size(), expected.size());
-            ExpectPadPace(times, 5);
+            ASSERT_EQ(received.times.size(), expected.size());
+            ExpectPadPace(received.times, 5);
         } else {
-            EXPECT_TRUE(times.empty());
+            EXPECT_TRUE(received.times.empty());
         }
         host->CloseExpectingGoodbyeLast();
         padsim.reset();

@@ -6,18 +6,23 @@
 
 namespace testsupport {
 
-TimedPoint SplitArrivalTime(const std::string& frame) {
+TimedMessages SplitArrivalTimes(const std::vector<std::string>& frames) {
     static const std::string kTimeKey = ",\"T\":";
-    const size_t at = frame.find(kTimeKey);
-    if (at == std::string::npos || !frame.ends_with('}')) {
-        return {frame, -1};
+    TimedMessages split;
+    for (const std::string& frame : frames) {
+        const size_t at = frame.find(kTimeKey);
+        const size_t from = at + kTimeKey.size();
+        const std::string digits = at == std::string::npos || !frame.ends_with('}')
+                                       ? ""
+                                       : frame.substr(from, frame.size() - 1 - from);
+        if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) {
+            split.plain.push_back(frame);
+            continue;
+        }
+        split.plain.push_back(frame.substr(0, at) + "}");
+        split.times.push_back(std::stoll(digits));
     }
-    const std::string digits =
-        frame.substr(at + kTimeKey.size(), frame.size() - 1 - at - kTimeKey.size());
-    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) {
-        return {frame, -1};
-    }
-    return {frame.substr(0, at) + "}", std::stoll(digits)};
+    return split;
 }
 
 void ExpectPadPace(const std::vector<long long>& times, int stepMs) {

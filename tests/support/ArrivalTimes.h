@@ -6,13 +6,12 @@
 // The times of the richer capture's POINT messages, as the end-to-end tests check them.
 namespace testsupport {
 
-// A POINT message split into the plain message (without "T") and its time; time -1 when the
-// message carries none.
-struct TimedPoint {
-    std::string plain;
-    long long time = -1;
+// Messages with their "T" taken out, and the times found, in order.
+struct TimedMessages {
+    std::vector<std::string> plain;
+    std::vector<long long> times;
 };
-TimedPoint SplitArrivalTime(const std::string& frame);
+TimedMessages SplitArrivalTimes(const std::vector<std::string>& frames);
 
 // Expects the times never to decrease and to follow a pad that sends a point every `stepMs`:
 // the median step between points within one millisecond of it.
