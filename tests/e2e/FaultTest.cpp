@@ -153,7 +153,9 @@ protected:
         while (const std::optional<std::string> frame =
                    host->ReadFrame(rich && gone == 0 ? 5000ms : 500ms)) {
             if (*frame == kGone) {
-                ++gone;
+                if (++gone > 1) {
+                    break;
+                }
                 continue;
             }
             ASSERT_EQ(gone, 0u) << "a point after GONE: " << *frame;
