@@ -27,20 +27,30 @@ TimedMessages SplitArrivalTimes(const std::vector<std::string>& frames) {
 }
 
 void ExpectPadPace(const std::vector<long long>& times, int stepMs) {
-    ASSERT_GE(times.size(), 3u);
+    // A busy machine holds the host up now and then: the points that arrived meanwhile share
+    // one time and the next step is longer. Steps over ten points even that out, and their
+    // median is the pad's pace however the single steps bunch.
+    constexpr size_t kSpan = 10;
+    ASSERT_GT(times.size(), 2 * kSpan);
     std::vector<long long> steps;
+    std::vector<double> spanSteps;
     for (size_t i = 1; i < times.size(); ++i) {
         ASSERT_GE(times[i], times[i - 1]) << "the time went back at point " << i;
         steps.push_back(times[i] - times[i - 1]);
+        if (i >= kSpan) {
+            spanSteps.push_back(static_cast<double>(times[i] - times[i - kSpan]) / kSpan);
+        }
     }
     std::sort(steps.begin(), steps.end());
-    const long long median = steps[steps.size() / 2];
+    std::sort(spanSteps.begin(), spanSteps.end());
+    const double spanMedian = spanSteps[spanSteps.size() / 2];
     std::printf(
-        "arrival times of %zu points: median step %lld ms, steps of 0 ms %zu, largest %lld ms\n",
-        times.size(), median,
+        "arrival times of %zu points: median step %lld ms (over ten points %.1f ms), steps of "
+        "0 ms %zu, largest %lld ms\n",
+        times.size(), steps[steps.size() / 2], spanMedian,
         static_cast<size_t>(std::upper_bound(steps.begin(), steps.end(), 0) - steps.begin()),
         steps.back());
-    EXPECT_NEAR(median, stepMs, 1) << "median step between points";
+    EXPECT_NEAR(spanMedian, stepMs, 1) << "median step between points, over ten points";
 }
 
 }  // namespace testsupport
