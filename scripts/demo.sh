@@ -25,10 +25,11 @@ cleanup() {
 trap cleanup EXIT
 mkdir -p "$root/windows" "$root/temp"
 
-# A free port for the host to listen on (it listens on SocketPort + 1).
+# A free port for the host to listen on (it listens on SocketPort + 1), below Linux's ephemeral
+# range (32768 and up), where no outgoing connection can be given it meanwhile.
 port_is_free() { ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
-port=$((20000 + RANDOM % 40000))
-while ! port_is_free "$port"; do port=$((20000 + RANDOM % 40000)); done
+port=$((20000 + RANDOM % 12000))
+while ! port_is_free "$port"; do port=$((20000 + RANDOM % 12000)); done
 
 cat >"$root/windows/Inkora.ini" <<INI
 [Tablet]

@@ -16,8 +16,9 @@ endif()
 
 find_program(wixl NAMES wixl)
 find_program(msibuild NAMES msibuild)
-if(NOT wixl OR NOT msibuild)
-    message(WARNING "No MSI made: wixl or msibuild was not found "
+find_program(msiinfo NAMES msiinfo)
+if(NOT wixl OR NOT msibuild OR NOT msiinfo)
+    message(WARNING "No MSI made: wixl, msibuild or msiinfo was not found "
                     "(Debian: apt-get install wixl msitools); the ZIP alone was made")
     return()
 endif()
@@ -53,11 +54,22 @@ execute_process(
             -D "Contact=${CPACK_PACKAGE_CONTACT}" ${work}/${wxs}
     COMMAND_ERROR_IS_FATAL ANY)
 file(REMOVE_RECURSE ${work})
-# The public properties a site sets, passed on from a user interface to the installation: wixl
-# lists only its own upgrade properties as secure.
+# The public properties a site sets, passed on from a user interface to the installation (the
+# custom action ChooseInstallValues takes them from an administrator only), added to the secure
+# ones that wixl lists (its upgrade properties, which the upgrade needs).
+execute_process(COMMAND ${msiinfo} export ${msi} Property OUTPUT_VARIABLE property_table
+                COMMAND_ERROR_IS_FATAL ANY)
+if(NOT property_table MATCHES "(^|\n)SecureCustomProperties\t([^\r\n]*)")
+    message(FATAL_ERROR "${msi}: wixl wrote no SecureCustomProperties row to extend")
+endif()
+set(secure ${CMAKE_MATCH_2})
+foreach(property TABLET_SETTINGS CHROME_EXTENSION_IDS FIREFOX_EXTENSION_IDS)
+    if(NOT ";${secure};" MATCHES ";${property};")
+        string(APPEND secure ";${property}")
+    endif()
+endforeach()
 execute_process(
-    COMMAND ${msibuild} ${msi} -q "UPDATE `Property` SET `Value` = 'WIX_DOWNGRADE_DETECTED;\
-WIX_UPGRADE_DETECTED;TABLET_SETTINGS;CHROME_EXTENSION_IDS;FIREFOX_EXTENSION_IDS' \
+    COMMAND ${msibuild} ${msi} -q "UPDATE `Property` SET `Value` = '${secure}' \
 WHERE `Property` = 'SecureCustomProperties'"
     COMMAND_ERROR_IS_FATAL ANY)
 if(signing_asked)

@@ -7,52 +7,13 @@
 #include "host/CaptureControl.h"
 #include "host/SettingsFilePath.h"
 #include "host/SingleInstance.h"
+#include "host/TransportDescription.h"
 #include "platform/Directories.h"
-#include "platform/SerialPort.h"
-#include "tablet/Ipv4Address.h"
 #include "tablet/ProfileReader.h"
 #include "tablet/SettingsReport.h"
 #include "tablet/Tablet.h"
 
 namespace {
-
-std::string SerialDevice(const TabletSettings& s) {
-    char name[platform::kPortNameSize];
-    const char* prefix = s.TabletPortPath[0] != '\0' ? s.TabletPortPath : "COM";
-    if (!platform::FormPortName(prefix, s.TabletComPort, name)) {
-        return std::string("no port: the name ") + prefix + std::to_string(s.TabletComPort) +
-               " is too long";
-    }
-    return "serial port " + std::string(name) + " (" + platform::DevicePathOfPortName(name) +
-           ") at " + std::to_string(s.TabletBaudRate) + " baud";
-}
-
-std::string NthPad(const TabletSettings& s, const char* what) {
-    return s.UseMultiUsb ? "pad " + std::to_string(s.TabletComPort) + " of the " + what
-                         : std::string("the first ") + what;
-}
-
-// The transport the settings select and what it opens.
-std::string DeviceDescription(const TabletSettings& s, int kind) {
-    switch (kind) {
-        case kUsbPipeTransport:
-            return NthPad(s, "devices of the legacy USB pipe driver");
-        case kTcpClientTransport:
-            return "TCP client to " + FormatIpv4Address(s.TabletIpAddress) + ":" +
-                   std::to_string(s.SocketPort);
-        case kHidTransport:
-            return NthPad(s, "USB HID pads with vendor id 1d5b");
-        case kTcpListenerTransport:
-            return "TCP listener on port " + std::to_string(s.SocketPort + 1) +
-                   ", for a bridge presenting \"" + s.TabletPortPath + "\" within " +
-                   std::to_string(s.SocketTimeout) + " ms";
-        case kNoTransport1:
-        case kNoTransport4:
-            return "none: OPEN answers that no pad was found";
-        default:
-            return SerialDevice(s);
-    }
-}
 
 // Where to look when the pad is not found or does not open.
 const char* FailureHint(int kind) {
@@ -72,6 +33,13 @@ const char* FailureHint(int kind) {
             return "the port does not exist, may not be opened by this user (the group dialout), "
                    "or the pad is off (no DSR)";
     }
+}
+
+// Why the numbers query cannot reach an open pad of this kind.
+const char* NoQueryReason(int kind) {
+    return kind == kUsbPipeTransport
+               ? "The legacy USB pipe driver takes no writes"
+               : "This HID pad's output reports cannot carry the query's byte";
 }
 
 void PrintSettings(const ProfileReader& file, const TabletSettings& settings) {
@@ -97,6 +65,15 @@ bool CheckPad(Tablet& tablet, int kind) {
     if (!OpenWithOneRetry(tablet)) {
         std::printf("The pad was found but did not open: %s.\n", FailureHint(kind));
         return false;
+    }
+    if (!tablet.CanWriteToPad()) {
+        tablet.GetTabletSettings(settings);
+        tablet.CloseTablet();
+        std::printf(
+            "Opened. %s, so the numbers query is never sent (OPEN does not send it either); "
+            "logical size %d x %d\n",
+            NoQueryReason(kind), settings.TabletLogicalXSize, settings.TabletLogicalYSize);
+        return true;
     }
     tablet.GetSerialNumber();
     const int32_t serial = tablet.GetSerialNumber();
@@ -140,6 +117,7 @@ int RunSelfCheck() {
     Tablet tablet;
     PrintSettings(file, tablet.settings);
     const int kind = tablet.GetTransportKind();
-    std::printf("Transport: kind %d, %s\n", kind, DeviceDescription(tablet.settings, kind).c_str());
+    std::printf("Transport: kind %d, %s\n", kind,
+                TransportDescription(tablet.settings, kind).c_str());
     return CheckPad(tablet, kind) ? 0 : 1;
 }

@@ -11,7 +11,7 @@ constexpr const char* kAnotherInstance = "Another instance of the application is
 }  // namespace
 
 std::unique_ptr<platform::NamedInstanceLock> TakeSingleInstance() {
-    if (platform::CountProcessesNamed(kProgramName) >= 2) {
+    if (platform::CountOwnProcessesNamed(kProgramName) >= 2) {
         platform::OutputDebugText(kAnotherInstance);
         return nullptr;
     }

@@ -5,12 +5,15 @@
 
 namespace platform {
 
-// Counts the running processes whose executable is named programName (ASCII case ignored).
-// The program name has no extension; the platform adds its own (".exe" on Windows).
-// Returns 0 when the process list cannot be read.
-int CountProcessesNamed(const std::string& programName);
+// Counts the running processes whose executable is named programName (ASCII case ignored) and
+// that belong to the caller's own logon session (Windows) or user (POSIX): people signed on at one
+// machine, each with a pad of their own, do not count each other's hosts. The program name has
+// no extension; the platform adds its own (".exe" on Windows). Returns 0 when the process list
+// cannot be read.
+int CountOwnProcessesNamed(const std::string& programName);
 
-// A lock held for the life of the process, by name, across the whole machine.
+// A lock held for the life of the process, by name, for the caller's logon session (Windows: a
+// mutex without the Global\ prefix) or user (POSIX: a lock file of the user's own).
 class NamedInstanceLock {
 public:
     enum class Outcome { Acquired, AlreadyHeld, Failed };

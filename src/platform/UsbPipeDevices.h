@@ -59,6 +59,8 @@ public:
     bool CancelReads(std::chrono::milliseconds limit);
     // Only when no read is pending.
     void Close();
+    // The system's error code of the last read that failed, for the log.
+    uint32_t LastReadError() const { return lastReadError; }
 
 private:
     intptr_t handle = -1;
@@ -68,6 +70,7 @@ private:
     // readsCancelled and cancels the system's read for as long as readPending shows one.
     std::atomic<bool> readsCancelled{false};
     std::atomic<bool> readPending{false};
+    uint32_t lastReadError = 0;  // only the reading thread touches it
 };
 
 }  // namespace platform

@@ -48,6 +48,8 @@ public:
     virtual bool TabletClose() = 0;
     virtual bool TabletWrite(const uint8_t* data, int32_t length) = 0;
     virtual int32_t SendModeReport(bool flag) = 0;
+    // Whether a write can reach the open pad at all: its output reports carry at least a byte.
+    virtual bool CanWrite() const = 0;
     // A new device search that leaves an open pad untouched.
     virtual bool CheckConnected() = 0;
 };

@@ -103,5 +103,13 @@ std::string UselessSettingsReason(const ProfileReader& file) {
         return "none of the keys in its [Tablet] section is one the host reads: every setting "
                "takes its default";
     }
+    // An empty value reads as an absent key.
+    const bool givesAValue = std::any_of(keys->begin(), keys->end(), [&](const std::string& key) {
+        return IsKnownKey(key) && file.GetValue(kTabletSection, key).has_value();
+    });
+    if (!givesAValue) {
+        return "every key the host reads in its [Tablet] section is empty: every setting takes "
+               "its default";
+    }
     return {};
 }

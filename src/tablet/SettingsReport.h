@@ -24,5 +24,6 @@ std::vector<SettingLine> DescribeSettings(const ProfileReader& file,
 std::vector<std::string> UnknownKeys(const ProfileReader& file);
 
 // Why a settings file gives nothing but defaults, or an empty text when it gives something: it
-// has no [Tablet] section, or none of the keys in that section is one the host reads.
+// has no [Tablet] section, none of the keys in that section is one the host reads, or every one
+// it reads is empty (an empty value counts as an absent key).
 std::string UselessSettingsReason(const ProfileReader& file);

@@ -244,6 +244,19 @@ bool Tablet::WriteTablet(const uint8_t* data, int32_t length) {
     return true;
 }
 
+bool Tablet::CanWriteToPad() const {
+    switch (GetTransportKind()) {
+        case kUsbPipeTransport:
+        case kNoTransport1:
+        case kNoTransport4:
+            return false;
+        case kHidTransport:
+            return hidTransport->CanWrite();
+        default:
+            return true;
+    }
+}
+
 void Tablet::FeedReport(const uint8_t* bytes, int32_t length) {
     inputRing->PutBytes(bytes, length);
 }

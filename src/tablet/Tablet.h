@@ -70,6 +70,9 @@ public:
     // Ends a GetNextPoint that waits on another thread, or the next one, without a point.
     void WakeNextPointWait();
     bool WriteTablet(const uint8_t* data, int32_t length);
+    // Whether WriteTablet reaches the open pad, and so the numbers query can be answered: the
+    // legacy USB pipe has no write path, and a HID pad's output reports may carry no byte.
+    bool CanWriteToPad() const;
     // Called by the transports' reader threads with each block of received bytes.
     void FeedReport(const uint8_t* bytes, int32_t length);
 

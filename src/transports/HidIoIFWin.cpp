@@ -237,12 +237,17 @@ bool HidIoIFWin::TabletWrite(const uint8_t* data, int32_t length) {
     // The class driver takes only writes of the output report's length: a pad whose output
     // reports cannot carry a byte (or have none) gets nothing.
     const int32_t size = outputReportLength;
-    if (size - 2 <= 0 || size > kWriteBufferSize) {
+    if (!CanWrite()) {
         WriteLogFormat("TabletWrite: output report size %d cannot carry data", size);
         return true;
     }
     SendReports(data, length, size);
     return true;
+}
+
+bool HidIoIFWin::CanWrite() const {
+    const int32_t size = outputReportLength;
+    return size - 2 > 0 && size <= kWriteBufferSize;
 }
 
 // Splits the data into output reports of `size` bytes: id 0, the count, up to size - 2 bytes of

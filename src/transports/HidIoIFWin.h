@@ -31,6 +31,7 @@ public:
     bool TabletClose() override;
     bool TabletWrite(const uint8_t* data, int32_t length) override;
     int32_t SendModeReport(bool flag) override;
+    bool CanWrite() const override;
     bool CheckConnected() override;
 
     // The device search: takes the pad at the given index among the matching ones (with

@@ -9,6 +9,7 @@
 
 #include "platform/Clock.h"
 #include "tablet/DiagnosticLog.h"
+#include "tablet/SocketPorts.h"
 #include "tablet/Tablet.h"
 
 namespace {
@@ -63,8 +64,7 @@ platform::SocketHandle NewSocketIoIFWin::OpenAcceptor() {
     }
     platform::SetSocketNonBlocking(acceptor, true);
     platform::SetReuseAddress(acceptor);
-    const auto port =
-        static_cast<uint16_t>((static_cast<uint32_t>(owner->settings.SocketPort) + 1) & 0xFFFF);
+    const uint16_t port = ListenerPort(owner->settings.SocketPort);
     const int bound = platform::BindSocket(acceptor, kAnyLocalAddress, port);
     const int bindError = platform::LastSocketError();
     WriteLogFormat("NewSocket Accept error %d, %d", bound, bindError);

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "platform/Clock.h"
+#include "tablet/SocketPorts.h"
 #include "tablet/Tablet.h"
 
 bool SocketIoIFWin::InitTablet() {
@@ -29,7 +30,7 @@ bool SocketIoIFWin::ConnectToServer() {
     if (peerSocket == platform::kInvalidSocket) {
         return false;
     }
-    const auto port = static_cast<uint16_t>(owner->settings.SocketPort & 0xFFFF);
+    const uint16_t port = ClientPort(owner->settings.SocketPort);
     if (platform::ConnectSocket(peerSocket, owner->settings.TabletIpAddress, port) ==
         platform::kSocketError) {
         CloseConnection();

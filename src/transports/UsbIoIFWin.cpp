@@ -91,7 +91,10 @@ int32_t UsbIoIFWin::UsbReadThread(std::shared_ptr<Reader> reader, UsbIoIFWin* tr
         }
         if (read == platform::UsbPipeRead::kGone) {
             // Unplugged: every further read would fail at once. The reader ends; the close
-            // finds it ended.
+            // finds it ended. The error tells a device removed from one being deleted (a
+            // refused read), which no other program holding the pad can cause on an open handle.
+            WriteLogFormat("UsbReadThread: read failed with system error %u",
+                           reader->pipe.LastReadError());
             WriteLogLine("UsbReadThread: device gone, no more reads");
             transport->owner->ReportPadGone();
             break;

@@ -55,7 +55,8 @@ protected:
 
 // COM21 is opened as \\.\COM21. The numbers query goes out at the pad's line settings; a burst
 // larger than the watch thread's 512-byte reads arrives exactly; a silent pad costs nothing: its
-// wait for a line event stays pending in the driver, which sees no request at all.
+// wait for a line event stays pending in the driver, which sees no request at all. At the close
+// the driver ends the cancelled wait late: the host must not close the port before it has ended.
 TEST_F(WineComPort, StrokeArrivesThroughCommEventsAndASilentPadIsAskedNothing) {
     const uint32_t port = OpenCapture(21);
     const std::string id = std::to_string(port);
@@ -94,11 +95,13 @@ TEST_F(WineComPort, StrokeArrivesThroughCommEventsAndASilentPadIsAskedNothing) {
     std::printf(
         "one packet to its POINT message through the serial port driver: %.1f ms\n",
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - fed).count());
+    ASSERT_TRUE(pads.Command("hold " + id + " on", "hold"));
     host->CloseExpectingGoodbyeLast();
     EXPECT_EQ(host->process().WaitForExit(5000ms), 0);
     const State closed = pads.PortState(port);
     EXPECT_EQ(closed.at("opens"), "0");
     EXPECT_EQ(closed.at("dtr"), "0");
+    EXPECT_EQ(closed.at("closedwaiting"), "0");
 }
 
 // A port the host cannot use for a pad is answered as an absent pad and left free: DSR off (the

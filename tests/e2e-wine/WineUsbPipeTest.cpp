@@ -53,7 +53,8 @@ TEST_F(WineUsbPipe, SearchFindsTheNthPadOfTheDriversClassAndAStrokeArrivesExactl
     EXPECT_EQ(host->process().WaitForExit(5000ms), 0);
 }
 
-// Pulled out mid-stroke: the reader ends at once, and the host closes and ends.
+// Pulled out mid-stroke: the reader ends at once, and the host closes and ends. The driver fails
+// the reads as a device being deleted, which the program sees as access denied (error 5).
 TEST_F(WineUsbPipe, PadPulledOutMidStroke) {
     const uint32_t pad = pads.PlugPipe();
     Open();
@@ -63,6 +64,7 @@ TEST_F(WineUsbPipe, PadPulledOutMidStroke) {
     ASSERT_TRUE(pads.Command("unplug " + std::to_string(pad), "unplugged"));
     EXPECT_LT(host->CloseExpectingGoodbyeLast(), 1000ms);
     EXPECT_EQ(host->process().WaitForExit(5000ms), 0);
+    EXPECT_TRUE(prefix.LogHas("UsbReadThread: read failed with system error 5"));
     EXPECT_TRUE(prefix.LogHas("UsbReadThread: device gone, no more reads"));
 }
 

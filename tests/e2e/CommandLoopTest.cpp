@@ -1,6 +1,12 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <regex>
 #include <thread>
 
@@ -8,6 +14,7 @@
 #include "HostSession.h"
 #include "LoopbackPeer.h"
 #include "Padsim.h"
+#include "PseudoTerminal.h"
 
 namespace {
 
@@ -54,20 +61,23 @@ TEST(CommandLoop, AnswersHelpAndVersionAndServesWhateverBrowsersPass) {
     }
 }
 
-// --check reports the settings and what the pad answered, and exits 1 when no pad answered. (No
-// case leaves the transport to its default: that would open the machine's first serial port.)
+// --check reports the settings and what the pad answered, and exits 1 when no pad answered; a
+// pad that the numbers query cannot reach (the USB pipe takes no writes) is said to be so, with
+// exit code 0. (No case leaves the transport to its default: that would open the machine's first
+// serial port.)
 TEST(CommandLoop, CheckReportsTheSettingsAndThePadAndExitsOneWithoutAPad) {
     const uint16_t port = loopback::FreePort();
+    enum class Pad { kNone, kBridge, kUsbPipe, kSilentLine };
     struct Case {
-        std::optional<std::string> settings;
-        bool bridge;
+        std::optional<std::string> settings;  // LINE stands for the silent line's number
+        Pad pad;
         std::vector<std::string> said;
         int exitCode;
     };
     const std::vector<Case> cases = {
-        {std::nullopt, false, {"Inkora.ini\n  cannot be read"}, 1},
+        {std::nullopt, Pad::kNone, {"Inkora.ini\n  cannot be read"}, 1},
         {"[Tablet]\nTabletType=1\nTabletModle=Pad2\n",
-         false,
+         Pad::kNone,
          {"  TabletType                 1                  file\n",
           "  TabletModel                Tablet             default\n",
           "[Tablet] holds TabletModle, which the host does not read", "Transport: kind 1, none",
@@ -75,18 +85,40 @@ TEST(CommandLoop, CheckReportsTheSettingsAndThePadAndExitsOneWithoutAPad) {
          1},
         {"[Tablet]\nTabletType=7\nTabletPortPath=pad-1\nSocketTimeout=5000\nSocketPort=" +
              std::to_string(port - 1) + "\n",
-         true,
+         Pad::kBridge,
          {"TCP listener on port " + std::to_string(port) + ", for a bridge presenting \"pad-1\"",
           "Pad: serial number 123456, model 5, logical size 2150 x 1400\n"},
          0},
+        {"[Tablet]\nTabletType=2\n",
+         Pad::kUsbPipe,
+         {"Opened. The legacy USB pipe driver takes no writes, so the numbers query is never sent",
+          "logical size 2150 x 1400\n"},
+         0},
+        {"[Tablet]\nTabletType=0\nTabletPortPath=/dev/pts/\nTabletComPort=LINE\n",
+         Pad::kSilentLine,
+         {"Opened, but nothing answered the numbers query"},
+         1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.settings.value_or("no settings file"));
         TemporaryRoot root;
-        if (c.settings) {
-            root.WriteSettings(*c.settings);
+        std::unique_ptr<PseudoTerminal> line;
+        if (c.pad == Pad::kSilentLine) {
+            line = std::make_unique<PseudoTerminal>();
         }
-        const auto bridge = c.bridge ? StartPadsimBridge(port, "pad-1", 10, {}) : nullptr;
+        if (c.settings) {
+            root.WriteSettings(std::regex_replace(*c.settings, std::regex("LINE"),
+                                                  line ? std::to_string(line->Number()) : ""));
+        }
+        int pipePad = -1;
+        if (c.pad == Pad::kUsbPipe) {
+            std::filesystem::create_directory(root.path() + "/dev");
+            const std::string node = root.path() + "/dev/inkora-usbpipe0";
+            ASSERT_EQ(mkfifo(node.c_str(), 0600), 0);
+            pipePad = open(node.c_str(), O_RDWR);  // the driver's side, open across the check
+        }
+        const auto bridge =
+            c.pad == Pad::kBridge ? StartPadsimBridge(port, "pad-1", 10, {}) : nullptr;
         HostSession host({HostBinary(), "--check"}, {{"INKORA_ROOT", root.path()}});
         std::string output;
         EXPECT_TRUE(host.process().OutputEnds(15000ms, &output));
@@ -94,6 +126,9 @@ TEST(CommandLoop, CheckReportsTheSettingsAndThePadAndExitsOneWithoutAPad) {
             EXPECT_NE(output.find(text), std::string::npos) << text << "\nin\n" << output;
         }
         EXPECT_EQ(host.process().WaitForExit(5000ms), c.exitCode) << output;
+        if (pipePad >= 0) {
+            close(pipePad);
+        }
     }
 }
 
@@ -190,6 +225,82 @@ TEST(CommandLoop, SecondInstanceExitsOneWhileTheFirstKeepsServing) {
     first.SendClose();
     EXPECT_EQ(first.ReadFrame(), kGoodbye);
     EXPECT_EQ(first.process().WaitForExit(5000ms), 0);
+}
+
+// A PID namespace of its own with a fresh /proc, held by a process sleeping in it, so that the
+// hosts that enter it count each other and nothing else on the machine.
+class PidNamespace {
+public:
+    PidNamespace()
+        : holder_(
+              {"/usr/bin/unshare", "-p", "-f", "--kill-child", "--mount-proc", "sleep", "600"}) {
+        const std::string children = "/proc/" + std::to_string(holder_.pid()) + "/task/" +
+                                     std::to_string(holder_.pid()) + "/children";
+        for (int tries = 0; tries < 200 && !(std::ifstream(children) >> first_); ++tries) {
+            std::this_thread::sleep_for(5ms);
+        }
+    }
+    bool Made() const { return first_ > 0; }
+    // The host run inside the namespace as the user `uid` (group the same number).
+    std::unique_ptr<HostSession> Host(const TemporaryRoot& root, uid_t uid) const {
+        const std::string id = std::to_string(uid);
+        return std::make_unique<HostSession>(
+            std::vector<std::string>{"/usr/bin/nsenter", "-t", std::to_string(first_), "-p", "-m",
+                                     "-S", id, "-G", id, "--", HostBinary()},
+            HostEnvironment(root));
+    }
+
+private:
+    ChildProcess holder_;
+    pid_t first_ = 0;
+};
+
+// The host runs once per user: a second copy of the same user ends at once with exit code 1,
+// while another user's copy serves beside the first (on a shared machine one user must not be
+// able to block another's pad). Each case in a PID namespace of its own.
+TEST(CommandLoop, OneHostPerUserWhileAnotherUsersHostServesBeside) {
+    if (geteuid() != 0 ||
+        std::system("/usr/bin/unshare -p -f --mount-proc true 2>/dev/null") != 0) {
+        std::printf("not run: switching users in a PID namespace needs root\n");
+        return;
+    }
+    struct Case {
+        const char* name;
+        uid_t firstUser;
+        uid_t secondUser;
+        bool secondServes;
+    };
+    const Case cases[] = {
+        {"two hosts of one user", 61001, 61001, false},
+        {"two hosts of two users", 61001, 61002, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TemporaryRoot root;
+        // The temp folder, holding the lock files, is shared by every user, as /tmp is.
+        chmod(root.path().c_str(), 0755);
+        chmod(root.WindowsDirectory().c_str(), 0755);
+        chmod(root.TempDirectory().c_str(), 01777);
+        PidNamespace space;
+        ASSERT_TRUE(space.Made());
+        const auto first = space.Host(root, c.firstUser);
+        first->Send("hello");
+        ASSERT_TRUE(first->process().WaitForErrorOutput("hello"));
+
+        const auto second = space.Host(root, c.secondUser);
+        if (c.secondServes) {
+            second->CloseExpectingGoodbyeLast();
+        } else {
+            second->SendClose();
+            std::string output;
+            EXPECT_TRUE(second->process().OutputEnds(5000ms, &output));
+            EXPECT_EQ(output, "");
+            EXPECT_EQ(second->process().WaitForExit(5000ms), 1);
+            EXPECT_TRUE(second->process().WaitForErrorOutput(
+                "Another instance of the application is already running"));
+        }
+        first->CloseExpectingGoodbyeLast();
+    }
 }
 
 TEST(CommandLoop, HostWhoseReaderHasGoneIsNotKilledBySigpipe) {

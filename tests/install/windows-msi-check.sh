@@ -71,6 +71,24 @@ msiinfo extract "$msi" Binary.InstallerActions >"$work/InstallerActions.dll"
 check "the custom actions' DLL in the MSI is signed by the test CA" \
     osslsigncode verify -CAfile "$ca" -in "$work/InstallerActions.dll"
 
+echo "--- property table"
+msiinfo export "$msi" Property | tr -d '\r' >"$work/properties"
+# property NAME: its value in the package's Property table.
+property() { sed -n "s/^$1\t//p" "$work/properties"; }
+# secure_list_holds NAME...: SecureCustomProperties lists every NAME.
+secure_list_holds() {
+    local list property_name
+    list=";$(property SecureCustomProperties);"
+    for property_name in "$@"; do
+        [[ $list == *";$property_name;"* ]] || { echo "$property_name is not in '$list'"; return 1; }
+    done
+}
+check "the secure properties keep wixl's upgrade properties and add the site's three" \
+    secure_list_holds WIX_UPGRADE_DETECTED WIX_DOWNGRADE_DETECTED TABLET_SETTINGS \
+    CHROME_EXTENSION_IDS FIREFOX_EXTENSION_IDS
+check "AdminUser tells a real administrator (MSIUSEREALADMINDETECTION)" \
+    test "$(property MSIUSEREALADMINDETECTION)" = 1
+
 # A newer version, from the ZIP's files with the .exe's version raised.
 version=$(msiinfo export "$msi" Property | tr -d '\r' | sed -n 's/^ProductVersion\t//p')
 IFS=. read -r major minor patch <<<"$version"
@@ -154,8 +172,13 @@ in_prefix() {
     [[ -z $site ]] || printf '%s' "$site" >"$settings"
     check "$arch: a malformed Chrome extension id fails the installation, named in its log" \
         refused_with CHROME_EXTENSION_IDS=abc "not a Chrome extension id (32 letters a to p): 'abc'"
+    check "$arch: a Chrome extension id with letters beyond p fails the installation" \
+        refused_with CHROME_EXTENSION_IDS=abcdefghijklmnopqrstuvwxyzabcdef \
+        "not a Chrome extension id (32 letters a to p): 'abcdefghijklmnopqrstuvwxyzabcdef'"
     check "$arch: msiexec /i /qn" install "$msi" 'TABLET_SETTINGS=TabletType=7; SocketPort=3100' \
-        "${id_properties[@]}"
+        "${id_properties[@]}" '/l*v' 'C:\install.log'
+    check "$arch: ChooseInstallValues took them from an administrator (Wine: every run)" \
+        grep -q "ChooseInstallValues: AdminUser 1" <(tr -d '\0\r' <"$prefix/drive_c/install.log")
     local files
     files=$(unix_path "$folder")
     check "$arch: the program folder holds the host, its manifests and the sample settings" \

@@ -174,7 +174,11 @@ Connection Server::Accept(Milliseconds timeout) {
 
 Connection Connect(uint16_t port) {
     const platform::SocketHandle socket = NewSocket();
-    if (platform::ConnectSocket(socket, LoopbackAddress(), port) != 0) {
+    // A port in the ephemeral range that nobody listens on can be given to this very socket,
+    // which then connects to itself (TCP's simultaneous open) and keeps the port from its
+    // listener: that is no connection.
+    if (platform::ConnectSocket(socket, LoopbackAddress(), port) != 0 ||
+        platform::LocalPort(socket) == port) {
         platform::CloseSocket(socket);
         return Connection();
     }

@@ -273,6 +273,7 @@ TEST_F(HidTransport, WritesAreOutputReportsOfTheOutputReportLength) {
         SimulatedHidPad& pad = bus.Plug(kVendor, 0x0043, c.inputLength, c.outputLength);
         MakeTablet();
         ASSERT_TRUE(tablet->OpenTablet());
+        EXPECT_EQ(tablet->CanWriteToPad(), !c.counts.empty());
         tablet->WriteTablet(data.data(), 10);
         size_t sent = 0;
         for (const int count : c.counts) {

@@ -41,6 +41,11 @@ TEST(InstallerTexts, HostManifestInputTakesIdListsAndRefusesMalformedOnes) {
          {"{0123-4567}"},
          "FIREFOX_EXTENSION_IDS: not a Firefox extension id (name@domain or {GUID}): "
          "'{0123-4567}'"},
+        {"C:\\P\\|" + kChromeA + ";qrstuvwxyzqrstuvwxyzqrstuvwxyzqr|pad@site",
+         {kChromeA, "qrstuvwxyzqrstuvwxyzqrstuvwxyzqr"},
+         {"pad@site"},
+         "CHROME_EXTENSION_IDS: not a Chrome extension id (32 letters a to p): "
+         "'qrstuvwxyzqrstuvwxyzqrstuvwxyzqr'"},
         {"C:\\P\\| ; |pad@site", {}, {"pad@site"}, "CHROME_EXTENSION_IDS names no extension"},
         {"C:\\P\\", {}, {}, "no install folder and extension ids in 'C:\\P\\'"},
     };
@@ -54,6 +59,36 @@ TEST(InstallerTexts, HostManifestInputTakesIdListsAndRefusesMalformedOnes) {
         EXPECT_EQ(input.folder, "C:\\P\\");
         EXPECT_EQ(input.chromeIds, c.chrome);
         EXPECT_EQ(input.firefoxIds, c.firefox);
+    }
+}
+
+// The ids and the first settings file are an administrator's to choose: a person without the
+// rights, in a run that Windows Installer elevates for them (a repair of an assigned package,
+// AlwaysInstallElevated), keeps what was installed, whatever they give.
+TEST(InstallerTexts, OnlyAnAdministratorsValuesAreTaken) {
+    struct Case {
+        const char* name;
+        PropertySources sources;
+        bool adminUser;
+        std::string value;
+        bool refused;
+    };
+    const Case cases[] = {
+        {"an administrator's own", {"given", "", "kept", "sample"}, true, "given", false},
+        {"an administrator's repair", {"", "", "kept", "sample"}, true, "kept", false},
+        {"a repair by a person", {"given", "", "kept", "sample"}, false, "kept", true},
+        {"a person's first install", {"given", "", "", "sample"}, false, "sample", true},
+        {"a person's first, with a transform",
+         {"site", "site", "", "sample"},
+         false,
+         "site",
+         false},
+        {"a person's settings file", {"TabletType=7", "", "", ""}, false, "", true},
+    };
+    for (const Case& c : cases) {
+        const TrustedValue chosen = ChooseTrustedValue(c.sources, c.adminUser);
+        EXPECT_EQ(chosen.value, c.value) << c.name;
+        EXPECT_EQ(chosen.refusedCurrent, c.refused) << c.name;
     }
 }
 

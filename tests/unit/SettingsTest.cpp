@@ -106,6 +106,10 @@ TEST(SettingsReport, NamesFilesThatGiveOnlyDefaultsAndKeysTheHostDoesNotRead) {
         {"TabletType=7\nSocketPort=1\n", "it has no [Tablet] section", {}},
         {"[Tablet]\nTabletType 7\nno equals sign\n", "none of the keys", {}},
         {"[Tablet]\nTabletTyp=7\nPort=1\n", "none of the keys", {"TabletTyp", "Port"}},
+        {"[Tablet]\nTabletType=\nSocketPort= \nTabletModel=\nTabletTyp=7\n",
+         "every key the host",
+         {"TabletTyp"}},
+        {"[Tablet]\nTabletType=\nTabletType=7\n", "every key the host", {}},
         {"[TABLET]\ntablettype=7\nTabletModle=Pad2\n", "", {"TabletModle"}},
     };
     for (const Case& c : cases) {

@@ -239,4 +239,20 @@ TEST(UsbPipeTransport, AGonePadDoesNotKeepTheReaderBusyAndASilentOneDoesNotDelay
     EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
 }
 
+// Only a device that has gone ends the reader: any other read error (here EIO, from a node whose
+// every read fails that way) is retried, as from a driver that fails reads for a while.
+TEST(UsbPipeTransport, AReadErrorOtherThanAGoneDeviceKeepsTheReader) {
+    ScopedInkoraRoot root;
+    UsbPipeDevices devices(root);
+    std::filesystem::create_symlink("/proc/self/mem", root.path() + "/dev/inkora-usbpipe0");
+    WriteUsbSettings(root);
+    Tablet tablet;
+    ASSERT_TRUE(tablet.OpenTablet());
+    std::this_thread::sleep_for(100ms);  // reads fail with EIO at offset 0
+    EXPECT_TRUE(tablet.CloseTablet());
+    const std::string log = root.ReadFile(root.TempPath("tessel.log"));
+    EXPECT_EQ(log.find("UsbReadThread: device gone"), std::string::npos) << log;
+    EXPECT_NE(log.find("UsbTabletClose - Exit"), std::string::npos) << log;
+}
+
 }  // namespace

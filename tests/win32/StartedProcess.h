@@ -17,6 +17,7 @@ public:
     StartedProcess& operator=(const StartedProcess&) = delete;
 
     bool Started() const { return info.hProcess != nullptr; }
+    DWORD ProcessId() const { return info.dwProcessId; }
     bool EndsWithin(DWORD milliseconds);
     // The exit code, or STILL_ACTIVE when it has not ended within 20 s.
     DWORD WaitForExit();

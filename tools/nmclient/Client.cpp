@@ -164,26 +164,35 @@ void Client::OnFrame(const std::string& text) {
     }
     if (!options_.quiet) {
         if (progressOnScreen_ && message.kind != MessageKind::kPoint) {
-            // A message other than a point gets a line of its own, not the end of the count's.
-            std::fputs("\n", stderr);
-            progressOnScreen_ = false;
+            // A message other than a point gets a line of its own, after the count's line has
+            // been ended with the count so far.
+            ShowProgress(true);
         }
         const std::string line = JsonLine(text) + "\n";
         std::fwrite(line.data(), 1, line.size(), stdout);
     }
 }
 
+// The count is redrawn only when it has changed, so that after a message other than a point
+// has ended its line, no later redraw lands after that message: the messages reach a terminal
+// through whatever reads standard output (a pipe, later) while the count goes to it at once.
 void Client::ShowProgress(bool final) {
     if (!options_.progress) {
         return;
     }
+    const unsigned long long points = verdict_.points();
     const auto now = Clock::now();
-    if (!final && now - lastProgress_ < kProgressInterval) {
+    if (final) {
+        if (!progressOnScreen_ && shownCount_ == points && countShownOnce_) {
+            return;
+        }
+    } else if (points == shownCount_ || now - lastProgress_ < kProgressInterval) {
         return;
     }
     lastProgress_ = now;
-    std::fprintf(stderr, "\rnmclient: %llu points%s",
-                 static_cast<unsigned long long>(verdict_.points()), final ? "\n" : "");
+    shownCount_ = points;
+    countShownOnce_ = true;
+    std::fprintf(stderr, "\rnmclient: %llu points%s", points, final ? "\n" : "");
     std::fflush(stderr);
     progressOnScreen_ = !final;
 }

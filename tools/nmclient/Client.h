@@ -39,7 +39,9 @@ private:
     std::vector<CapturedPoint> captured_;
     bool outputEnded_ = false;
     Clock::time_point lastProgress_{};
-    bool progressOnScreen_ = false;  // a count on standard error waits for its line's end
+    bool progressOnScreen_ = false;      // a count on standard error waits for its line's end
+    unsigned long long shownCount_ = 0;  // the count last written
+    bool countShownOnce_ = false;
 };
 
 // SIGINT and SIGTERM: the first sends CLOSE, the next stops waiting for the host.

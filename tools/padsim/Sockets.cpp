@@ -58,6 +58,19 @@ int FinishConnect(int fd, const RunDeadline& deadline) {
     return code;
 }
 
+// Whether the socket is connected to itself: with nothing listening on a port inside the
+// system's ephemeral range, a connect can be given that very port as its own and meet itself
+// (TCP's simultaneous open), which would keep the port from the host that means to listen there.
+bool IsConnectedToItself(int fd) {
+    sockaddr_in local{};
+    sockaddr_in peer{};
+    socklen_t localLength = sizeof local;
+    socklen_t peerLength = sizeof peer;
+    return getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLength) == 0 &&
+           getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0 &&
+           local.sin_port == peer.sin_port && local.sin_addr.s_addr == peer.sin_addr.s_addr;
+}
+
 }  // namespace
 
 int ConnectTcp(const std::string& host, uint16_t port, const RunDeadline& deadline,
@@ -73,6 +86,9 @@ int ConnectTcp(const std::string& host, uint16_t port, const RunDeadline& deadli
     int code = 0;
     if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         code = errno == EINPROGRESS ? FinishConnect(fd, deadline) : errno;
+    }
+    if (code == 0 && IsConnectedToItself(fd)) {
+        code = ECONNREFUSED;
     }
     if (code != 0) {
         error = std::strerror(code);

@@ -60,7 +60,8 @@ struct RefuseCommand {
     uint32_t rate = 0;
 };
 // hold PAD on|off: a pipe pad keeps its reads and ignores their cancellation (on), or lets
-// them go (off).
+// them go (off); a serial port ends a wait that a new mask or a cancel ends only some time later
+// (on), or at once (off).
 struct HoldCommand {
     uint32_t pad = 0;
     bool on = true;

@@ -204,7 +204,10 @@ void PadSession::Run(const RefuseCommand& command) {
 }
 
 void PadSession::Run(const HoldCommand& command) {
-    Set(command.pad, PadKind::kPipe, WinePadHoldReads, command.on ? 1 : 0, "hold");
+    const auto found = plugged.find(command.pad);
+    const bool port = found != plugged.end() && found->second.kind == PadKind::kPort;
+    Set(command.pad, port ? PadKind::kPort : PadKind::kPipe,
+        port ? WinePadLateWaits : WinePadHoldReads, command.on ? 1 : 0, "hold");
 }
 
 void PadSession::Run(const StateCommand& command) {

@@ -30,12 +30,13 @@ std::string FormatPortState(const WinePadPortState& s) {
     std::snprintf(text, sizeof text,
                   "opens=%lu baud=%lu line=%u%c%s dtr=%u rts=%u handflow=%lx,%lx "
                   "timeouts=%lu,%lu,%lu,%lu,%lu queues=%lu,%lu mask=%lx waits=%lu status=%lu "
-                  "modem=%lu reads=%lu writes=%lu refused=%lu last=%lx",
+                  "modem=%lu reads=%lu writes=%lu refused=%lu last=%lx closedwaiting=%lu",
                   s.opens, s.baudRate, s.wordLength, ParityLetter(s.parity),
                   StopBitsText(s.stopBits), s.dtr, s.rts, s.controlHandShake, s.flowReplace,
                   s.timeouts[0], s.timeouts[1], s.timeouts[2], s.timeouts[3], s.timeouts[4],
                   s.inQueueSize, s.outQueueSize, s.waitMask, s.waits, s.statusQueries,
-                  s.modemQueries, s.reads, s.writes, s.refusedRequests, s.lastRefusedCode);
+                  s.modemQueries, s.reads, s.writes, s.refusedRequests, s.lastRefusedCode,
+                  s.closesWithWait);
     return text;
 }
 

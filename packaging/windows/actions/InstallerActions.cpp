@@ -1,9 +1,11 @@
-// Custom actions of the machine-wide MSI, run deferred as the local system account:
-// WriteHostManifests names the installed .exe by its absolute path in the two host manifests
-// (the MSI installs them, so that uninstalling removes them) and allows the extensions that
-// CHROME_EXTENSION_IDS and FIREFOX_EXTENSION_IDS list, refusing a malformed id; WriteSettingsFile
-// writes a minimal Inkora.ini from the TABLET_SETTINGS property into the Windows directory, only
-// when none is there, and never touches it again.
+// Custom actions of the machine-wide MSI. ChooseInstallValues (immediate) takes the values of
+// CHROME_EXTENSION_IDS, FIREFOX_EXTENSION_IDS and TABLET_SETTINGS for this run from an
+// administrator only. Run deferred as the local system account: WriteHostManifests names the
+// installed .exe by its absolute path in the two host manifests (the MSI installs them, so that
+// uninstalling removes them) and allows the extensions that CHROME_EXTENSION_IDS and
+// FIREFOX_EXTENSION_IDS list, refusing a malformed id; WriteSettingsFile writes a minimal
+// Inkora.ini from the TABLET_SETTINGS property into the Windows directory, only when none is there,
+// and never touches it again.
 #include <windows.h>
 
 #include <msi.h>
@@ -18,16 +20,56 @@
 
 namespace {
 
-// A deferred action's one input, set by the immediate action of the same name.
-std::wstring CustomActionData(MSIHANDLE install) {
+std::wstring Property(MSIHANDLE install, const wchar_t* name) {
     wchar_t empty[1] = L"";
     DWORD size = 0;
-    MsiGetPropertyW(install, L"CustomActionData", empty, &size);
-    std::wstring data(size + 1, L'\0');
-    size = static_cast<DWORD>(data.size());
-    MsiGetPropertyW(install, L"CustomActionData", data.data(), &size);
-    data.resize(size);
-    return data;
+    MsiGetPropertyW(install, name, empty, &size);
+    std::wstring value(size + 1, L'\0');
+    size = static_cast<DWORD>(value.size());
+    MsiGetPropertyW(install, name, value.data(), &size);
+    value.resize(size);
+    return value;
+}
+
+// A deferred action's one input, set by the immediate action of the same name.
+std::wstring CustomActionData(MSIHANDLE install) {
+    return Property(install, L"CustomActionData");
+}
+
+std::wstring RecordString(MSIHANDLE record, UINT field) {
+    wchar_t empty[1] = L"";
+    DWORD size = 0;
+    MsiRecordGetStringW(record, field, empty, &size);
+    std::wstring value(size + 1, L'\0');
+    size = static_cast<DWORD>(value.size());
+    MsiRecordGetStringW(record, field, value.data(), &size);
+    value.resize(size);
+    return value;
+}
+
+// The package's own row for the property in its Property table, as an administrator's transform
+// left it (values given on the command line are not in the table); empty when there is none.
+std::wstring PackagedValue(MSIHANDLE install, const std::wstring& name) {
+    const MSIHANDLE database = MsiGetActiveDatabase(install);
+    if (database == 0) {
+        return {};
+    }
+    const std::wstring query = L"SELECT `Value` FROM `Property` WHERE `Property` = '" + name + L"'";
+    std::wstring value;
+    MSIHANDLE view = 0;
+    if (MsiDatabaseOpenViewW(database, query.c_str(), &view) == ERROR_SUCCESS &&
+        MsiViewExecute(view, 0) == ERROR_SUCCESS) {
+        MSIHANDLE record = 0;
+        if (MsiViewFetch(view, &record) == ERROR_SUCCESS) {
+            value = RecordString(record, 1);
+            MsiCloseHandle(record);
+        }
+    }
+    if (view != 0) {
+        MsiCloseHandle(view);
+    }
+    MsiCloseHandle(database);
+    return value;
 }
 
 std::string Utf8(const std::wstring& text) {
@@ -71,7 +113,46 @@ DWORD WriteWholeFile(const std::wstring& path, const std::string& bytes, DWORD d
     return error;
 }
 
+// Each property a site sets, with where its kept and its fallback values are (null: none).
+struct SiteProperty {
+    const wchar_t* name;
+    const wchar_t* remembered;
+    const wchar_t* fallback;
+};
+constexpr SiteProperty kSiteProperties[] = {
+    {L"CHROME_EXTENSION_IDS", L"REMEMBERED_CHROME_IDS", L"SampleChromeIds"},
+    {L"FIREFOX_EXTENSION_IDS", L"REMEMBERED_FIREFOX_IDS", L"SampleFirefoxIds"},
+    {L"TABLET_SETTINGS", nullptr, nullptr},
+};
+
 }  // namespace
+
+// AdminUser is the person's real administrator right (the package sets MSIUSEREALADMINDETECTION);
+// Privileged alone is an elevation that policy or an administrator's assignment grants, and
+// Windows Installer then passes a person's values of these secure properties to this side.
+extern "C" __declspec(dllexport) UINT __stdcall ChooseInstallValues(MSIHANDLE install) {
+    const bool adminUser = !Property(install, L"AdminUser").empty();
+    Log(install, std::wstring(L"ChooseInstallValues: AdminUser ") + (adminUser ? L"1" : L"0") +
+                     L", Privileged " + (Property(install, L"Privileged").empty() ? L"0" : L"1"));
+    for (const SiteProperty& site : kSiteProperties) {
+        const std::wstring current = Property(install, site.name);
+        const PropertySources sources{
+            Utf8(current), Utf8(PackagedValue(install, site.name)),
+            site.remembered != nullptr ? Utf8(Property(install, site.remembered)) : "",
+            site.fallback != nullptr ? Utf8(Property(install, site.fallback)) : ""};
+        const TrustedValue chosen = ChooseTrustedValue(sources, adminUser);
+        if (chosen.refusedCurrent) {
+            Log(install, L"ChooseInstallValues: " + std::wstring(site.name) +
+                             L" is an administrator's to give; kept what was installed instead "
+                             L"of '" +
+                             current + L"'");
+        }
+        if (MsiSetPropertyW(install, site.name, Wide(chosen.value).c_str()) != ERROR_SUCCESS) {
+            return ERROR_INSTALL_FAILURE;
+        }
+    }
+    return ERROR_SUCCESS;
+}
 
 extern "C" __declspec(dllexport) UINT __stdcall WriteHostManifests(MSIHANDLE install) {
     const HostManifestInput input = ParseHostManifestInput(Utf8(CustomActionData(install)));

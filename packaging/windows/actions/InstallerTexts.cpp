@@ -119,6 +119,23 @@ std::string ManifestText(std::string_view manifestTemplate, std::string_view pat
     return text;
 }
 
+TrustedValue ChooseTrustedValue(const PropertySources& sources, bool adminUser) {
+    const std::string* const order[] = {
+        adminUser ? &sources.current : &sources.remembered,
+        adminUser ? &sources.remembered : &sources.packaged,
+        &sources.fallback,
+    };
+    TrustedValue chosen;
+    for (const std::string* value : order) {
+        if (!value->empty()) {
+            chosen.value = *value;
+            break;
+        }
+    }
+    chosen.refusedCurrent = !sources.current.empty() && sources.current != chosen.value;
+    return chosen;
+}
+
 HostManifestInput ParseHostManifestInput(std::string_view data) {
     HostManifestInput input;
     const std::vector<std::string_view> fields = Split(data, "|");

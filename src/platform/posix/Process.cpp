@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -68,9 +69,29 @@ bool IsProcessDirectory(const char* name) {
     return true;
 }
 
+// Whether the process of that /proc folder runs as this process's user: the folder belongs to
+// the process's effective user.
+bool RunsAsThisUser(const std::string& pidDirectory) {
+    struct stat status {};
+    return stat(pidDirectory.c_str(), &status) == 0 && status.st_uid == geteuid();
+}
+
+// The user's own lock file, opened without following a link. A file of that name that another
+// user made (in a shared temp folder) is not taken: a failed lock lets the host go on, where a
+// foreign holder would block it.
+int OpenOwnLockFile(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    struct stat status {};
+    if (fd >= 0 && (fstat(fd, &status) != 0 || status.st_uid != geteuid())) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 }  // namespace
 
-int CountProcessesNamed(const std::string& programName) {
+int CountOwnProcessesNamed(const std::string& programName) {
     DIR* proc = opendir("/proc");
     if (proc == nullptr) {
         return 0;
@@ -80,8 +101,9 @@ int CountProcessesNamed(const std::string& programName) {
         if (!IsProcessDirectory(entry->d_name)) {
             continue;
         }
-        const std::string executable = ExecutableOf(std::string("/proc/") + entry->d_name);
-        if (EqualsIgnoringAsciiCase(BaseName(executable), programName)) {
+        const std::string pidDirectory = std::string("/proc/") + entry->d_name;
+        if (RunsAsThisUser(pidDirectory) &&
+            EqualsIgnoringAsciiCase(BaseName(ExecutableOf(pidDirectory)), programName)) {
             ++count;
         }
     }
@@ -90,8 +112,9 @@ int CountProcessesNamed(const std::string& programName) {
 }
 
 NamedInstanceLock::NamedInstanceLock(const std::string& name) {
-    const std::string path = PathInDirectory(TempDirectory(), name + ".lock");
-    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    const std::string path =
+        PathInDirectory(TempDirectory(), name + "." + std::to_string(geteuid()) + ".lock");
+    const int fd = OpenOwnLockFile(path);
     if (fd < 0) {
         return;
     }

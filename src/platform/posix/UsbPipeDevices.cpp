@@ -106,7 +106,9 @@ UsbPipeRead UsbPipe::ReadPacket(uint8_t (&packet)[kPacketSize], int32_t& count) 
         }
         if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
             // End of data (a simulated pad's writer has gone, and another may come) or a device
-            // error.
+            // error. Only a device that has gone ends the reader; any other error (EIO from a
+            // device that comes back) is tried again.
+            lastReadError = got < 0 ? static_cast<uint32_t>(errno) : 0;
             return got < 0 && errno == ENODEV ? UsbPipeRead::kGone : UsbPipeRead::kFailed;
         }
     }

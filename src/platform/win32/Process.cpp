@@ -8,6 +8,8 @@
 
 #include <cstdio>
 
+#include "platform/win32/SessionProcessCount.h"
+
 namespace platform {
 namespace {
 
@@ -24,8 +26,11 @@ bool EqualsIgnoringAsciiCase(const char* a, const std::string& b) {
 
 }  // namespace
 
-int CountProcessesNamed(const std::string& programName) {
-    const std::string executable = programName + ".exe";
+int CountSessionProcessesNamed(const std::string& executable, SessionOfProcess sessionOf) {
+    DWORD ownSession = 0;
+    if (!sessionOf(GetCurrentProcessId(), &ownSession)) {
+        return 0;
+    }
     const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE) {
         return 0;
@@ -35,12 +40,18 @@ int CountProcessesNamed(const std::string& programName) {
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32First(snapshot, &entry); more;
          more = Process32Next(snapshot, &entry)) {
-        if (EqualsIgnoringAsciiCase(entry.szExeFile, executable)) {
+        DWORD session = 0;
+        if (EqualsIgnoringAsciiCase(entry.szExeFile, executable) &&
+            sessionOf(entry.th32ProcessID, &session) && session == ownSession) {
             ++count;
         }
     }
     CloseHandle(snapshot);
     return count;
+}
+
+int CountOwnProcessesNamed(const std::string& programName) {
+    return CountSessionProcessesNamed(programName + ".exe", ProcessIdToSessionId);
 }
 
 NamedInstanceLock::NamedInstanceLock(const std::string& name) {

@@ -64,6 +64,7 @@ UsbPipeRead UsbPipe::ReadPacket(uint8_t (&packet)[kPacketSize], int32_t& count) 
     const DWORD error = succeeded ? ERROR_SUCCESS : GetLastError();
     readPending = false;
     if (!succeeded) {
+        lastReadError = error;
         return StatusOfFailedRead(error);
     }
     count = static_cast<int32_t>(received);

@@ -514,7 +514,9 @@ BOOLEAN RemoveChild(PadHeader* pad, PLIST_ENTRY reads, PIRP irp) {
 }
 
 BOOLEAN LeaveIfUnplugged(PadHeader* pad) {
-    if (pad->plugged) {
+    /* A pad off the list already (DeleteAllPads took it, or another path deleted it) is someone
+     * else's to delete: deleting it here too would free it twice. */
+    if (pad->plugged || IsListEmpty(&pad->entry)) {
         return FALSE;
     }
     RemoveEntryList(&pad->entry);

@@ -77,8 +77,8 @@ void AnnounceChildren(void);
 /* The PnP requests that every child of the bus answers alike; FALSE for the others. */
 BOOLEAN AnswerChildPnp(PadHeader* pad, PIRP irp, const WCHAR* deviceId, const WCHAR* compatibleId,
                        BOOLEAN raw, NTSTATUS* status);
-/* Under the lock: whether the PnP manager's removal of a child deletes it (it is unplugged); it
- * then leaves the bus's list. */
+/* Under the lock: whether the caller is to delete the pad: it is unplugged and still on the bus's
+ * list, which it then leaves, so that only one caller ever deletes it. */
 BOOLEAN LeaveIfUnplugged(PadHeader* pad);
 /* The PnP manager removes a child: its pending reads fail, the request is answered, and TRUE
  * says that the child, unplugged, is to be deleted now. */

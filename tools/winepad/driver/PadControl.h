@@ -49,8 +49,10 @@ enum WinePadSentKind {
 enum WinePadSettingKind {
     WinePadDsr = 1,         /* a serial port's DSR line: value 1 on, 0 off */
     WinePadRefusedRate = 2, /* a baud rate the serial port refuses (0: none) */
-    WinePadHoldReads = 3    /* a pipe pad keeps its reads and ignores their cancellation while
+    WinePadHoldReads = 3,   /* a pipe pad keeps its reads and ignores their cancellation while
                                value is 1; 0 lets them go (cancelled) */
+    WinePadLateWaits = 4    /* a serial port ends a pending wait that a new mask or a cancel
+                               ends only LATE_WAIT_MS later while value is 1 */
 };
 
 #include <pshpack1.h>
@@ -98,5 +100,6 @@ typedef struct WinePadPortState {
     unsigned long writes;
     unsigned long refusedRequests; /* requests the port refused, unknown ones among them */
     unsigned long lastRefusedCode;
+    unsigned long closesWithWait; /* closes of the port while a wait was still pending */
 } WinePadPortState;
 #include <poppack.h>

@@ -52,8 +52,9 @@ void UnplugPipePad(PadHeader* header, PLIST_ENTRY finished) {
     PipePad* pad = (PipePad*)header;
     header->plugged = FALSE;
     pad->count = 0;
-    FinishAll(&pad->reads, finished, STATUS_DEVICE_NOT_CONNECTED);
-    FinishHeldReads(pad, finished, STATUS_DEVICE_NOT_CONNECTED);
+    /* As a real driver does once its device is being deleted: the program sees access denied. */
+    FinishAll(&pad->reads, finished, STATUS_DELETE_PENDING);
+    FinishHeldReads(pad, finished, STATUS_DELETE_PENDING);
 }
 
 /* Under the lock: the read takes the oldest packet. */

@@ -172,6 +172,8 @@ NTSTATUS PortSetting(PadHeader* header, ULONG kind, ULONG value) {
         }
     } else if (kind == WinePadRefusedRate) {
         port->refusedRate = value;
+    } else if (kind == WinePadLateWaits) {
+        port->lateWaits = value != 0;
     } else {
         status = STATUS_INVALID_PARAMETER;
     }
@@ -212,6 +214,7 @@ NTSTATUS PortState(PadHeader* header, PIRP irp, ULONG outLength) {
     state.writes = port->writeRequests;
     state.refusedRequests = port->refusedRequests;
     state.lastRefusedCode = port->lastRefusedCode;
+    state.closesWithWait = port->closesWithWait;
     Release();
     RtlCopyMemory(irp->AssociatedIrp.SystemBuffer, &state, sizeof state);
     return Complete(irp, STATUS_SUCCESS, sizeof state);
@@ -224,10 +227,16 @@ static NTSTATUS Write(Port* port, PIRP irp) {
     LIST_ENTRY finished;
     InitializeListHead(&finished);
     Acquire();
-    ++port->writeRequests;
-    Signal(port, SERIAL_EV_TXEMPTY, &finished);
+    const NTSTATUS refusal = Refusal(port, irp);
+    if (NT_SUCCESS(refusal)) {
+        ++port->writeRequests;
+        Signal(port, SERIAL_EV_TXEMPTY, &finished);
+    }
     Release();
     CompleteFinished(&finished);
+    if (!NT_SUCCESS(refusal)) {
+        return Complete(irp, refusal, 0);
+    }
     if (length > 0) {
         RecordSent(port->header.id, WinePadPortWrite, 0, RequestBuffer(port->header.self, irp),
                    length);
@@ -341,8 +350,7 @@ static NTSTATUS Control(Port* port, ULONG code, PVOID buffer, ULONG in, ULONG ou
             break;
         case IOCTL_SERIAL_SET_WAIT_MASK:
             if (Fits(in, sizeof(ULONG), &status)) {
-                /* A new mask ends the pending wait, which reports no event. */
-                EndWait(port, 0, finished);
+                EndWaitForNewMask(port, finished);
                 port->waitMask = *(const ULONG*)buffer;
                 port->history = 0;
             }
@@ -405,7 +413,12 @@ static NTSTATUS DeviceControl(Port* port, PIRP irp) {
     InitializeListHead(&finished);
     ULONG_PTR information = 0;
     Acquire();
-    const NTSTATUS status =
+    NTSTATUS status = Refusal(port, irp);
+    if (!NT_SUCCESS(status)) {
+        Release();
+        return Complete(irp, status, 0);
+    }
+    status =
         Control(port, code, irp->AssociatedIrp.SystemBuffer,
                 stack->Parameters.DeviceIoControl.InputBufferLength, out, &information, &finished);
     if (!NT_SUCCESS(status)) {
@@ -421,12 +434,21 @@ static PFILE_OBJECT FileOf(PIRP irp) {
     return IoGetCurrentIrpStackLocation(irp)->FileObject;
 }
 
+NTSTATUS Refusal(const Port* port, PIRP irp) {
+    if (!port->header.plugged) {
+        return STATUS_DELETE_PENDING;
+    }
+    return port->file == FileOf(irp) ? STATUS_SUCCESS : STATUS_ACCESS_DENIED;
+}
+
 /* The first open takes the port with its receive queue empty and no wait mask; another is
  * refused while it is open. */
 static NTSTATUS Create(Port* port, PIRP irp) {
     NTSTATUS status = STATUS_SUCCESS;
     Acquire();
-    if (port->file != NULL) {
+    if (!port->header.plugged) {
+        status = STATUS_DELETE_PENDING; /* pulled out while the open was on its way */
+    } else if (port->file != NULL) {
         status = STATUS_ACCESS_DENIED;
     } else {
         port->file = FileOf(irp);
@@ -446,6 +468,7 @@ static NTSTATUS EndOpen(Port* port, PIRP irp, BOOLEAN close) {
     BOOLEAN gone = FALSE;
     Acquire();
     if (port->file == FileOf(irp)) {
+        port->closesWithWait += WaitPending(port) ? 1 : 0;
         FinishRequests(port, &finished, STATUS_CANCELLED);
         if (close) {
             port->file = NULL;
@@ -468,22 +491,11 @@ NTSTATUS PortDispatch(PadHeader* header, PIRP irp) {
     if (function == IRP_MJ_CLOSE || function == IRP_MJ_CLEANUP) {
         return EndOpen(port, irp, function == IRP_MJ_CLOSE);
     }
-    if (!header->plugged) {
-        /* Pulled out: what is left of the port refuses everything as a device being deleted. */
-        return Complete(irp, STATUS_DELETE_PENDING, 0);
-    }
-    if (function == IRP_MJ_CREATE) {
-        return Create(port, irp);
-    }
-    /* Wine hands out the handle of an open before the driver has answered it, and keeps it
-     * whatever the answer: a refused open gets its requests refused instead. */
-    Acquire();
-    const BOOLEAN owner = port->file == FileOf(irp);
-    Release();
-    if (!owner) {
-        return Complete(irp, STATUS_ACCESS_DENIED, 0);
-    }
+    /* Each request checks the port under the lock (Refusal): checked here, an unplug could come
+     * between the check and a wait or read queued after its requests were finished. */
     switch (function) {
+        case IRP_MJ_CREATE:
+            return Create(port, irp);
         case IRP_MJ_READ:
             return ReadPort(port, irp);
         case IRP_MJ_WRITE:

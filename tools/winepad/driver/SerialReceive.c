@@ -5,6 +5,8 @@
 #include "SerialPort.h"
 
 #define HUNDRED_NS_PER_MS 10000ull
+/* How long a port told to end its waits late keeps one that a new mask or a cancel ended. */
+#define LATE_WAIT_MS 300ull
 
 /* The kernel's own, which the driver kit's headers declare only for file system drivers. */
 NTSYSAPI NTSTATUS NTAPI ZwWaitForSingleObject(HANDLE handle, BOOLEAN alertable,
@@ -13,6 +15,14 @@ NTSYSAPI NTSTATUS NTAPI ZwWaitForSingleObject(HANDLE handle, BOOLEAN alertable,
 static KEVENT DeadlineWake;
 static HANDLE DeadlineThread;
 static BOOLEAN Stopping; /* guarded by the lock */
+
+/* In 100-nanosecond units. Not KeQueryInterruptTime: Wine's counts milliseconds there, which
+ * would put every deadline ten thousand times too far. */
+static ULONGLONG Now(void) {
+    LARGE_INTEGER now;
+    KeQuerySystemTime(&now);
+    return (ULONGLONG)now.QuadPart;
+}
 
 /* ---- Events and waits ---- */
 
@@ -36,6 +46,58 @@ void Signal(Port* port, ULONG event, PLIST_ENTRY finished) {
     }
 }
 
+/* Under the lock: the wait, off its queue, is kept as by a driver slow to let go; the deadline
+ * thread ends it once it is due, reporting no event, or as cancelled. */
+static void KeepWaitLate(Port* port, PIRP wait, NTSTATUS status) {
+    *(ULONG*)wait->AssociatedIrp.SystemBuffer = 0;
+    port->lateWait = wait;
+    port->lateWaitStatus = status;
+    port->lateWaitDue = Now() + LATE_WAIT_MS * HUNDRED_NS_PER_MS;
+    KeSetEvent(&DeadlineWake, IO_NO_INCREMENT, FALSE);
+}
+
+/* The cancel routine of a wait: at once, or late on a port told to end its waits late by then. */
+static VOID NTAPI CancelWait(PDEVICE_OBJECT device, PIRP irp) {
+    IoReleaseCancelSpinLock(irp->CancelIrql);
+    Port* port = device->DeviceExtension;
+    Acquire();
+    RemoveEntryList(&irp->Tail.Overlay.ListEntry);
+    InitializeListHead(&irp->Tail.Overlay.ListEntry);
+    const BOOLEAN late = port->lateWaits;
+    if (late) {
+        KeepWaitLate(port, irp, STATUS_CANCELLED);
+    }
+    Release();
+    if (!late) {
+        Complete(irp, STATUS_CANCELLED, 0);
+    }
+}
+
+void EndWaitForNewMask(Port* port, PLIST_ENTRY finished) {
+    if (!port->lateWaits) {
+        EndWait(port, 0, finished);
+        return;
+    }
+    PIRP wait = DequeueIrp(&port->waits);
+    if (wait != NULL) {
+        KeepWaitLate(port, wait, STATUS_SUCCESS);
+    }
+}
+
+/* Under the lock: a wait kept late ends, with its own status once it is due, else with `status`. */
+static void EndLateWait(Port* port, BOOLEAN due, NTSTATUS status, PLIST_ENTRY finished) {
+    if (port->lateWait == NULL) {
+        return;
+    }
+    const NTSTATUS ending = due ? port->lateWaitStatus : status;
+    Finish(finished, port->lateWait, ending, ending == STATUS_SUCCESS ? sizeof(ULONG) : 0);
+    port->lateWait = NULL;
+}
+
+BOOLEAN WaitPending(const Port* port) {
+    return !IsListEmpty(&port->waits) || port->lateWait != NULL;
+}
+
 NTSTATUS WaitOnMask(Port* port, PIRP irp, ULONG outLength) {
     if (outLength < sizeof(ULONG)) {
         return Complete(irp, STATUS_BUFFER_TOO_SMALL, 0);
@@ -43,6 +105,11 @@ NTSTATUS WaitOnMask(Port* port, PIRP irp, ULONG outLength) {
     NTSTATUS status;
     ULONG events = 0;
     Acquire();
+    status = Refusal(port, irp);
+    if (!NT_SUCCESS(status)) {
+        Release();
+        return Complete(irp, status, 0);
+    }
     ++port->waitRequests;
     if (!IsListEmpty(&port->waits) || port->waitMask == 0) {
         status = STATUS_INVALID_PARAMETER;
@@ -51,7 +118,7 @@ NTSTATUS WaitOnMask(Port* port, PIRP irp, ULONG outLength) {
         port->history = 0;
         status = STATUS_SUCCESS;
     } else {
-        status = QueueIrp(&port->waits, irp, NULL);
+        status = QueueIrp(&port->waits, irp, CancelWait);
     }
     Release();
     if (status == STATUS_PENDING) {
@@ -62,10 +129,6 @@ NTSTATUS WaitOnMask(Port* port, PIRP irp, ULONG outLength) {
 }
 
 /* ---- Received bytes and reads ---- */
-
-static ULONGLONG Now(void) {
-    return KeQueryInterruptTime();
-}
 
 /* Under the lock: moves up to `room` received bytes to `to`. */
 static ULONG TakeReceived(Port* port, PUCHAR to, ULONG room) {
@@ -107,11 +170,11 @@ static BOOLEAN ReadIsDue(const Port* port, ULONG taken, ULONGLONG now) {
 
 /* Under the lock: when the active read's next timeout runs out; MAXULONGLONG for never. */
 static ULONGLONG NextDeadline(const Port* port) {
-    ULONGLONG next = MAXULONGLONG;
+    ULONGLONG next = port->lateWait != NULL ? port->lateWaitDue : MAXULONGLONG;
     if (port->activeRead == NULL) {
         return next;
     }
-    if (port->totalDeadline != 0) {
+    if (port->totalDeadline != 0 && port->totalDeadline < next) {
         next = port->totalDeadline;
     }
     if (port->interval != 0 && port->lastByteAt != 0 && port->lastByteAt + port->interval < next) {
@@ -168,8 +231,13 @@ NTSTATUS ReadPort(Port* port, PIRP irp) {
     InitializeListHead(&finished);
     irp->IoStatus.Information = 0;
     Acquire();
+    NTSTATUS status = Refusal(port, irp);
+    if (!NT_SUCCESS(status)) {
+        Release();
+        return Complete(irp, status, 0);
+    }
     ++port->readRequests;
-    NTSTATUS status = QueueIrp(&port->reads, irp, CancelRead);
+    status = QueueIrp(&port->reads, irp, CancelRead);
     if (status == STATUS_PENDING) {
         ServeReads(port, Now(), &finished);
     }
@@ -197,6 +265,9 @@ static VOID NTAPI DeadlineLoop(PVOID context) {
             PadHeader* pad = CONTAINING_RECORD(entry, PadHeader, entry);
             if (pad->kind == PortDevice) {
                 ServeReads((Port*)pad, now, &finished);
+                if (now >= ((Port*)pad)->lateWaitDue) {
+                    EndLateWait((Port*)pad, TRUE, STATUS_SUCCESS, &finished);
+                }
                 const ULONGLONG due = NextDeadline((const Port*)pad);
                 next = due < next ? due : next;
             }
@@ -237,6 +308,7 @@ void FinishReads(Port* port, PLIST_ENTRY finished, NTSTATUS status) {
 void FinishRequests(Port* port, PLIST_ENTRY finished, NTSTATUS status) {
     FinishReads(port, finished, status);
     FinishAll(&port->waits, finished, status);
+    EndLateWait(port, FALSE, status, finished);
 }
 
 void ClearReceived(Port* port) {
