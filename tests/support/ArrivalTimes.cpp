@@ -27,30 +27,33 @@ TimedMessages SplitArrivalTimes(const std::vector<std::string>& frames) {
 }
 
 void ExpectPadPace(const std::vector<long long>& times, int stepMs) {
-    // A busy machine holds the host up now and then: the points that arrived meanwhile share
-    // one time and the next step is longer. Steps over ten points even that out, and their
-    // median is the pad's pace however the single steps bunch.
-    constexpr size_t kSpan = 10;
-    ASSERT_GT(times.size(), 2 * kSpan);
+    // A busy machine holds the pad simulator or the host up now and then (once 676 ms under
+    // Wine): the points that arrive meanwhile share one time, and the single steps can be 0 ms
+    // for most of a run. The simulator keeps its pace by deadlines and catches up, so the
+    // whole run's span still gives the pad's pace; only a hold at its very start or end moves
+    // it, by at most a step per 400 ms over 400 points.
+    ASSERT_GE(times.size(), 3u);
     std::vector<long long> steps;
-    std::vector<double> spanSteps;
     for (size_t i = 1; i < times.size(); ++i) {
         ASSERT_GE(times[i], times[i - 1]) << "the time went back at point " << i;
         steps.push_back(times[i] - times[i - 1]);
-        if (i >= kSpan) {
-            spanSteps.push_back(static_cast<double>(times[i] - times[i - kSpan]) / kSpan);
-        }
     }
+    // Points that came while the host still asked for the numbers count 0: the run starts
+    // after them.
+    const size_t first = static_cast<size_t>(
+        std::find_if(times.begin(), times.end(), [](long long t) { return t > 0; }) -
+        times.begin());
+    ASSERT_LT(first + 2, times.size()) << "no times after the OPEN reply";
+    const double meanStep = static_cast<double>(times.back() - times[first]) /
+                            static_cast<double>(times.size() - 1 - first);
     std::sort(steps.begin(), steps.end());
-    std::sort(spanSteps.begin(), spanSteps.end());
-    const double spanMedian = spanSteps[spanSteps.size() / 2];
     std::printf(
-        "arrival times of %zu points: median step %lld ms (over ten points %.1f ms), steps of "
-        "0 ms %zu, largest %lld ms\n",
-        times.size(), steps[steps.size() / 2], spanMedian,
+        "arrival times of %zu points: median step %lld ms, mean %.2f ms, steps of 0 ms %zu, "
+        "largest %lld ms\n",
+        times.size(), steps[steps.size() / 2], meanStep,
         static_cast<size_t>(std::upper_bound(steps.begin(), steps.end(), 0) - steps.begin()),
         steps.back());
-    EXPECT_NEAR(spanMedian, stepMs, 1) << "median step between points, over ten points";
+    EXPECT_NEAR(meanStep, stepMs, 1) << "step between points over the whole run";
 }
 
 }  // namespace testsupport

@@ -14,7 +14,7 @@ struct TimedMessages {
 TimedMessages SplitArrivalTimes(const std::vector<std::string>& frames);
 
 // Expects the times never to decrease and to follow a pad that sends a point every `stepMs`:
-// the median step between points, each taken over ten points, within one millisecond of it.
+// the step over the whole run within one millisecond of it.
 void ExpectPadPace(const std::vector<long long>& times, int stepMs);
 
 }  // namespace testsupport
