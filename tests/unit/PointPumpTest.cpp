@@ -70,22 +70,17 @@ TEST(PointPump, ArrivalTimeCountsFromTheOpenReplyAcrossTheClockWrap) {
     struct Case {
         uint32_t openedAt;
         uint32_t arrived;
-        const char* expected;
+        std::string time;
     };
-    const Case cases[] = {
-        {1000, 1000, "{\"command\":\"POINT\",\"X\":4095,\"Y\":4095,\"P\":1,\"T\":0}"},
-        {1000, 1005, "{\"command\":\"POINT\",\"X\":4095,\"Y\":4095,\"P\":1,\"T\":5}"},
-        {0xFFFFFFFEu, 3, "{\"command\":\"POINT\",\"X\":4095,\"Y\":4095,\"P\":1,\"T\":5}"},
-        {1000, 990, "{\"command\":\"POINT\",\"X\":4095,\"Y\":4095,\"P\":1,\"T\":0}"},
-        {0, 0x7FFFFFFFu, "{\"command\":\"POINT\",\"X\":4095,\"Y\":4095,\"P\":1,\"T\":2147483647}"},
-    };
-    for (const Case& c : cases) {
+    for (const Case& c : {Case{1000, 1005, "5"}, Case{0xFFFFFFFEu, 3, "5"}, Case{1000, 990, "0"},
+                          Case{0, 0x7FFFFFFFu, "2147483647"}}) {
         SCOPED_TRACE(c.arrived);
         bool penWasDown = false;
         PointMessage message;
         ASSERT_TRUE(PointMessageFor(Pen(0x08, 4095, 4095), penWasDown, message));
         AddArrivalTime(message, MillisecondsSince(c.openedAt, c.arrived));
-        EXPECT_EQ(message.View(), c.expected);
+        EXPECT_EQ(message.View(),
+                  "{\"command\":\"POINT\",\"X\":4095,\"Y\":4095,\"P\":1,\"T\":" + c.time + "}");
         EXPECT_EQ(message.text[message.length], '\0');
         EXPECT_LE(message.length + 1, FrameBatch::kLongestMessage);
     }
