@@ -7,7 +7,8 @@
 namespace platform {
 
 // Lets one thread block until a socket has something for it to read (data, the peer's end of
-// the connection, an error) or until another thread wakes it.
+// the connection, an error, a connection waiting on a listening socket) or until another thread
+// wakes it.
 class SocketWaiter {
 public:
     enum class Outcome { Readable, Woken, TimedOut, Failed };

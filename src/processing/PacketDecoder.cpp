@@ -133,6 +133,7 @@ void Tablet::ProcessNonPenData(int kind, const uint8_t* data) {
         WriteLogFormat("Sn = %ld, Mn = %ld", static_cast<long>(serialNumber.load()),
                        static_cast<long>(modelNumber.load()));
         WriteLogLine("NPD: Got SerialNumber Data");
+        numbersArrival.Note();
     } else if (kind == kStatusAnswerKind) {
         answerQueue->PushItem(MakeByteItem(data[2]));
         WriteLogLine("NPD: Got Status Cmd data");

@@ -5,12 +5,12 @@
 
 #include "tablet/DiagnosticLog.h"
 #include "tablet/Tablet.h"
+#include "tablet/ThreadStart.h"
 
 namespace {
 
-void SerialInputThread(ProcessSerialDataWin* controller, Tablet* owner) {
-    owner->ProcessSerialInput(*controller);
-}
+// The longest the start waits for the new input thread to run.
+constexpr auto kInputStartLimit = std::chrono::milliseconds(10);
 
 }  // namespace
 
@@ -25,12 +25,12 @@ void ProcessSerialDataWin::StartSerialInput() {
     WriteLogLine("StartSerialInput Setting serial reset state True");
     owner->serialResetState = true;
     try {
-        inputThread = std::thread(SerialInputThread, this, owner);
+        inputThread =
+            StartThreadAwaitingRun(kInputStartLimit, [this] { owner->ProcessSerialInput(*this); });
     } catch (const std::exception&) {
         // inputRunning stays clear: the close that follows the failed open returns at once.
         WriteLogLine("StartSerialInput: the input thread could not be started");
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
 void ProcessSerialDataWin::CloseProcessInputData() {
@@ -39,12 +39,11 @@ void ProcessSerialDataWin::CloseProcessInputData() {
     WriteLogLine("CloseProcessInputData exit");
 }
 
+// The wake-up stays set until the loop takes bytes, and the loop looks at stopInput before every
+// wait: one wake-up ends it wherever it is.
 void ProcessSerialDataWin::StopThread() {
     owner->stopInput = true;
-    while (owner->inputRunning) {
-        owner->inputRing->WakeReader();  // a loop blocked on the empty ring wakes up
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    owner->inputRing->WakeReader();
     if (inputThread.joinable()) {
         inputThread.join();
     }

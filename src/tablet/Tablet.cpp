@@ -19,6 +19,10 @@ void SleepMs(int milliseconds) {
 }
 
 constexpr uint8_t kNumberRequest = 0x00;  // asks the pad for its serial and model numbers
+// The longest a query waits for the answer: the serial query's two 100 ms steps, and each of
+// the model query's two steps.
+constexpr auto kSerialQueryWait = std::chrono::milliseconds(200);
+constexpr auto kModelQueryStep = std::chrono::milliseconds(100);
 
 }  // namespace
 
@@ -78,6 +82,7 @@ bool Tablet::OpenTablet() {
     spareQueue->ResetQueue();
     readerFoundPadGone = false;
     padGoneAnnounced = false;
+    numbersRequested = false;
 
     bool opened = false;
     switch (kind) {
@@ -118,7 +123,11 @@ bool Tablet::OpenTablet() {
         default:
             break;
     }
-    if (opened) {
+    if (opened && (kind == kSerialTransport || kind == kSerialTransport3)) {
+        // A serial pad may draw its power from the modem lines the open has just raised: it
+        // gets its 10 ms to come up before the first byte. The other pads are running before
+        // the open succeeds (an enumerated USB device, a peer that has connected or presented
+        // its hello).
         SleepMs(10);
     }
     isOpen = opened;
@@ -193,22 +202,48 @@ bool Tablet::CheckTabletConnected() {
 }
 
 int32_t Tablet::GetSerialNumber() {
-    if (isOpen) {
-        WriteTablet(&kNumberRequest, 1);
-        SleepMs(100);
-        SleepMs(100);
+    if (isOpen && !NumbersAnswered()) {
+        RequestNumbers(kSerialQueryWait);
     }
     return serialNumber;
 }
 
 int32_t Tablet::GetModelNumber() {
-    if (isOpen) {
-        WriteTablet(&kNumberRequest, 1);
-        SleepMs(100);
-        WriteTablet(&kNumberRequest, 1);
-        SleepMs(100);
+    if (isOpen && !NumbersAnswered() && !RequestNumbers(kModelQueryStep)) {
+        RequestNumbers(kModelQueryStep);
     }
     return modelNumber;
+}
+
+// A numbers packet stored before this opening's first request (a late answer to an earlier
+// one) does not count.
+bool Tablet::NumbersAnswered() const {
+    return numbersRequested && numbersArrival.Count() > numbersBeforeRequest;
+}
+
+// Sends the request byte and waits up to answerWait for the answer; true when it came.
+bool Tablet::RequestNumbers(std::chrono::milliseconds answerWait) {
+    if (!numbersRequested) {
+        numbersBeforeRequest = numbersArrival.Count();
+        numbersRequested = true;
+    }
+    WriteTablet(&kNumberRequest, 1);
+    return PadCanAnswerRequests() && numbersArrival.WaitBeyond(numbersBeforeRequest, answerWait);
+}
+
+// The request reaches a pad whose bytes come back through the decoder: not so over the legacy
+// USB pipe (nothing is written to it) nor the TCP client (its peer sends finished points only),
+// where no answer can end the wait and none is waited for.
+bool Tablet::PadCanAnswerRequests() const {
+    switch (GetTransportKind()) {
+        case kSerialTransport:
+        case kSerialTransport3:
+        case kHidTransport:
+        case kTcpListenerTransport:
+            return true;
+        default:
+            return false;
+    }
 }
 
 bool Tablet::GetNextPoint(PointRecord& record, uint32_t timeoutMs) {

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
 #include "processing/CircularBuffer.h"
 #include "processing/PointQueue.h"
 #include "tablet/ComponentInterfaces.h"
+#include "tablet/NumbersArrival.h"
 #include "tablet/TabletSettings.h"
 
 // Transport kinds, the low four bits of TabletType (8 to 15 count as serial).
@@ -56,12 +58,16 @@ public:
     // then announced once every point received before it is in the point queue.
     std::atomic<bool> readerFoundPadGone{false};
     std::atomic<bool> padGoneAnnounced{false};
+    NumbersArrival numbersArrival;  // noted by the decoder each time it stores the numbers
 
     // Transport dispatch and pad operations (Tablet.cpp).
     int GetTransportKind() const;
     bool OpenTablet();
     bool CloseTablet();
     bool CheckTabletConnected();
+    // The number queries: each sends the request byte and waits for the pad's answer, at most
+    // the query's fixed time. Once a numbers packet has been stored after this opening's first
+    // request went out, they send nothing more and return at once.
     int32_t GetSerialNumber();
     int32_t GetModelNumber();
     // Takes the oldest queued point, waiting for one to arrive for at most timeoutMs
@@ -113,4 +119,14 @@ public:
 
     // The input-processing loop (processing/InputLoop.cpp), run on the controller's thread.
     void ProcessSerialInput(ProcessSerialData& controller);
+
+private:
+    bool NumbersAnswered() const;
+    bool RequestNumbers(std::chrono::milliseconds answerWait);
+    bool PadCanAnswerRequests() const;
+
+    // Main thread only: whether this opening has sent a number request, and how many numbers
+    // packets had been stored before it did.
+    bool numbersRequested = false;
+    uint64_t numbersBeforeRequest = 0;
 };

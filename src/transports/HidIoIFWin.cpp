@@ -8,6 +8,7 @@
 
 #include "tablet/DiagnosticLog.h"
 #include "tablet/Tablet.h"
+#include "tablet/ThreadStart.h"
 #include "transports/HidReportPayload.h"
 
 namespace {
@@ -15,7 +16,8 @@ namespace {
 constexpr int32_t kModeReportLength = 9;
 constexpr uint8_t kModeOn = 0x20;
 constexpr uint8_t kModeOff = 0x10;
-constexpr auto kPollStep = std::chrono::milliseconds(10);
+// The longest the open waits for its new reader thread to run.
+constexpr auto kReaderStartLimit = std::chrono::milliseconds(10);
 
 bool IsPad(const platform::HidInterface& candidate) {
     return candidate.vendorId == HidIoIFWin::kPadVendorId &&
@@ -81,8 +83,10 @@ bool HidIoIFWin::InitTablet() {
     // Raised before the thread starts, so that a reader which ends at once clears it last.
     readerRunning = true;
     try {
-        readerThread = std::thread(&HidIoIFWin::HidReadThread, this, std::ref(*readHandle),
-                                   reportLength.load());
+        readerThread = StartThreadAwaitingRun(
+            kReaderStartLimit, [this, &reader = *readHandle, length = reportLength.load()] {
+                HidReadThread(reader, length);
+            });
     } catch (const std::exception&) {
         WriteLogLine("Watch Thread failed to start");
         readHandle.reset();
@@ -90,7 +94,6 @@ bool HidIoIFWin::InitTablet() {
         readerRunning = false;
         return false;
     }
-    std::this_thread::sleep_for(kPollStep);
     return true;
 }
 
@@ -98,9 +101,6 @@ bool HidIoIFWin::TabletClose() {
     stopReader = true;
     if (readHandle != nullptr) {
         readHandle->Cancel();  // the kill signal: ends the reader's wait at once
-    }
-    while (readerRunning) {
-        std::this_thread::sleep_for(kPollStep);
     }
     if (readerThread.joinable()) {
         readerThread.join();

@@ -18,7 +18,10 @@ using namespace std::chrono_literals;
 
 constexpr uint32_t kAnyLocalAddress = 0;
 constexpr int kListenBacklog = 2;
-constexpr auto kAcceptPause = 100ms;
+// The longest one pass waits for a connection, and the time a new connection has to present
+// its hello.
+constexpr auto kAcceptPass = 200ms;
+constexpr auto kHelloTime = 100ms;
 
 template <size_t N>
 std::string_view TextOf(const char (&field)[N]) {
@@ -75,8 +78,8 @@ platform::SocketHandle NewSocketIoIFWin::OpenAcceptor() {
 }
 
 // Takes connections until one presents the right hello, the time runs out, or accept fails.
-// A pass without a connection sleeps 200 ms; one with a connection sleeps 100 ms before it
-// looks at what the peer sent.
+// A pass without a connection waits up to 200 ms for one; a connection is looked at once it
+// has presented the right hello, or after 100 ms.
 NewSocketIoIFWin::PeerWait NewSocketIoIFWin::WaitForPeer(platform::SocketHandle acceptor) {
     const uint32_t start = platform::TimeGetTime();
     const int32_t timeout = owner->settings.SocketTimeout;
@@ -86,6 +89,7 @@ NewSocketIoIFWin::PeerWait NewSocketIoIFWin::WaitForPeer(platform::SocketHandle 
     if (!timeLeft()) {
         return PeerWait::TimedOut;
     }
+    platform::SocketWaiter waiter;
     for (;;) {
         peerSocket = platform::AcceptConnection(acceptor);
         if (peerSocket == platform::kInvalidSocket) {
@@ -94,10 +98,9 @@ NewSocketIoIFWin::PeerWait NewSocketIoIFWin::WaitForPeer(platform::SocketHandle 
                 WriteLogFormat("NewSocket Exiting accept error %d", code);
                 return PeerWait::Failed;
             }
-            std::this_thread::sleep_for(kAcceptPause);
-        }
-        std::this_thread::sleep_for(kAcceptPause);
-        if (peerSocket != platform::kInvalidSocket) {
+            AwaitConnection(waiter, acceptor);
+        } else {
+            AwaitHello(waiter);
             if (PeerPresentsIdentity()) {
                 return PeerWait::Accepted;
             }
@@ -107,6 +110,35 @@ NewSocketIoIFWin::PeerWait NewSocketIoIFWin::WaitForPeer(platform::SocketHandle 
             return PeerWait::TimedOut;
         }
     }
+}
+
+// Until a connection waits on the acceptor, at most one pass.
+void NewSocketIoIFWin::AwaitConnection(platform::SocketWaiter& waiter,
+                                       platform::SocketHandle acceptor) {
+    const auto passEnd = std::chrono::steady_clock::now() + kAcceptPass;
+    if (waiter.Wait(acceptor, static_cast<int32_t>(kAcceptPass.count())) ==
+        platform::SocketWaiter::Outcome::Failed) {
+        std::this_thread::sleep_until(passEnd);
+    }
+}
+
+// Until the peer has sent the right hello, at most the hello time. A hello that is wrong, or
+// still incomplete at its first arrival, gets the whole time, as it always had.
+void NewSocketIoIFWin::AwaitHello(platform::SocketWaiter& waiter) {
+    const auto helloEnd = std::chrono::steady_clock::now() + kHelloTime;
+    if (waiter.Wait(peerSocket, static_cast<int32_t>(kHelloTime.count())) ==
+            platform::SocketWaiter::Outcome::Readable &&
+        RightHelloArrived()) {
+        return;
+    }
+    std::this_thread::sleep_until(helloEnd);
+}
+
+bool NewSocketIoIFWin::RightHelloArrived() {
+    std::vector<uint8_t> message(kReceiveLimit);
+    const int peeked = platform::PeekBytes(peerSocket, message.data(), kReceiveLimit);
+    return peeked > 0 &&
+           HelloMatches(message.data(), peeked, TextOf(owner->settings.TabletPortPath));
 }
 
 // The hello is what one receive takes; anything the peer sent behind it in the same receive

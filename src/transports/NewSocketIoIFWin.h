@@ -25,5 +25,8 @@ private:
     static void NewSocketReadThread(NewSocketIoIFWin* transport);
     platform::SocketHandle OpenAcceptor();
     PeerWait WaitForPeer(platform::SocketHandle acceptor);
+    void AwaitConnection(platform::SocketWaiter& waiter, platform::SocketHandle acceptor);
+    void AwaitHello(platform::SocketWaiter& waiter);
+    bool RightHelloArrived();
     bool PeerPresentsIdentity();
 };

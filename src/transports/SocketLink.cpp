@@ -10,7 +10,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto kIdlePoll = 10ms;
-constexpr auto kStopPoll = 10ms;
 constexpr auto kHandOverPoll = 1ms;
 constexpr auto kHandOverLimit = 1000ms;
 // How long the reader keeps a frame going to a peer that takes it slowly. Well inside the
@@ -115,10 +114,7 @@ void SocketLink::CloseConnection() {
 
 void SocketLink::StopAndJoinReader() {
     stopReader = true;
-    readerWake.Wake();
-    while (readerRunning) {
-        std::this_thread::sleep_for(kStopPoll);
-    }
+    readerWake.Wake();  // kept for the reader's next wait, after which it sees stopReader
     if (readerThread.joinable()) {
         readerThread.join();
     }

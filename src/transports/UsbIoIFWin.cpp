@@ -7,13 +7,14 @@
 #include "platform/Threads.h"
 #include "tablet/DiagnosticLog.h"
 #include "tablet/Tablet.h"
+#include "tablet/ThreadStart.h"
 #include "transports/DeviceInterfaceSearch.h"
 #include "transports/UsbPipePacket.h"
 
 namespace {
 
+// The longest the open waits for its new reader thread to run.
 constexpr auto kReaderStartPause = std::chrono::milliseconds(10);
-constexpr auto kReaderStopPoll = std::chrono::milliseconds(10);
 // A read that fails for another reason than a pad that has gone is tried again after this
 // rest, so that a driver failing every read does not keep the reader spinning.
 constexpr auto kFailedReadPause = std::chrono::milliseconds(10);
@@ -71,12 +72,12 @@ int32_t UsbIoIFWin::StartUsbReadThread() {
     // Set before the thread exists, so that no close can see it unset while the thread lives.
     reader->running = true;
     try {
-        readerThread = std::thread(&UsbIoIFWin::UsbReadThread, reader, this);
+        readerThread = StartThreadAwaitingRun(
+            kReaderStartPause, [reader = reader, this] { UsbReadThread(reader, this); });
     } catch (const std::exception&) {
         reader->running = false;
         return 0;
     }
-    std::this_thread::sleep_for(kReaderStartPause);
     return 1;
 }
 
@@ -139,9 +140,6 @@ void UsbIoIFWin::StopReader() {
         readerThread.detach();
         reader = std::make_shared<Reader>();
         return;
-    }
-    while (reader->running.load()) {
-        std::this_thread::sleep_for(kReaderStopPoll);
     }
     if (readerThread.joinable()) {
         readerThread.join();

@@ -10,12 +10,19 @@
 #      browser; 400,000 points, median of three runs), at most the floor's: the same frames
 #      written one write per frame, at the same pace, into a pipe that nmclient drains;
 #   4. no point lost at 400,000 points/s, sustained for a second once the pump runs;
-#   5. the host's peak resident memory through all of the above: at most 4 MiB.
+#   5. the host's peak resident memory through all of the above: at most 4 MiB;
+#   6. OPEN to its reply with padsim as a pad that answers at once, p50 and worst of 20 opens,
+#      per transport (serial, TCP client, TCP listener, legacy USB pipe): p50 at most 100 ms;
+#      and with a serial pad that never answers, no slower than before; the same for a HID pad
+#      under Wine (winepad) where the Windows build and Wine are there;
+#   7. a page's open() to the capture being ready and to its first point, p50 and worst of ten,
+#      in Chromium and Firefox where they are installed: ready p50 at most 300 ms.
 # and the ratio of each figure to the one recorded before the work on them
 # (tests/bench/results-before.txt).
 #
-# Environment: BUILD (build) the build directory; HOST_BINARY the host to measure (default the
-# one in BUILD); RECORD=FILE writes the figures to FILE as well; HOST_LOCK=FILE runs every host
+# Environment: BUILD (build) the build directory; WIN32_BUILD (build-win32) the Windows build;
+# HOST_BINARY the host to measure (default the one in BUILD; figures 6 under Wine and 7 always
+# measure the builds' hosts); RECORD=FILE writes the figures to FILE as well; HOST_LOCK=FILE runs every host
 # under `flock FILE`, for machines where other hosts take turns.
 # Exit code: 0 when every figure holds its bound, 1 when one does not.
 set -euo pipefail
@@ -130,6 +137,83 @@ echo "host: $verdict; $ns ns per point"
 
 echo "== 5. Peak resident memory through all of the above: ${figure[rss]} KiB"
 
+# 20 OPENs through nmclient against `padsim MODE --loop ARGS...` with the settings SETTINGS;
+# sets figure[open.NAME.p50] and figure[open.NAME.max], in ms. SETTINGS and ARGS may name {port}
+# (a free port), {port-1} and {root}, and SETTINGS {pts}, the number of padsim's terminal.
+open_figures() {
+    local name=$1 settings=$2 mode=$3 && shift 3
+    local root="$work/open-$name" port=$((20000 + RANDOM % 40000)) out="$work/open.$name"
+    mkdir -p "$root/windows" "$root/temp" "$root/dev"
+    local args=("$@") i
+    for i in "${!args[@]}"; do args[i]=$(fill "${args[i]}"); done
+    locked bash -c '
+        bin=$1 host=$2 root=$3 settings=$4 out=$5 && shift 5
+        INKORA_ROOT=$root "$bin/padsim" "$@" --loop --time-limit 300 >"$out.padsim" 2>&1 &
+        padsim=$!
+        for _ in $(seq 100); do
+            grep -q "ready\|listening\|connect" "$out.padsim" && break
+            sleep 0.05
+        done
+        pts=$(grep -o "/dev/pts/[0-9]*" "$out.padsim" | head -1 | sed "s|/dev/pts/||")
+        printf "[Tablet]\n%b" "${settings//\{pts\}/$pts}" >"$root/windows/Inkora.ini"
+        for _ in $(seq 20); do
+            INKORA_ROOT=$root "$bin/nmclient" --host-binary "$host" --host-stderr /dev/null \
+                --stats --quiet --points 1 --timeout 20 2>&1 |
+                sed -n "s/.*OPEN answered after \([0-9.]*\) ms.*/\1/p"
+        done >"$out"
+        kill $padsim 2>/dev/null; wait' \
+        open "$bin" "$host" "$root" "$(fill "$settings")" "$out" "$mode" "${args[@]}"
+    figure[open.$name.p50]=$(median $(cat "$out"))
+    figure[open.$name.max]=$(sort -n "$out" | tail -1)
+    echo "$name: $(wc -l <"$out") opens, p50 ${figure[open.$name.p50]:-?} ms," \
+         "worst ${figure[open.$name.max]:-?} ms"
+}
+fill() {
+    local text=${1//\{port-1\}/$((port - 1))}
+    text=${text//\{port\}/$port}
+    printf '%s' "${text//\{root\}/$root}"
+}
+
+echo "== 6. OPEN to its reply, 20 opens per transport"
+serial_settings='TabletType=0\nTabletPortPath=/dev/pts/\nTabletComPort={pts}\n'
+open_figures serial "$serial_settings" serial
+open_figures serial-silent "$serial_settings" serial --silent
+open_figures tcp-client 'TabletType=5\nSocketPort={port}\n' server --port '{port}'
+open_figures tcp-listener \
+    'TabletType=7\nSocketPort={port-1}\nSocketTimeout=5000\nTabletPortPath=bench\n' \
+    bridge --port '{port}' --identity bench
+open_figures usb-pipe 'TabletType=2\n' usbpipe --node '{root}/dev/inkora-usbpipe0'
+
+win32_build=${WIN32_BUILD:-build-win32}
+if command -v wine >/dev/null && [ -f "$win32_build/bin/winepad.exe" ] &&
+    cmake --build "$build" --target wine_e2e_tests >/dev/null 2>&1; then
+    locked bash -c 'export WINEPREFIX=$(scripts/wine-prefix.sh) WINEDEBUG=-all
+        "$1/wine_e2e_tests" --gtest_also_run_disabled_tests \
+            --gtest_filter="*DISABLED_OpenToReplyFigure" >"$2" 2>&1
+        wineserver -k' hid "$bin" "$work/open.hid" || true
+    read -r p50 worst < <(sed -n 's/^open-time hid: p50 \([0-9.]*\) ms, worst \([0-9.]*\) ms/\1 \2/p' \
+        "$work/open.hid") || true
+    figure[open.hid.p50]=${p50:-}
+    figure[open.hid.max]=${worst:-}
+    echo "hid under Wine: p50 ${p50:-?} ms, worst ${worst:-?} ms"
+else
+    echo "hid under Wine: skipped (needs wine and $win32_build/bin/winepad.exe)"
+fi
+
+echo "== 7. A page's open() to ready and to its first point, ten captures per browser"
+if [ -d tests/browser/node_modules ] && command -v chromium >/dev/null &&
+    command -v firefox-esr >/dev/null; then
+    HOST_BUILD_DIR=$(realpath "$build") BROWSER_TEST_RESULTS="$work/browser" \
+        locked node --test --test-concurrency=1 tests/browser/open-time.bench.mjs 2>&1 |
+        sed -n 's/^# open-time/open-time/p' | tee "$work/page" || true
+    while read -r browser ready ready_max first first_max; do
+        figure[page.$browser.ready.p50]=$ready figure[page.$browser.ready.max]=$ready_max
+        figure[page.$browser.first.p50]=$first figure[page.$browser.first.max]=$first_max
+    done < <(sed -n 's/^open-time \([a-z]*\): ready p50 \([0-9]*\) ms, worst \([0-9]*\) ms; first point p50 \([0-9]*\) ms, worst \([0-9]*\) ms/\1 \2 \3 \4 \5/p' "$work/page")
+else
+    echo "skipped: needs Chromium, Firefox ESR and tests/browser/node_modules (scripts/browser-deps.sh)"
+fi
+
 if [ -n "${RECORD:-}" ]; then
     for key in "${!figure[@]}"; do echo "$key ${figure[$key]}"; done | sort >"$RECORD"
 fi
@@ -169,4 +253,20 @@ row cost.host "3. host per point at 200,000/s" "${figure[cost.floor]}" ns
 echo "   (floor per frame at 200,000/s: ${figure[cost.floor]} ns, before ${before[cost.floor]:-?} ns)"
 row throughput.lost "4. points lost at 400,000/s" 0 ""
 row rss "5. peak resident memory" 4096 KiB
+for transport in serial tcp-client tcp-listener usb-pipe; do
+    row "open.$transport.p50" "6. OPEN to reply $transport p50" 100 ms
+    echo "   (worst of 20: ${figure[open.$transport.max]:-?} ms, before ${before[open.$transport.max]:-?} ms)"
+done
+row open.serial-silent.p50 "6. OPEN to reply, silent pad, p50" "${before[open.serial-silent.p50]:-700}" ms
+if [ -n "${figure[open.hid.p50]:-}" ]; then
+    row open.hid.p50 "6. OPEN to reply hid (Wine) p50" 100 ms
+    echo "   (worst of 20: ${figure[open.hid.max]:-?} ms, before ${before[open.hid.max]:-?} ms)"
+fi
+for browser in chromium firefox; do
+    if [ -n "${figure[page.$browser.ready.p50]:-}" ]; then
+        row "page.$browser.ready.p50" "7. page open() to ready, $browser p50" 300 ms
+        echo "   (worst ${figure[page.$browser.ready.max]} ms; first point p50" \
+             "${figure[page.$browser.first.p50]} ms, worst ${figure[page.$browser.first.max]} ms)"
+    fi
+done
 ((failures == 0))

@@ -556,9 +556,8 @@ TEST_F(Fault, SettingsFileOfJunkOrTenMegabytesStillNamesThePad) {
 
 // Many sessions against one bridge in one host: every OPEN during a capture stops it and starts
 // afresh, so whatever a session leaves behind adds up. After a warm-up, the host's descriptors
-// and threads must stay the same and its resident memory must not grow with the sessions. An
-// OPEN takes about a second (the numbers query alone waits 600 ms), so the count is kept small
-// here; INKORA_FAULT_SESSIONS sets another (1000 for a soak of about 17 minutes).
+// and threads must stay the same and its resident memory must not grow with the sessions. The
+// count is kept small here; INKORA_FAULT_SESSIONS sets another (1000 for a soak of minutes).
 TEST_F(Fault, RepeatedOpensAgainstABridgeLeakNoThreadDescriptorOrMemory) {
     const char* asked = std::getenv("INKORA_FAULT_SESSIONS");
     const int sessions = asked != nullptr ? std::atoi(asked) : 20;

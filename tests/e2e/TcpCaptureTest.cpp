@@ -91,27 +91,39 @@ TEST_F(TcpCapture, OpenGivesTheFixedTextsAndOpen2AddsNumbersAndArrivalTimes) {
     }
 }
 
-TEST_F(TcpCapture, ListenerAsksForTheNumbersWithFourRequestFrames) {
-    WriteListenerSettings();
-    host = std::make_unique<HostSession>(root);
-    host->SendOpen();
-    const Bytes hello = loopback::BridgeHello(2, kIdentity);
-    // The presence check takes the bridge and drops it; the open takes it again.
-    loopback::Connection check = loopback::ConnectWhenListening(port, 5000ms);
-    ASSERT_TRUE(check.valid());
-    ASSERT_TRUE(check.SendAll(hello));
-    EXPECT_TRUE(check.WaitForClose(5000ms));
-    loopback::Connection bridge = loopback::ConnectWhenListening(port, 5000ms);
-    ASSERT_TRUE(bridge.valid());
-    ASSERT_TRUE(bridge.SendAll(hello));
+// The numbers query asks with request frames until the bridge answers: four for a bridge that
+// never does, one for a bridge that answers the first.
+TEST_F(TcpCapture, ListenerAsksForTheNumbersUntilTheBridgeAnswers) {
     const Bytes request = {1, 0, 0, 0, 1, 0, 0, 0, 0};
-    Bytes expected;
-    for (int i = 0; i < 4; ++i) {
-        expected.insert(expected.end(), request.begin(), request.end());
+    const Bytes answer = PadPacket(123456 >> 12 | 5 << 6, 123456 & 0xFFF, false, 2);
+    for (const bool answers : {false, true}) {
+        SCOPED_TRACE(answers ? "answering bridge" : "silent bridge");
+        WriteListenerSettings();
+        host = std::make_unique<HostSession>(root);
+        host->SendOpen();
+        const Bytes hello = loopback::BridgeHello(2, kIdentity);
+        // The presence check takes the bridge and drops it; the open takes it again.
+        loopback::Connection check = loopback::ConnectWhenListening(port, 5000ms);
+        ASSERT_TRUE(check.valid());
+        ASSERT_TRUE(check.SendAll(hello));
+        EXPECT_TRUE(check.WaitForClose(5000ms));
+        loopback::Connection bridge = loopback::ConnectWhenListening(port, 5000ms);
+        ASSERT_TRUE(bridge.valid());
+        ASSERT_TRUE(bridge.SendAll(hello));
+        Bytes received = bridge.Receive(request.size(), 2000ms);
+        if (answers) {
+            ASSERT_TRUE(bridge.SendAll(answer));
+        }
+        EXPECT_EQ(host->ReadFrame(5000ms), kDefaultOpenReply);
+        const Bytes more = bridge.Receive(4 * request.size(), 200ms);
+        received.insert(received.end(), more.begin(), more.end());
+        Bytes expected;
+        for (int i = 0; i < (answers ? 1 : 4); ++i) {
+            expected.insert(expected.end(), request.begin(), request.end());
+        }
+        EXPECT_EQ(received, expected);
+        host->CloseExpectingGoodbyeLast();
     }
-    EXPECT_EQ(bridge.Receive(expected.size() + 1, 2000ms), expected);
-    EXPECT_EQ(host->ReadFrame(5000ms), kDefaultOpenReply);
-    host->CloseExpectingGoodbyeLast();
 }
 
 TEST_F(TcpCapture, BridgeWithTheWrongIdentityIsRefused) {

@@ -149,7 +149,7 @@ TEST(Soak, SigningAtAPadsPaceKeepsEveryPointAndTheHostsResourcesFlat) {
     // the host's pump runs.
     ChildProcess padsim({PADSIM_BINARY, "bridge", "--port", std::to_string(port), "--identity",
                          kIdentity, "--burst", std::to_string(count), "--rate",
-                         std::to_string(kPointsPerSecond), "--start-after", "4", "--delay", "500",
+                         std::to_string(kPointsPerSecond), "--start-after", "1", "--delay", "500",
                          "--time-limit", std::to_string(seconds + 60)});
     HostSession host({HostBinary()}, {{"INKORA_ROOT", root.path()}, {"INKORA_TRACE", "0"}});
     const pid_t pid = host.process().pid();

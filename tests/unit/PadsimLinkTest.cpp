@@ -111,6 +111,7 @@ TEST(PadsimLink, SocketSessionAnswersSplitFramesThenStreamsUntilTheHostCloses) {
     padsim::Channel channel(fds[0], true, true, 0);
     padsim::SessionConfig config;
     config.inbound = padsim::Inbound::kFrames;
+    config.startAfter = 4;
     SessionThread run(channel, config);
 
     const Bytes frame = {1, 0, 0, 0, 1, 0, 0, 0, 0x00};

@@ -10,6 +10,7 @@
 #include "ProcessCpu.h"
 #include "PseudoTerminal.h"
 #include "TemporaryRoot.h"
+#include "padsim/PacketEncoder.h"
 #include "platform/SerialPort.h"
 #include "tablet/Tablet.h"
 
@@ -96,6 +97,64 @@ TEST(SerialTransport, PadWithDsrOffIsAbsentAndItsPortIsFreeAgain) {
         EXPECT_FALSE(tablet.isOpen);
         EXPECT_FALSE(tablet.inputRunning);
         EXPECT_TRUE(PortIsFree(line)) << checkedOpen;
+    }
+}
+
+// The host's numbers query after an open (the serial number twice, then the model number) against
+// pads that answer some of the request bytes: the queries end on the answer and send nothing
+// after it; without one they send all four. An answer that came before the first request (late,
+// to an earlier opening's) does not count, though the decoder stores it as always.
+TEST(SerialTransport, NumberQueriesEndOnThePadsAnswerAndAskNoMore) {
+    struct Case {
+        const char* pad;
+        bool lateAnswerFirst;
+        int answeredRequest;  // the request byte the pad answers: 0 every one, -1 none
+        size_t requests;
+        int32_t serialNumber;
+        int32_t modelNumber;
+    };
+    const Case cases[] = {
+        {"answering at once", false, 0, 1, 123456, 5},
+        {"answering the second request only", false, 2, 2, 123456, 5},
+        {"silent", false, -1, 4, 0, 0},
+        {"silent after a late answer", true, -1, 4, 4242, 3},
+    };
+    const padsim::StreamPacket answer = padsim::EncodeNumbersAnswer(123456, 5);
+    const padsim::StreamPacket lateAnswer = padsim::EncodeNumbersAnswer(4242, 3);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pad);
+        ScopedInkoraRoot root;
+        PseudoTerminal line;
+        WriteSerialSettings(root, line.Number());
+        Tablet tablet;
+        ASSERT_TRUE(tablet.OpenTablet());
+        if (c.lateAnswerFirst) {
+            line.Write({lateAnswer.begin(), lateAnswer.end()});
+            ASSERT_TRUE(tablet.numbersArrival.WaitBeyond(0, 5s));
+        }
+        std::atomic<bool> queriesDone{false};
+        size_t requests = 0;
+        std::thread pad([&] {
+            while (!queriesDone) {
+                if (line.Read(1, 20) != std::vector<uint8_t>{0x00}) {
+                    continue;
+                }
+                ++requests;
+                if (c.answeredRequest == 0 || c.answeredRequest == static_cast<int>(requests)) {
+                    line.Write({answer.begin(), answer.end()});
+                }
+            }
+        });
+        tablet.GetSerialNumber();
+        tablet.GetSerialNumber();
+        const int32_t model = tablet.GetModelNumber();
+        queriesDone = true;
+        pad.join();
+        requests += line.Read(8, 100).size();
+        EXPECT_EQ(requests, c.requests);
+        EXPECT_EQ(tablet.serialNumber, c.serialNumber);
+        EXPECT_EQ(model, c.modelNumber);
+        EXPECT_TRUE(tablet.CloseTablet());
     }
 }
 

@@ -109,6 +109,23 @@ TEST_F(TcpListenerTransport, HellosTooShortToHoldATerminatedTextDoNotMatch) {
     Close();
 }
 
+// The wait for the hello ends on the whole hello, not on its first bytes: a hello that comes in
+// two pieces within the time a connection has for it is taken.
+TEST_F(TcpListenerTransport, HelloInTwoPiecesWithinItsTimeIsTaken) {
+    Configure(5000);
+    StartWaiting();
+    Connection peer = loopback::ConnectWhenListening(port, 2s);
+    const Bytes hello = loopback::BridgeHello(2, kIdentity);
+    ASSERT_TRUE(peer.SendAll(Bytes(hello.begin(), hello.begin() + 6)));
+    std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(peer.SendAll(Bytes(hello.begin() + 6, hello.end())));
+    EXPECT_EQ(waiting.wait_for(2s), std::future_status::ready);
+    EXPECT_TRUE(waiting.get());
+    tablet->isOpen = true;
+    EXPECT_FALSE(peer.WaitForClose(100ms));
+    Close();
+}
+
 TEST_F(TcpListenerTransport, BytesAfterTheHelloReachTheRingInOrderAndWritesGoOutAsFrames) {
     Configure(5000);
     StartWaiting();

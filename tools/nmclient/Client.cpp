@@ -60,6 +60,7 @@ int Client::Run() {
     if (!host_.Start(options_.hostBinary, options_.hostStderrFile, error)) {
         verdict_.OnStartFailure(error);
     } else {
+        openSent_ = Clock::now();
         host_.Write(EncodeFrame(kOpenCommand));
         ReadUntilTimeToClose();
         CloseAndWait();
@@ -88,8 +89,7 @@ bool Client::TimeToClose(Clock::time_point openSent) const {
 }
 
 void Client::ReadUntilTimeToClose() {
-    const auto openSent = Clock::now();
-    while (!TimeToClose(openSent)) {
+    while (!TimeToClose(openSent_)) {
         ReadOutput(kReadWait);
     }
 }
@@ -119,6 +119,10 @@ void Client::CloseAndWait() {
         std::fprintf(stderr,
                      "nmclient: host used %.3f s user, %.3f s system, peak resident %ld KiB\n",
                      outcome.userSeconds, outcome.systemSeconds, outcome.peakResidentKiB);
+    }
+    if (options_.stats && openAnswered_) {
+        std::fprintf(stderr, "nmclient: OPEN answered after %.1f ms\n",
+                     std::chrono::duration<double, std::milli>(*openAnswered_).count());
     }
 }
 
@@ -158,6 +162,9 @@ void Client::OnOutputEnd() {
 
 void Client::OnFrame(const std::string& text) {
     const HostMessage message = ClassifyFrame(text);
+    if (message.kind == MessageKind::kOpenReply && !openAnswered_) {
+        openAnswered_ = Clock::now() - openSent_;
+    }
     verdict_.OnFrame(message);
     if (message.kind == MessageKind::kPoint) {
         captured_.push_back({message.x, message.y, message.down});

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <vector>
 
 #include "nmclient/BrowserFrames.h"
@@ -42,6 +43,8 @@ private:
     bool progressOnScreen_ = false;      // a count on standard error waits for its line's end
     unsigned long long shownCount_ = 0;  // the count last written
     bool countShownOnce_ = false;
+    Clock::time_point openSent_{};
+    std::optional<Clock::duration> openAnswered_;  // from OPEN written to its reply read
 };
 
 // SIGINT and SIGTERM: the first sends CLOSE, the next stops waiting for the host.

@@ -77,8 +77,8 @@ void CommandLine::DeclareOutput() {
     app_.add_flag("--progress", o.progress,
                   "keep a running count of points on one line of standard error");
     app_.add_flag("--stats", o.stats,
-                  "when the host has ended, print its processor time (user, system)\n"
-                  "and peak resident memory on standard error");
+                  "when the host has ended, print its processor time (user, system),\n"
+                  "peak resident memory and the time from OPEN to its reply on standard error");
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ int RunBridge(const Options& options, Playback& playback) {
     SessionConfig config = BaseSessionConfig(options);
     config.inbound = Inbound::kFrames;
     config.outbound = Outbound::kStreamPackets;
-    config.answersRequests = true;
+    config.answersRequests = !options.silent;
     bool connected = false;
     for (;;) {
         const int fd = ConnectWithRetries(options, deadline);

@@ -91,12 +91,14 @@ void CommandLine::DeclareAnswersAndStart() {
         ->transform(Decimal<uint32_t>(0, kMaxModelNumber));
     app_.add_option("--start-after", o.startAfter,
                     "start the points once a connection has carried N request bytes\n"
-                    "(4: the host asks twice for the serial number and once for the model\n"
-                    "number, which sends 0x00 four times). 0 starts at once. The host's\n"
+                    "(1: the host's numbers query sends 0x00 once to a pad that answers it,\n"
+                    "up to four times to one that does not). 0 starts at once. The host's\n"
                     "presence check connects and leaves without a request, so it gets no\n"
                     "points. Not used by usbpipe.")
         ->type_name("N")
         ->transform(Decimal<uint64_t>(0, UINT64_MAX));
+    app_.add_flag("--silent", o.silent,
+                  "answer no request byte: a pad that never tells its numbers");
     app_.add_option("--delay", o.startDelayMs,
                     "wait MS milliseconds after the start (requests or settle) before\n"
                     "the first point (0); lets a burst begin once the host's point pump\n"

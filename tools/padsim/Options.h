@@ -20,7 +20,8 @@ struct Options {
     std::string node;  // usbpipe: where the FIFO goes
     uint32_t serialNumber = 123456;
     uint32_t modelNumber = 5;
-    uint64_t startAfter = 4;
+    uint64_t startAfter = 1;
+    bool silent = false;  // no request is answered
     int startDelayMs = 0;
     int settleMs = 300;
     std::string strokesFile;

@@ -89,7 +89,7 @@ int RunSerial(const Options& options, Playback& playback) {
     SessionConfig config = BaseSessionConfig(options);
     config.inbound = Inbound::kRawBytes;
     config.outbound = Outbound::kStreamPackets;
-    config.answersRequests = true;
+    config.answersRequests = !options.silent;
     bool hostSeen = false;
     while (!StopRequested() && !deadline.passed()) {
         Channel channel(line.get(), false, true, 0);

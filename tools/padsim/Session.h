@@ -31,7 +31,7 @@ struct SessionConfig {
     Inbound inbound = Inbound::kRawBytes;
     Outbound outbound = Outbound::kStreamPackets;
     bool answersRequests = true;
-    uint64_t startAfter = 4;                  // request bytes to see before the points start
+    uint64_t startAfter = 1;                  // request bytes to see before the points start
     std::chrono::milliseconds startDelay{0};  // from the start condition to the first point
     uint32_t serialNumber = 123456;
     uint32_t modelNumber = 5;

@@ -35,9 +35,10 @@ SocketWaiter::Outcome SocketWaiter::Wait(SocketHandle socket, int32_t timeoutMs)
     }
     DWORD count = 1;
     if (socket != kInvalidSocket) {
-        // Each receive re-arms the read event, and data already waiting signals it at once.
-        if (WSAEventSelect(static_cast<SOCKET>(socket), Native(socketEvent), FD_READ | FD_CLOSE) !=
-            0) {
+        // Each receive (each accept) re-arms the read (accept) event, and data (a connection)
+        // already waiting signals it at once.
+        if (WSAEventSelect(static_cast<SOCKET>(socket), Native(socketEvent),
+                           FD_READ | FD_ACCEPT | FD_CLOSE) != 0) {
             return Outcome::Failed;
         }
         count = 2;

@@ -26,9 +26,8 @@ bool PadPeer::WaitUntilCapturing(std::chrono::milliseconds timeout) const {
 }
 
 void PadPeer::NoteRequests(int count) {
-    constexpr int kRequestsAfterOpening = 4;  // two numbers queries of two requests each
     requestsOnLink += count;
-    if (requestsOnLink >= kRequestsAfterOpening) {
+    if (requestsOnLink > 0) {
         capturing = true;
     }
 }

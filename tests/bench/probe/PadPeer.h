@@ -13,8 +13,9 @@ namespace probe {
 
 // The pad on the far side of the host's transport. A thread of its own serves what the host
 // sends: it counts the host's request bytes (0x00) and, when asked to, answers each with the
-// pad's numbers packet. The capture has begun once a link has carried the four requests the
-// host sends after opening.
+// pad's numbers packet. The capture has begun once a link has carried a request: the host's
+// numbers query after the open sends one to a pad that answers it, four to one that does not,
+// and the presence check's link carries none.
 class PadPeer {
 public:
     virtual ~PadPeer();
