@@ -12,6 +12,7 @@ const kAdvice = {
     "origin-not-allowed": "The signing extension does not allow this site. Ask your administrator to allow it.",
     "timeout": "The signature pad did not answer in time. Check that it is plugged in and press Sign again.",
     "host-gone": "The signature pad program stopped. Press Sign to start again.",
+    "pad-gone": "The signature pad was unplugged during the signature. Plug it in and press Sign again.",
 };
 
 const element = (id) => document.getElementById(id);
@@ -36,6 +37,8 @@ function draw() {
             drawing = false;
             element("signature-field").innerHTML = capture.toSvg();
             element("point-count").textContent = `${capture.points.length} points`;
+            const last = capture.times[capture.times.length - 1];
+            element("signing-time").textContent = Number.isInteger(last) ? `${(last / 1000).toFixed(2)} s` : "";
         });
     }
 }
@@ -56,6 +59,8 @@ buttons.sign.addEventListener("click", async () => {
         return;
     }
     say("Sign on the pad, then press Done.");
+    element("pad-identity").textContent =
+        capture.pad ? `Pad ${capture.pad.serial}, model ${capture.pad.model}` : "";
     draw();
     capture.addEventListener("point", draw);
     capture.addEventListener("end", ({ detail }) => {
@@ -71,6 +76,8 @@ buttons.done.addEventListener("click", async () => {
     try {
         await capture.close();
         say(`Signed: ${capture.strokes.length} strokes, ${capture.points.length} points.`, "signed");
+        // What a service would store with the signature.
+        element("evidence").textContent = JSON.stringify(capture.toEvidence());
     } catch {
         // The capture's end listener has said what went wrong.
     }

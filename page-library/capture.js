@@ -2,6 +2,7 @@
 // and the capture's end.
 import { postRequest } from "./bridge-channel.js";
 import { SignatureError } from "./errors.js";
+import { buildEvidence } from "./evidence.js";
 import { signatureSvg } from "./signature-svg.js";
 import { Signature } from "./signature.js";
 
@@ -10,13 +11,17 @@ export class Capture extends EventTarget {
     #signature = new Signature();
     #settle;
     #closing = false;
+    #times = [];
 
-    constructor(id, { device, width, height }) {
+    constructor(id, { device, width, height, pad }) {
         super();
         this.#id = id;
         this.device = device;
         this.width = width;
         this.height = height;
+        // The pad's serial and model numbers, or null from a host that does not give them.
+        this.pad = pad ? { serial: pad.serial, model: pad.model } : null;
+        this.startedAt = new Date().toISOString();
         this.over = false;
         // Resolves with the host's goodbye, or rejects with the error that ended the capture.
         this.ended = new Promise((resolve, reject) => {
@@ -33,6 +38,18 @@ export class Capture extends EventTarget {
     // The pen-down runs: arrays of [X, Y], each ending where the pen lifts.
     get strokes() {
         return this.#signature.strokes;
+    }
+
+    // Each point's arrival time at the host, in milliseconds from the pad's opening, in the
+    // order of points; null from a host that gives none.
+    get times() {
+        return this.#times;
+    }
+
+    // The capture as a record to keep: see the README's "Evidence".
+    toEvidence() {
+        return buildEvidence({ pad: this.pad, width: this.width, height: this.height,
+                               startedAt: this.startedAt, points: this.points, times: this.#times });
     }
 
     toSvg() {
@@ -52,8 +69,10 @@ export class Capture extends EventTarget {
     receive(message) {
         if (message.event === "point") {
             const { x, y, touch } = message;
+            const t = Number.isInteger(message.t) ? message.t : null;
             this.#signature.add(x, y, touch ? 1 : 0);
-            this.dispatchEvent(new CustomEvent("point", { detail: { x, y, touch } }));
+            this.#times.push(t);
+            this.dispatchEvent(new CustomEvent("point", { detail: { x, y, touch, t } }));
         } else if (message.event === "goodbye") {
             this.#end(null);
             this.#settle.resolve(message.text);

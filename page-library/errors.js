@@ -8,6 +8,7 @@ export const ErrorCode = Object.freeze({
     timeout: "timeout",
     hostGone: "host-gone",
     badRequest: "bad-request",
+    padGone: "pad-gone",
 });
 
 const kMessages = {
@@ -21,6 +22,7 @@ const kMessages = {
     [ErrorCode.timeout]: "The signature pad program did not answer in time",
     [ErrorCode.hostGone]: "The signature pad program ended during the capture",
     [ErrorCode.badRequest]: "The signing extension refused a request it could not read",
+    [ErrorCode.padGone]: "The signature pad was unplugged or lost its connection during the capture",
 };
 
 export class SignatureError extends Error {

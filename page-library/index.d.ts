@@ -9,7 +9,8 @@ export type ErrorCodeValue =
     | "origin-not-allowed"
     | "timeout"
     | "host-gone"
-    | "bad-request";
+    | "bad-request"
+    | "pad-gone";
 
 export declare const ErrorCode: Readonly<{
     extensionMissing: "extension-missing";
@@ -20,6 +21,7 @@ export declare const ErrorCode: Readonly<{
     timeout: "timeout";
     hostGone: "host-gone";
     badRequest: "bad-request";
+    padGone: "pad-gone";
 }>;
 
 export declare class SignatureError extends Error {
@@ -32,7 +34,35 @@ export interface PenPoint {
     x: number;
     y: number;
     touch: boolean;
+    /** Milliseconds from the pad's opening to the point's arrival at the host; null from a host without times. */
+    t: number | null;
 }
+
+/** The pad that took a signature, as it reported itself at the opening. */
+export interface PadIdentity {
+    serial: number;
+    model: number;
+}
+
+/** A capture as a record to keep (format "lumarq-signature-evidence", version 1); see the README. */
+export interface SignatureEvidence {
+    format: "lumarq-signature-evidence";
+    version: 1;
+    /** The page's clock when the pad opened, ISO 8601. */
+    started: string;
+    pad: PadIdentity | null;
+    size: { width: number; height: number };
+    /** What t counts, in words. */
+    time: string;
+    points: Array<{ x: number; y: number; t: number | null; touch: boolean }>;
+    /** Each stroke as the indexes of its first and last point (the lift) in points. */
+    strokes: Array<[number, number]>;
+}
+
+export declare const kEvidenceFormat: "lumarq-signature-evidence";
+export declare const kEvidenceVersion: 1;
+/** What is wrong with a stored evidence record (parsed JSON): an empty list when it is well formed. */
+export declare function checkEvidence(record: unknown): string[];
 
 export interface OpenOptions {
     /**
@@ -53,6 +83,12 @@ export declare class Capture extends EventTarget {
     /** The pad's logical size: points run from 0 to width and from 0 to height. */
     readonly width: number;
     readonly height: number;
+    /** The pad's serial and model numbers; null from a host that does not give them. */
+    readonly pad: PadIdentity | null;
+    /** The page's clock when the pad opened, ISO 8601. */
+    readonly startedAt: string;
+    /** Each point's t, in the order of points (null from a host without times). */
+    readonly times: ReadonlyArray<number | null>;
     /** True once the capture has ended. */
     readonly over: boolean;
     /** Resolves with the host's goodbye after close(), or rejects with the error that ended the capture. */
@@ -61,6 +97,8 @@ export declare class Capture extends EventTarget {
     readonly points: ReadonlyArray<readonly [number, number, 0 | 1]>;
     /** The pen-down runs so far, each a list of [X, Y] ending where the pen lifts. */
     readonly strokes: ReadonlyArray<ReadonlyArray<readonly [number, number]>>;
+    /** The capture so far as a record a service can keep. */
+    toEvidence(): SignatureEvidence;
     /** An SVG drawing of the strokes, the size of the pad, with every point in its metadata. */
     toSvg(): string;
     /** Closes the pad; resolves with the host's goodbye ("EXITING..."). */

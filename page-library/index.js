@@ -2,8 +2,9 @@
 import { listenToBridge, newRequestId, postRequest } from "./bridge-channel.js";
 import { Capture } from "./capture.js";
 import { ErrorCode, SignatureError } from "./errors.js";
+import { checkEvidence, kEvidenceFormat, kEvidenceVersion } from "./evidence.js";
 
-export { Capture, ErrorCode, SignatureError };
+export { Capture, checkEvidence, ErrorCode, kEvidenceFormat, kEvidenceVersion, SignatureError };
 
 export const kDefaultTimeoutMs = 15_000;
 // The longest wait the extension grants for the pad to open.

@@ -15,6 +15,7 @@ const kErrorOfProblem = {
     [Problem.endedWithoutReply]: "pad-in-use",
     [Problem.noPad]: "no-pad",
     [Problem.noReply]: "timeout",
+    [Problem.padGone]: "pad-gone",
 };
 
 let current = null;
@@ -42,8 +43,11 @@ function endCapture(capture) {
 function hostHandlers(capture) {
     const { pagePort } = capture;
     return {
-        opened: ({ device, maxx, maxy }) => tell(pagePort, { event: "opened", device, width: maxx, height: maxy }),
-        point: (x, y, p) => tell(pagePort, { event: "point", x, y, touch: p === 1 }),
+        opened: ({ device, maxx, maxy, serial, model }) => tell(pagePort, {
+            event: "opened", device, width: maxx, height: maxy,
+            pad: Number.isInteger(serial) && Number.isInteger(model) ? { serial, model } : null,
+        }),
+        point: (x, y, p, t) => tell(pagePort, { event: "point", x, y, touch: p === 1, t }),
         goodbye: (text) => tell(pagePort, { event: "goodbye", text }),
         ended: (problem) => {
             endCapture(capture);

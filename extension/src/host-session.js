@@ -16,7 +16,13 @@ export const Problem = Object.freeze({
     endedWithoutReply: "ended-without-reply",
     noPad: "no-pad",
     noReply: "no-reply",
+    padGone: "pad-gone",
 });
+
+// OPEN2 asks the host for the pad's numbers, each point's arrival time and word when the pad
+// goes; a host older than it ignores it, and gets the plain OPEN once this share of the reply's
+// time limit has passed without an answer.
+const kRichOpenShare = 0.5;
 
 // Chrome and Firefox word a failed or closed native port differently.
 function problemOfDisconnect(message) {
@@ -30,7 +36,9 @@ function problemOfDisconnect(message) {
 }
 
 export class HostSession {
-    // handlers: opened(reply), point(x, y, p), goodbye(text), ended(problem or null, detail).
+    // handlers: opened(reply), point(x, y, p, t), goodbye(text), ended(problem or null, detail).
+    // The reply carries serial and model, and t is a number, when the host took OPEN2; t is
+    // null otherwise.
     constructor(hostName, handlers, replyTimeoutMs) {
         this.hostName = hostName;
         this.handlers = handlers;
@@ -40,6 +48,7 @@ export class HostSession {
         this.answered = false;
         this.saidGoodbye = false;
         this.over = false;
+        this.fallbackTimer = null;
     }
 
     start() {
@@ -47,12 +56,20 @@ export class HostSession {
             this.port = api.runtime.connectNative(this.hostName);
             this.port.onMessage.addListener((message) => this.receive(message));
             this.port.onDisconnect.addListener((port) => this.disconnected(port));
-            this.port.postMessage({ command: "OPEN" });
+            this.port.postMessage({ command: "OPEN2" });
         } catch (error) {
             this.end(problemOfDisconnect(error.message), error.message);
             return;
         }
         this.replyTimer = setTimeout(() => this.end(Problem.noReply), this.replyTimeoutMs);
+        this.fallbackTimer = setTimeout(() => this.fallBackToPlainOpen(),
+                                        Math.floor(this.replyTimeoutMs * kRichOpenShare));
+    }
+
+    fallBackToPlainOpen() {
+        if (!this.over && !this.answered) {
+            this.port.postMessage({ command: "OPEN" });
+        }
     }
 
     // Asks the host to close the pad and end; it answers with its goodbye.
@@ -67,15 +84,22 @@ export class HostSession {
             return;
         }
         this.answered = true;
+        clearTimeout(this.fallbackTimer);
         if (message.command === "OPEN") {
             clearTimeout(this.replyTimer);
+            if (this.opened) {
+                return;  // a slow OPEN2 and the plain OPEN after it: the first reply stands
+            }
+            this.opened = message.status === 1;
             if (message.status === 1) {
                 this.handlers.opened(message);
             } else {
                 this.end(Problem.noPad);
             }
         } else if (message.command === "POINT") {
-            this.handlers.point(message.X, message.Y, message.P);
+            this.handlers.point(message.X, message.Y, message.P, Number.isInteger(message.T) ? message.T : null);
+        } else if (message.command === "GONE") {
+            this.end(Problem.padGone);
         } else if (typeof message.text === "string") {
             clearTimeout(this.replyTimer);
             this.saidGoodbye = true;
@@ -106,6 +130,7 @@ export class HostSession {
         }
         this.over = true;
         clearTimeout(this.replyTimer);
+        clearTimeout(this.fallbackTimer);
         try {
             this.port?.disconnect();
         } catch {

@@ -36,6 +36,9 @@ function problemText(problem, detail, name) {
             return `The signing pad program did not answer within ${replyTimeoutMs / 1000} s: ` +
                 "it may have no settings file (Inkora.ini: /etc/Inkora.ini on Linux, the Windows " +
                 "directory on Windows, usually C:\\Windows\\Inkora.ini). Connect starts it again.";
+        case Problem.padGone:
+            return "The signature pad was unplugged or lost its connection during the signature. " +
+                "Connect it again and press Connect.";
         case Problem.endedWithoutReply:
             return "The signing pad program ended at once, without an answer. Most often another " +
                 "copy of it is using the pad: in another browser, another tab or another user's " +
@@ -62,6 +65,8 @@ function showPad(connection, reply) {
     element("connection").textContent = connection;
     element("open-status").textContent = reply ? String(reply.status) : "–";
     element("pad-size").textContent = reply ? `${reply.maxx} × ${reply.maxy}` : "–";
+    element("pad-numbers").textContent =
+        Number.isInteger(reply?.serial) ? `${reply.serial}, model ${reply.model}` : "–";
 }
 
 function showCounts() {

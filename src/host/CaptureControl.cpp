@@ -10,6 +10,7 @@
 #include "host/MessageFraming.h"
 #include "host/PointPump.h"
 #include "host/SettingsFilePath.h"
+#include "platform/Clock.h"
 #include "platform/DebugOutput.h"
 #include "platform/Directories.h"
 #include "platform/Process.h"
@@ -32,11 +33,24 @@ void Trace(const char* text) {
     platform::OutputDebugText(text);
 }
 
-void SendOpenReply(int status, int maxX, int maxY) {
-    char reply[128];
-    std::snprintf(reply, sizeof reply,
-                  "{\"command\":\"OPEN\",\"status\":%i,\"device\":%i,\"maxx\":%i,\"maxy\":%i}",
-                  status, status, maxX, maxY);
+// The pad's numbers, for the reply to OPEN2.
+struct PadNumbers {
+    int32_t serial = 0;
+    int32_t model = 0;
+};
+
+void SendOpenReply(OpenRequest request, int status, int maxX, int maxY, PadNumbers numbers = {}) {
+    char reply[192];
+    const int length =
+        std::snprintf(reply, sizeof reply,
+                      "{\"command\":\"OPEN\",\"status\":%i,\"device\":%i,\"maxx\":%i,\"maxy\":%i}",
+                      status, status, maxX, maxY);
+    if (request == OpenRequest::Rich) {
+        std::snprintf(reply + length - 1, sizeof reply - static_cast<size_t>(length - 1),
+                      ",\"serial\":%li,\"model\":%li,\"protocol\":%i}",
+                      static_cast<long>(numbers.serial), static_cast<long>(numbers.model),
+                      kRichCaptureProtocol);
+    }
     Trace(reply);
     SendToBrowser(reply);
 }
@@ -79,7 +93,7 @@ bool CaptureIsRunning() {
     return tabletOwner != nullptr;
 }
 
-void StartCaptureLumarq() {
+void StartCaptureLumarq(OpenRequest request) {
     // A second OPEN during a capture starts afresh: the running capture is stopped first, so
     // that never two pumps or two Tablets serve the pad.
     StopCapture();
@@ -98,6 +112,7 @@ void StartCaptureLumarq() {
     Tablet& tablet = *tabletOwner;
     pump = std::make_unique<PumpControl>();
     pump->currentTablet = &tablet;
+    pump->richCapture = request == OpenRequest::Rich;
 
     TabletSettings settings;
     tablet.GetTabletSettings(settings);
@@ -108,7 +123,7 @@ void StartCaptureLumarq() {
         "Lumarq Orvane Sign Native Messaging Host:: Checking if a Lumarq device is "
         "connected...");
     if (!tablet.CheckTabletConnected()) {
-        SendOpenReply(0, 0, 0);
+        SendOpenReply(request, 0, 0, 0);
         Trace(
             "Lumarq Orvane Sign Native Messaging Host :: CQuennelInkCtrl :: Lumarq drivers are "
             "installed, but device is not connected.");
@@ -131,7 +146,10 @@ void StartCaptureLumarq() {
     tablet.GetSerialNumber();
     tablet.GetModelNumber();
     tablet.GetTabletSettings(hostSettings);
-    SendOpenReply(1, hostSettings.TabletLogicalXSize, hostSettings.TabletLogicalYSize);
+    // The times of the richer capture count from here: the browser learns of the open now.
+    pump->openedAt = platform::TimeGetTime();
+    SendOpenReply(request, 1, hostSettings.TabletLogicalXSize, hostSettings.TabletLogicalYSize,
+                  {tablet.serialNumber, tablet.modelNumber});
 
     try {
         pumpThread = std::thread(PointPump, std::ref(*pump));

@@ -14,6 +14,8 @@
 namespace {
 
 constexpr std::string_view kOpenCommand = "{\"command\":\"OPEN\"}";
+// The richer capture; a host that does not know it ignores it, as any other text.
+constexpr std::string_view kRichOpenCommand = "{\"command\":\"OPEN2\"}";
 constexpr std::string_view kCloseCommand = "{\"command\":\"CLOSE\"}";
 constexpr const char* kGoodbye = "{\"text\":\"EXITING...\"}";
 constexpr const char* kFrameworkFailure = "Fatal Error: MFC initialization failed.";
@@ -42,7 +44,10 @@ int ServeCommands(platform::NamedInstanceLock& instanceLock) {
         }
         Trace(body->c_str());  // up to its first zero byte
         if (*body == kOpenCommand) {
-            StartCaptureLumarq();
+            StartCaptureLumarq(OpenRequest::Plain);
+        }
+        if (*body == kRichOpenCommand) {
+            StartCaptureLumarq(OpenRequest::Rich);
         }
         if (*body == kCloseCommand) {
             CloseProcedure();

@@ -22,7 +22,8 @@ void Put(PointMessage& message, std::string_view text) {
     message.length += text.size();
 }
 
-void PutNumber(PointMessage& message, int value) {
+template <typename Number>
+void PutNumber(PointMessage& message, Number value) {
     char* const end = message.text + sizeof message.text;
     message.length = static_cast<size_t>(
         std::to_chars(message.text + message.length, end, value).ptr - message.text);
@@ -55,27 +56,62 @@ bool PointMessageFor(uint32_t penData, bool& penWasDown, PointMessage& message) 
     return true;
 }
 
+void AddArrivalTime(PointMessage& message, uint32_t milliseconds) {
+    --message.length;  // the closing brace
+    Put(message, ",\"T\":");
+    PutNumber(message, milliseconds);
+    Put(message, "}");
+    message.text[message.length] = '\0';
+}
+
+uint32_t MillisecondsSince(uint32_t from, uint32_t to) {
+    const auto elapsed = static_cast<int32_t>(to - from);
+    return elapsed < 0 ? 0 : static_cast<uint32_t>(elapsed);
+}
+
 namespace {
 
+// What the pump carries from one pass to the next.
+struct PumpState {
+    bool penWasDown = false;  // the touch state of the last POINT message sent
+    bool goneSent = false;
+};
+
+void AppendPoint(const PumpControl& control, const PointRecord& record, PumpState& state,
+                 FrameBatch& batch) {
+    PointMessage message;
+    if (!PointMessageFor(record.penData, state.penWasDown, message)) {
+        return;
+    }
+    if (control.richCapture) {
+        AddArrivalTime(message, MillisecondsSince(control.openedAt, record.timeStamp));
+    }
+    platform::OutputDebugText(message.text);
+    batch.Append(message.View());
+}
+
 // Takes the points queued by now into the batch, waiting for the first; false when the pump is
-// to end. Every point queued by now goes out in one write; none waits for a later one.
-bool TakePoints(PumpControl& control, bool& penWasDown, FrameBatch& batch) {
+// to end. Every point queued by now goes out in one write; none waits for a later one. In the
+// richer capture a pad that has gone is said after its last point, once.
+bool TakePoints(PumpControl& control, PumpState& state, FrameBatch& batch) {
     std::lock_guard<std::mutex> inUse(control.tabletInUse);
     if (control.stopPump) {
         return false;  // the Tablet may be closing already
     }
     Tablet* tablet = control.currentTablet;
+    // Read before the queue: every point of a pad that has gone is queued before it says so.
+    const bool goneToSay = control.richCapture && !state.goneSent && tablet->PadGone();
     PointRecord record{};
-    if (!tablet->GetNextPoint(record, kWaitForever)) {
-        return true;
+    if (tablet->GetNextPoint(record, goneToSay ? 0 : kWaitForever)) {
+        do {
+            AppendPoint(control, record, state, batch);
+        } while (batch.HasRoom() && tablet->GetNextPoint(record, 0));
     }
-    PointMessage message;
-    do {
-        if (PointMessageFor(record.penData, penWasDown, message)) {
-            platform::OutputDebugText(message.text);
-            batch.Append(message.View());
-        }
-    } while (batch.HasRoom() && tablet->GetNextPoint(record, 0));
+    if (goneToSay && batch.HasRoom() && tablet->pointQueue->GetPointCount() == 0) {
+        platform::OutputDebugText(kPadGoneMessage.data());
+        batch.Append(kPadGoneMessage);
+        state.goneSent = true;
+    }
     return true;
 }
 
@@ -88,9 +124,9 @@ void MarkFinished(PumpControl& control) {
 }  // namespace
 
 void PointPump(PumpControl& control) {
-    bool penWasDown = false;
+    PumpState state;
     FrameBatch batch;
-    while (TakePoints(control, penWasDown, batch)) {
+    while (TakePoints(control, state, batch)) {
         if (!batch.Empty()) {
             SendFramesToBrowser(batch.Bytes());
             batch.Clear();

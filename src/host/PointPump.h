@@ -14,6 +14,11 @@ class Tablet;
 struct PumpControl {
     std::atomic<bool> stopPump{false};
     std::atomic<Tablet*> currentTablet{nullptr};
+    // Set before the pump starts. The richer capture (OPEN2): every POINT message carries "T",
+    // the milliseconds from openedAt (the clock when the OPEN reply went out) to the point's
+    // arrival, and the pad's going is said once with the GONE message.
+    bool richCapture = false;
+    uint32_t openedAt = 0;
     // Held by the pump while it takes points from the Tablet, never while it writes them out: a
     // pump whose write waits for a browser that has stopped reading leaves the Tablet free to
     // be closed.
@@ -26,7 +31,7 @@ struct PumpControl {
 
 // The text of one POINT message, NUL-terminated for the debugger output.
 struct PointMessage {
-    char text[48];
+    char text[64];
     size_t length = 0;
     std::string_view View() const { return {text, length}; }
 };
@@ -36,6 +41,16 @@ struct PointMessage {
 // point after a touching one is sent with P = 0. penWasDown carries the touch state of the last
 // message sent.
 bool PointMessageFor(uint32_t penData, bool& penWasDown, PointMessage& message);
+
+// Adds "T" with the given milliseconds to a POINT message formed by PointMessageFor.
+void AddArrivalTime(PointMessage& message, uint32_t milliseconds);
+
+// Milliseconds from `from` to `to` on the wrapping millisecond clock; 0 when `to` is earlier (a
+// point that arrived before the OPEN reply).
+uint32_t MillisecondsSince(uint32_t from, uint32_t to);
+
+// The message of the richer capture that says the pad has gone.
+inline constexpr std::string_view kPadGoneMessage = "{\"command\":\"GONE\"}";
 
 // The pump thread: sends a POINT frame for every pen point until stopPump is set. It blocks
 // while no point is queued; StopPointPump wakes it.

@@ -26,7 +26,16 @@ void Tablet::ProcessSerialInput(ProcessSerialData& controller) {
     inputRunning = true;
     while (!stopInput) {
         controller.SyncSerialInput();
+        // Read before the ring: a reader queues its last bytes before it reports the pad gone.
+        const bool readerGone = readerFoundPadGone;
         if (inputRing->GetCount() <= 0) {
+            if (readerGone && !padGoneAnnounced) {
+                AnnouncePadGone();
+                // The reader's wake carried no bytes: it is used up here, so that the next wait
+                // blocks; a stop that came meanwhile is seen at the top of the loop.
+                inputRing->GetBytes(chunk, 0);
+                continue;
+            }
             WaitForBytes(*this, framing);
             continue;  // a byte that ended the wait is taken on the next pass
         }

@@ -88,6 +88,8 @@ bool Tablet::OpenTablet() {
     pointQueue->SetWhenFull(WhenFullFor(kind));
     answerQueue->ResetQueue();
     spareQueue->ResetQueue();
+    readerFoundPadGone = false;
+    padGoneAnnounced = false;
     numbersRequested = false;
 
     bool opened = false;

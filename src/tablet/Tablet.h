@@ -54,6 +54,10 @@ public:
     std::atomic<bool> stopInput{false};
     std::atomic<bool> serialResetState{false};
     std::atomic<bool> inputRunning{false};
+    // The pad has gone (pulled out, line hung up, peer gone): set by the reader that found it,
+    // then announced once every point received before it is in the point queue.
+    std::atomic<bool> readerFoundPadGone{false};
+    std::atomic<bool> padGoneAnnounced{false};
     NumbersArrival numbersArrival;  // noted by the decoder each time it stores the numbers
 
     // Transport dispatch and pad operations (Tablet.cpp).
@@ -81,6 +85,17 @@ public:
     // a reader or the input loop being stopped ends at once; called by every stop of a running
     // one of those threads.
     void ReleaseWaitingProducers();
+
+    // The pad's presence (tablet/PadPresence.cpp).
+    // Called by a transport's reader, after its last bytes, when it finds the pad gone.
+    void ReportPadGone();
+    // Whether the pad has gone and every point it sent is queued; a waiting GetNextPoint is
+    // woken when this becomes true.
+    bool PadGone() const { return padGoneAnnounced; }
+    // Marks the pad gone and wakes the point wait; called where the last points are queued.
+    void AnnouncePadGone();
+    // Whether the transport's bytes are framed by the input loop (not decoded by the reader).
+    bool DecodesOnInputLoop() const;
 
     // Settings (TabletSettings.cpp).
     void GetTabletSettings(TabletSettings& out) const;

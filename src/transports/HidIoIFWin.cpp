@@ -231,6 +231,7 @@ bool HidIoIFWin::HandleReadResult(const platform::HidReadResult& result, const u
             return false;
         case platform::HidReadStatus::kGone:
             WriteLogLine("HidReadThread: device gone, no more reads");
+            owner->ReportPadGone();
             return false;
         case platform::HidReadStatus::kFailed:
             WriteLogLine("HidReadThread: read failed, no more reads");

@@ -5,11 +5,14 @@
 
 bool SerialIoIFWin::InitTablet() {
     Tablet* const tablet = owner;
-    return serialPort.OpenPort(
-               [tablet](const uint8_t* bytes, int32_t length) {
-                   tablet->FeedReport(bytes, length);
-               },
-               [] { WriteLogLine("CommWatchThread: serial port gone, no more reads"); }) == 1;
+    const auto received = [tablet](const uint8_t* bytes, int32_t length) {
+        tablet->FeedReport(bytes, length);
+    };
+    const auto lineGone = [tablet] {
+        WriteLogLine("CommWatchThread: serial port gone, no more reads");
+        tablet->ReportPadGone();
+    };
+    return serialPort.OpenPort(received, lineGone) == 1;
 }
 
 bool SerialIoIFWin::TabletClose() {

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "platform/Clock.h"
 #include "tablet/SocketPorts.h"
 #include "tablet/Tablet.h"
 
@@ -49,9 +50,12 @@ void SocketIoIFWin::SocketReadThread(SocketIoIFWin* transport) {
         if (received == 0) {
             continue;
         }
-        points.BeginPushBatch();  // the records of one receive reach the pump together
-        held = CarryPointRecords(buffer.data(), held + received,
-                                 [&points](uint32_t penData) { points.PushItem(penData); });
+        // The records of one receive reach the pump together, with the time they arrived.
+        const uint32_t receivedAt = platform::TimeGetTime();
+        points.BeginPushBatch();
+        held = CarryPointRecords(
+            buffer.data(), held + received,
+            [&points, receivedAt](uint32_t penData) { points.PushPoint(penData, receivedAt, 0); });
         points.EndPushBatch();
     }
     transport->ReaderFinished();

@@ -80,9 +80,12 @@ int32_t SocketLink::ServeOnePass(uint8_t* buffer, int32_t capacity) {
             return received;
         }
         // The peer's end, or a failed connection: nothing more will arrive, and the socket
-        // would keep reporting it. A dropped peer is not reported; the reader serves writes
-        // until it is stopped.
+        // would keep reporting it. The Tablet is told once that the pad has gone; the reader
+        // serves writes until it is stopped.
         peerGone = received == 0 || !platform::IsWouldBlock(platform::LastSocketError());
+        if (peerGone) {
+            owner->ReportPadGone();
+        }
     }
     WaitForWork();
     mayHoldBytes = true;

@@ -100,6 +100,7 @@ int32_t UsbIoIFWin::UsbReadThread(std::shared_ptr<Reader> reader, UsbIoIFWin* tr
             WriteLogFormat("UsbReadThread: read failed with system error %u",
                            reader->pipe.LastReadError());
             WriteLogLine("UsbReadThread: device gone, no more reads");
+            transport->owner->ReportPadGone();
             break;
         }
         if (IsDeliveredUsbPipePacket(read == platform::UsbPipeRead::kPacket, count, packet)) {

@@ -105,6 +105,32 @@ for (const browserName of browserNames) {
             assert.deepEqual(await badge(), { text: "", title: "Open the signing pad" });
         });
 
+        it("gives the page each point's time and the pad's numbers, keeps exactly the points fed as evidence, and ends with pad-gone when the bridge is cut", async () => {
+            const expected = await suite.harness.playTestSignature();
+            const page = await openSite(sites.allowed);
+            assert.deepEqual((await openCapture(page)).size, [2150, 1400]);
+            await waitForPoints(page, expected.length);
+            const kept = await page.evaluate(async () => {
+                const { checkEvidence } = await import("@lumarq/orvanesign-page");
+                const { capture } = window.signing;
+                const evidence = JSON.parse(JSON.stringify(capture.toEvidence()));
+                return { pad: capture.pad, times: capture.times, evidence, problems: checkEvidence(evidence) };
+            });
+            assert.deepEqual(kept.pad, { serial: 123456, model: 5 });
+            assert.ok(kept.times.every((t, i) => Number.isInteger(t) && t >= (kept.times[i - 1] ?? 0)), "times");
+            assert.deepEqual(kept.problems, []);
+            const { evidence } = kept;
+            assert.deepEqual([evidence.format, evidence.version, evidence.pad, evidence.size],
+                             ["lumarq-signature-evidence", 1, kept.pad, { width: 2150, height: 1400 }]);
+            assert.deepEqual(evidence.points.map(({ x, y, touch }) => [x, y, touch ? 1 : 0]), expected);
+            assert.deepEqual(evidence.points.map(({ t }) => t), kept.times);
+            assert.equal(evidence.strokes.length, expected.filter(([, , p]) => p === 0).length);
+
+            await suite.harness.stopBridge();
+            assert.equal(await page.evaluate(() => window.signing.capture.ended.catch((error) => error.code)), "pad-gone");
+            assert.equal(await (await suite.harness.currentRun()).exitCode(5000), 0);
+        });
+
         it("serves a site allowed by the administrator's policy file", { skip: !policiesSupported && "needs root, to mount the policy folder" }, async (t) => {
             const page = await startSigning(sites.byPolicy);
             const { openedMs, firstPointMs } = await signing(page);

@@ -27,18 +27,19 @@ constexpr size_t kStreamPacket = 5;
 // counts what it is asked.
 class WineComPort : public ::testing::Test {
 protected:
-    void Open(int number) {
+    void Open(int number, const std::string& command = kOpen) {
         prefix.WriteSettings("[Tablet]\r\nTabletType=0\r\nTabletComPort=" + std::to_string(number) +
                              "\r\nTabletBaudRate=38400\r\nEnableLogging=1\r\n");
         host = prefix.StartHost();
-        host->SendOpen();
+        host->Send(command);
     }
-    // A port with a pad behind it that answers the numbers query, the host's capture open.
-    uint32_t OpenCapture(int number) {
+    // A port with a pad behind it that answers the numbers query, the host's capture open (the
+    // richer capture for OPEN2).
+    uint32_t OpenCapture(int number, const std::string& command = kOpen) {
         const uint32_t port = pads.PlugPort(number);
         EXPECT_TRUE(pads.Command("numbers " + std::to_string(port) + " 123456 5 0", "numbers"));
-        Open(number);
-        EXPECT_EQ(host->ReadFrame(15000ms), kDefaultOpenReply);
+        Open(number, command);
+        EXPECT_EQ(host->ReadFrame(15000ms), command == kOpen ? kDefaultOpenReply : kRichOpenReply);
         return port;
     }
     double HostCpuMsOver(Milliseconds period) {
@@ -139,16 +140,17 @@ TEST_F(WineComPort, PortThatCannotServeAPadGetsTheAbsentPadsReplyAndIsLeftFree) 
     }
 }
 
-// The adapter pulled out mid-stroke: the watch thread says so once and waits for the close
-// instead of polling a port that is no longer there.
+// The adapter pulled out mid-stroke: the watch thread says so once, the richer capture is told
+// once, and the host waits for the close instead of polling a port that is no longer there.
 TEST_F(WineComPort, AdapterPulledOutMidStroke) {
-    const uint32_t port = OpenCapture(7);
+    const uint32_t port = OpenCapture(7, kRichOpen);
     const std::vector<PadPoint> points = LongStroke(20);
     ASSERT_TRUE(
         pads.FeedBytes(port, PacketStream({points.begin(), points.begin() + 10}), kStreamPacket));
     EXPECT_EQ(host->ReadFrames(10, 15000ms).size(), 10u);
     ASSERT_TRUE(pads.Command("unplug " + std::to_string(port), "unplugged"));
-    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(host->ReadFrame(5000ms), kGone);
+    EXPECT_EQ(host->process().Read(1, 500ms), "") << "more than one GONE";
     EXPECT_LT(HostCpuMsOver(2000ms), 100.0);
     EXPECT_LT(host->CloseExpectingGoodbyeLast(), 1000ms);
     EXPECT_EQ(host->process().WaitForExit(5000ms), 0);

@@ -64,10 +64,10 @@ public:
 class WineHidCapture : public ::testing::Test {
 protected:
     OwnPrefix own;
-    void Open(const std::string& settings) {
+    void Open(const std::string& settings, const std::string& command = kOpen) {
         prefix.WriteSettings("[Tablet]\r\nTabletType=6\r\nEnableLogging=1\r\n" + settings);
         host = prefix.StartHost();
-        host->SendOpen();
+        host->Send(command);
     }
     std::vector<std::string> Log() { return prefix.LogMessages(); }
 
@@ -249,17 +249,19 @@ TEST_F(WineHidCapture, NumbersQueryFitsTheOutputReportsAndNoPointIsLostWithoutAn
     }
 }
 
-// Pulled out in the middle of a stroke: the reader ends at once, and the host closes and ends.
+// Pulled out in the middle of a stroke: the reader ends at once, the richer capture (OPEN2) is
+// told once, and the host closes and ends.
 TEST_F(WineHidCapture, PadPulledOutMidStroke) {
     const uint32_t pad = pads.Plug(0x1D5B, 0x0043);
     ASSERT_TRUE(pads.Command("numbers " + std::to_string(pad) + " 123456 5 64", "numbers"));
-    Open("");
-    ASSERT_EQ(host->ReadFrame(15000ms), kDefaultOpenReply);
+    Open("", kRichOpen);
+    ASSERT_EQ(host->ReadFrame(15000ms), kRichOpenReply);
     const std::vector<PadPoint> points = LongStroke(20);
     ASSERT_TRUE(pads.Feed(pad, Stream({points.begin(), points.begin() + 10}), kPadReport));
     EXPECT_EQ(host->ReadFrames(10, 15000ms).size(), 10u);
     ASSERT_TRUE(pads.Command("unplug " + std::to_string(pad), "unplugged"));
-    std::this_thread::sleep_for(1000ms);
+    EXPECT_EQ(host->ReadFrame(5000ms), kGone);
+    EXPECT_EQ(host->process().Read(1, 1000ms), "") << "more than one GONE";
     const double before = ChildCpuMs(host->process().pid());
     std::this_thread::sleep_for(2000ms);
     EXPECT_LT(ChildCpuMs(host->process().pid()) - before, 100.0);

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "ArrivalTimes.h"
 #include "HostMessages.h"
 #include "HostSession.h"
 #include "LoopbackPeer.h"
@@ -57,6 +58,26 @@ TEST_F(WineTcpCapture, ListenerTurnsStrokesIntoExactPointMessagesUnderRotation) 
     host->SendOpen();
     EXPECT_EQ(host->ReadFrame(15000ms), kDefaultOpenReply);
     ExpectExactly(ExpectedMessages(kTwoStrokes, 90));
+    host->CloseExpectingGoodbyeLast();
+}
+
+// OPEN2: the pad's numbers, each point's arrival time at the pad's pace (200 a second), and GONE
+// once when the bridge goes; CLOSE then ends the host as ever.
+TEST_F(WineTcpCapture, Open2GivesNumbersArrivalTimesAtThePadsPaceAndGoneOnceTheBridgeGoes) {
+    const std::vector<PadPoint> points = LongStroke(400);
+    WriteListenerSettings();
+    StartBridge(points, "200");
+    host = prefix.StartHost();
+    host->Send(kRichOpen);
+    EXPECT_EQ(host->ReadFrame(15000ms), kRichOpenReply);
+    const std::vector<std::string> expected = ExpectedMessages(points);
+    const TimedMessages received = SplitArrivalTimes(host->ReadFrames(expected.size(), 30000ms));
+    EXPECT_EQ(received.plain, expected);
+    ASSERT_EQ(received.times.size(), expected.size());
+    ExpectPadPace(received.times, 5);
+    padsim.reset();
+    EXPECT_EQ(host->ReadFrame(5000ms), kGone);
+    EXPECT_EQ(host->process().Read(1, 500ms), "") << "more than one GONE";
     host->CloseExpectingGoodbyeLast();
 }
 

@@ -87,6 +87,8 @@ TEST(Capture, TabletOrThreadThatCannotBeCreatedLeavesTheHostServing) {
     }
 }
 
+// OPEN2 is answered as well, in its own shape, so that its caller can tell an absent pad from a
+// host that does not know OPEN2.
 TEST(Capture, PadKindWithoutTransportIsAnsweredWithZerosEveryTime) {
     TemporaryRoot root;
     root.WriteSettings("[Tablet]\nTabletType=1\nEnableLogging=1\n");
@@ -95,6 +97,10 @@ TEST(Capture, PadKindWithoutTransportIsAnsweredWithZerosEveryTime) {
         host.SendOpen();
         EXPECT_EQ(host.ReadFrame(), kZeroOpenReply);
     }
+    host.Send(kRichOpen);
+    EXPECT_EQ(host.ReadFrame(),
+              "{\"command\":\"OPEN\",\"status\":0,\"device\":0,\"maxx\":0,"
+              "\"maxy\":0,\"serial\":0,\"model\":0,\"protocol\":2}");
     host.SendClose();
     EXPECT_EQ(host.ReadFrame(), kGoodbye);
     EXPECT_TRUE(host.process().OutputEnds(5000ms));

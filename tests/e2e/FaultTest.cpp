@@ -37,7 +37,8 @@ constexpr bool kSanitizedBuild = HOST_SANITIZED_BUILD;
 const std::string kIdentity = "pad-bridge-1";
 
 bool IsTouchingPoint(const std::string& frame) {
-    return frame.starts_with("{\"command\":\"POINT\",") && frame.ends_with(",\"P\":1}");
+    return frame.starts_with("{\"command\":\"POINT\",") &&
+           (frame.ends_with(",\"P\":1}") || frame.find(",\"P\":1,\"T\":") != std::string::npos);
 }
 
 // The legacy USB pipe's 4-byte packet: status (0x08 touching), then X and Y as 12 bits each.
@@ -128,10 +129,14 @@ protected:
     void StartHost(ChildProcess::ChildSetUp setUp = nullptr) {
         host = std::make_unique<HostSession>(root, setUp);
     }
-    // OPEN, its reply, and `count` points of the stroke in progress.
+    // OPEN (OPEN2 for the richer capture), its reply, and `count` points of the stroke in
+    // progress.
     void OpenAndTakePoints(size_t count) {
-        host->SendOpen();
-        ASSERT_EQ(host->ReadFrame(10000ms), kDefaultOpenReply);
+        host->Send(rich ? kRichOpen : kOpen);
+        const std::optional<std::string> reply = host->ReadFrame(10000ms);
+        ASSERT_TRUE(reply.has_value());
+        ASSERT_TRUE(reply->starts_with(kDefaultOpenReply.substr(0, kDefaultOpenReply.size() - 1)))
+            << *reply;
         ExpectTouchingPoints(count);
     }
     void ExpectTouchingPoints(size_t count) {
@@ -148,18 +153,31 @@ protected:
             "TabletComPort=" +
             std::to_string(line.Number()) + "\n");
         StartHost();
-        host->SendOpen();
+        host->Send(rich ? kRichOpen : kOpen);
         AnswerTheNumbersQuery(line);
-        ASSERT_EQ(host->ReadFrame(5000ms), kDefaultOpenReply);
+        ASSERT_TRUE(host->ReadFrame(5000ms).has_value());
         line.Write(Repeated(PadPacket(1000, 800, true), points));
         ExpectTouchingPoints(static_cast<size_t>(points));
     }
-    // Once the pad has gone: what was on its way arrives as touching points, then the host
-    // waits quietly (no busy loop on the dead connection) until CLOSE, which it obeys at once.
+    // Once the pad has gone: what was on its way arrives as touching points, in the richer
+    // capture followed by GONE exactly once, then the host waits quietly (no busy loop on the
+    // dead connection) until CLOSE, which it obeys at once.
     void ExpectQuietUntilCloseEndsTheHost() {
-        while (const std::optional<std::string> frame = host->ReadFrame(500ms)) {
+        size_t gone = 0;
+        // The richer capture waits for GONE as long as it may take; then, as the plain capture,
+        // half a second for anything more.
+        while (const std::optional<std::string> frame =
+                   host->ReadFrame(rich && gone == 0 ? 5000ms : 500ms)) {
+            if (*frame == kGone) {
+                if (++gone > 1) {
+                    break;
+                }
+                continue;
+            }
+            ASSERT_EQ(gone, 0u) << "a point after GONE: " << *frame;
             ASSERT_TRUE(IsTouchingPoint(*frame)) << *frame;
         }
+        EXPECT_EQ(gone, rich ? 1u : 0u);
         const double cpuBefore = CpuMsOf(host->process().pid());
         std::this_thread::sleep_for(500ms);
         EXPECT_LT(CpuMsOf(host->process().pid()) - cpuBefore, 250.0) << "the host spins";
@@ -193,11 +211,17 @@ protected:
     uint16_t port = loopback::FreePort();
     std::unique_ptr<ChildProcess> padsim;
     std::unique_ptr<HostSession> host;
+    bool rich = false;  // OPEN2 instead of OPEN
 };
 
-// The pad goes away in the middle of a stroke.
+// The pad goes away in the middle of a stroke: the plain capture is not told, the richer capture
+// (OPEN2) gets GONE once.
+class PadGone : public Fault, public ::testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override { rich = GetParam(); }
+};
 
-TEST_F(Fault, BridgeGoneMidStrokeLeavesTheHostWaitingForClose) {
+TEST_P(PadGone, BridgeGoneMidStrokeLeavesTheHostWaitingForClose) {
     root.WriteSettings(ListenerSettings());
     StartBridge(LongStrokeArguments());
     StartHost();
@@ -207,7 +231,7 @@ TEST_F(Fault, BridgeGoneMidStrokeLeavesTheHostWaitingForClose) {
     WholeLogMessages();
 }
 
-TEST_F(Fault, PadServerGoneMidStrokeLeavesTheHostWaitingForClose) {
+TEST_P(PadGone, PadServerGoneMidStrokeLeavesTheHostWaitingForClose) {
     root.WriteSettings("[Tablet]\nTabletType=5\nEnableLogging=1\nSocketPort=" +
                        std::to_string(port) + "\nTabletIpAddress=127.0.0.1\n");
     std::vector<std::string> arguments = {"server", "--port", std::to_string(port), "--time-limit",
@@ -223,7 +247,7 @@ TEST_F(Fault, PadServerGoneMidStrokeLeavesTheHostWaitingForClose) {
     WholeLogMessages();
 }
 
-TEST_F(Fault, SerialLineHungUpMidStrokeLeavesTheHostWaitingForClose) {
+TEST_P(PadGone, SerialLineHungUpMidStrokeLeavesTheHostWaitingForClose) {
     PseudoTerminal line;
     ASSERT_NO_FATAL_FAILURE(StartSerialCapture(line, 100));
     line.CloseMaster();
@@ -231,6 +255,7 @@ TEST_F(Fault, SerialLineHungUpMidStrokeLeavesTheHostWaitingForClose) {
     WholeLogMessages();
 }
 
+// A FIFO's writer that leaves is no pad pulled out (that read fails with ENODEV): no GONE.
 TEST_F(Fault, UsbPipeWriterGoneMidStrokeLeavesTheHostWaitingForClose) {
     std::filesystem::create_directory(root.path() + "/dev");
     const std::string node = root.path() + "/dev/inkora-usbpipe0";
@@ -251,6 +276,9 @@ TEST_F(Fault, UsbPipeWriterGoneMidStrokeLeavesTheHostWaitingForClose) {
     ExpectQuietUntilCloseEndsTheHost();
     WholeLogMessages();
 }
+
+INSTANTIATE_TEST_SUITE_P(PlainAndRich, PadGone, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Open2" : "Open"; });
 
 // The browser goes away during a stream.
 

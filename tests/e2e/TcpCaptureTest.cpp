@@ -3,6 +3,7 @@
 #include <memory>
 #include <thread>
 
+#include "ArrivalTimes.h"
 #include "HostMessages.h"
 #include "HostSession.h"
 #include "LoopbackPeer.h"
@@ -61,6 +62,31 @@ TEST_F(TcpCapture, ListenerTurnsStrokesIntoExactPointMessages) {
         host->CloseExpectingGoodbyeLast();
         // The pump that the browser kept reading ended at once: CLOSE did not wait for it.
         EXPECT_EQ(host->process().ErrorOutput().find(kPumpLate), std::string::npos);
+        padsim.reset();
+    }
+}
+
+// The plain OPEN gives today's bytes; OPEN2 adds the pad's numbers to the reply and to every
+// POINT its arrival time, which follows the pad's pace (200 points a second).
+TEST_F(TcpCapture, OpenGivesTheFixedTextsAndOpen2AddsNumbersAndArrivalTimes) {
+    const std::vector<PadPoint> stroke = LongStroke(400);
+    const std::vector<std::string> expected = ExpectedMessages(stroke);
+    for (const bool rich : {false, true}) {
+        SCOPED_TRACE(rich ? "OPEN2" : "OPEN");
+        WriteListenerSettings();
+        StartBridge({"--strokes", WriteStrokes(stroke), "--raw-coordinates", "--rate", "200"});
+        host = std::make_unique<HostSession>(root);
+        host->Send(rich ? kRichOpen : kOpen);
+        EXPECT_EQ(host->ReadFrame(10000ms), rich ? kRichOpenReply : kDefaultOpenReply);
+        const TimedMessages received = SplitArrivalTimes(host->ReadFrames(expected.size()));
+        EXPECT_EQ(received.plain, expected);
+        if (rich) {
+            ASSERT_EQ(received.times.size(), expected.size());
+            ExpectPadPace(received.times, 5);
+        } else {
+            EXPECT_TRUE(received.times.empty());
+        }
+        host->CloseExpectingGoodbyeLast();
         padsim.reset();
     }
 }

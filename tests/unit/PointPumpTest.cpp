@@ -1,5 +1,7 @@
 #include "host/PointPump.h"
 
+#include "host/FrameBatch.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -60,6 +62,28 @@ TEST(PointPump, EntriesThatAreNotPenPointsAreSkippedWithoutChangingTheTouchState
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[1], "{\"command\":\"POINT\",\"X\":4,\"Y\":4,\"P\":0}");
     EXPECT_TRUE(MessagesFor({Pen(0x68, 5, 5), Pen(0x00, 6, 6)}).empty());
+}
+
+// "T" counts from the OPEN reply on the wrapping millisecond clock; a point that arrived before
+// the reply (while the numbers were asked for) counts 0 rather than wrapping to 4294967295.
+TEST(PointPump, ArrivalTimeCountsFromTheOpenReplyAcrossTheClockWrap) {
+    struct Case {
+        uint32_t openedAt;
+        uint32_t arrived;
+        std::string time;
+    };
+    for (const Case& c : {Case{1000, 1005, "5"}, Case{0xFFFFFFFEu, 3, "5"}, Case{1000, 990, "0"},
+                          Case{0, 0x7FFFFFFFu, "2147483647"}}) {
+        SCOPED_TRACE(c.arrived);
+        bool penWasDown = false;
+        PointMessage message;
+        ASSERT_TRUE(PointMessageFor(Pen(0x08, 4095, 4095), penWasDown, message));
+        AddArrivalTime(message, MillisecondsSince(c.openedAt, c.arrived));
+        EXPECT_EQ(message.View(),
+                  "{\"command\":\"POINT\",\"X\":4095,\"Y\":4095,\"P\":1,\"T\":" + c.time + "}");
+        EXPECT_EQ(message.text[message.length], '\0');
+        EXPECT_LE(message.length + 1, FrameBatch::kLongestMessage);
+    }
 }
 
 TEST(PointPump, StopEndsAPumpThatWaitsOnAnEmptyQueueAtOnce) {

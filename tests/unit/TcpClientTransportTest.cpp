@@ -48,7 +48,7 @@ protected:
         ::PointRecord record{};
         while (points.size() < count && Clock::now() < deadline) {
             if (tablet->GetNextPoint(record, 10)) {
-                EXPECT_EQ(record.timeStamp, 0u);
+                EXPECT_NE(record.timeStamp, 0u) << "a point without its arrival time";
                 EXPECT_EQ(record.auxValue, 0);
                 points.push_back(record.penData);
             }

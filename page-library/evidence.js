@@ -1,0 +1,95 @@
+// A capture as a record a service can keep: the pad that took it, its logical size, when it
+// started, and every point with its time, in a documented JSON layout that checkEvidence reads
+// back.
+export const kEvidenceFormat = "lumarq-signature-evidence";
+export const kEvidenceVersion = 1;
+
+// The record of a capture: started is the page's clock when the pad opened (an ISO 8601 text),
+// pad null when the host gave no numbers, each point's t null when it gave no time.
+export function buildEvidence({ pad, width, height, startedAt, points, times }) {
+    const strokes = [];
+    let open = null;
+    points.forEach(([, , p], index) => {
+        if (open === null && p === 1) {
+            open = index;
+        }
+        if (open !== null && p === 0) {
+            strokes.push([open, index]);
+            open = null;
+        }
+    });
+    if (open !== null) {
+        strokes.push([open, points.length - 1]);
+    }
+    return {
+        format: kEvidenceFormat,
+        version: kEvidenceVersion,
+        started: startedAt,
+        pad: pad ? { serial: pad.serial, model: pad.model } : null,
+        size: { width, height },
+        time: "milliseconds from the pad's opening to the point's arrival at the host",
+        points: points.map(([x, y, p], index) => ({ x, y, t: times[index] ?? null, touch: p === 1 })),
+        strokes,
+    };
+}
+
+const isWhole = (value, least = 0) => Number.isInteger(value) && value >= least;
+
+function pointProblems(points, size) {
+    if (!Array.isArray(points)) {
+        return ["points is not a list"];
+    }
+    const problems = [];
+    let lastT = -1;
+    points.forEach((point, index) => {
+        const { x, y, t, touch } = point ?? {};
+        if (!isWhole(x) || !isWhole(y) || x > size.width || y > size.height) {
+            problems.push(`point ${index}: x and y must be whole numbers within the size`);
+        }
+        if (typeof touch !== "boolean") {
+            problems.push(`point ${index}: touch must be true or false`);
+        }
+        if (t !== null && (!isWhole(t) || t < lastT)) {
+            problems.push(`point ${index}: t must be null or a whole number no smaller than the one before`);
+        }
+        lastT = t ?? lastT;
+    });
+    return problems;
+}
+
+function strokeProblems(strokes, count) {
+    if (!Array.isArray(strokes)) {
+        return ["strokes is not a list"];
+    }
+    let next = 0;
+    return strokes.flatMap((stroke, index) => {
+        const ok = Array.isArray(stroke) && stroke.length === 2 && isWhole(stroke[0], next) &&
+            isWhole(stroke[1], stroke[0]) && stroke[1] < count;
+        next = ok ? stroke[1] + 1 : next;
+        return ok ? [] : [`stroke ${index}: [first, last] point indexes in order within the points`];
+    });
+}
+
+// What is wrong with a stored record (parsed JSON): an empty list when it is well formed.
+export function checkEvidence(record) {
+    if (record === null || typeof record !== "object") {
+        return ["not an object"];
+    }
+    if (record.format !== kEvidenceFormat || record.version !== kEvidenceVersion) {
+        return [`format must be "${kEvidenceFormat}" version ${kEvidenceVersion}`];
+    }
+    const problems = [];
+    if (typeof record.started !== "string" || Number.isNaN(Date.parse(record.started))) {
+        problems.push("started must be a date and time");
+    }
+    const { pad, size } = record;
+    if (pad !== null && !(isWhole(pad?.serial) && isWhole(pad?.model))) {
+        problems.push("pad must be null or have whole serial and model numbers");
+    }
+    if (!isWhole(size?.width, 1) || !isWhole(size?.height, 1)) {
+        return [...problems, "size must have whole width and height above 0"];
+    }
+    const points = pointProblems(record.points, size);
+    return [...problems, ...points,
+            ...(points.length === 0 ? strokeProblems(record.strokes, record.points.length) : [])];
+}
