@@ -12,6 +12,10 @@ const kAdvice = {
     "origin-not-allowed": "The signing extension does not allow this site. Ask your administrator to allow it.",
     "timeout": "The signature pad did not answer in time. Check that it is plugged in and press Sign again.",
     "host-gone": "The signature pad program stopped. Press Sign to start again.",
+    "needs-user-gesture": "The signature pad opens only when you press Sign, in the tab you see. Press Sign again.",
+    "capture-idle": "Nothing was signed for a while, so the signature pad was closed. Press Sign to start again.",
+    "tab-hidden": "The signature pad was closed while this page was in the background. Press Sign to start again.",
+    "ended-by-user": "You ended the signature from the extension's button. Press Sign to start again.",
 };
 
 const element = (id) => document.getElementById(id);

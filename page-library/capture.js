@@ -1,7 +1,7 @@
 // A capture that the pad has opened for the page: the pad's size, the pen points as they come,
 // and the capture's end.
 import { postRequest } from "./bridge-channel.js";
-import { SignatureError } from "./errors.js";
+import { ErrorCode, SignatureError } from "./errors.js";
 import { signatureSvg } from "./signature-svg.js";
 import { Signature } from "./signature.js";
 
@@ -48,7 +48,8 @@ export class Capture extends EventTarget {
         return this.ended;
     }
 
-    // Takes one answer of the bridge for this capture.
+    // Takes one answer of the bridge for this capture. A bad-request answers a refused request
+    // (such as another script's open with this capture's id) and leaves the capture running.
     receive(message) {
         if (message.event === "point") {
             const { x, y, touch } = message;
@@ -57,7 +58,7 @@ export class Capture extends EventTarget {
         } else if (message.event === "goodbye") {
             this.#end(null);
             this.#settle.resolve(message.text);
-        } else if (message.event === "error") {
+        } else if (message.event === "error" && message.code !== ErrorCode.badRequest) {
             const error = new SignatureError(message.code);
             this.#end(error);
             this.#settle.reject(error);

@@ -8,6 +8,10 @@ export const ErrorCode = Object.freeze({
     timeout: "timeout",
     hostGone: "host-gone",
     badRequest: "bad-request",
+    needsUserGesture: "needs-user-gesture",
+    captureIdle: "capture-idle",
+    tabHidden: "tab-hidden",
+    endedByUser: "ended-by-user",
 });
 
 const kMessages = {
@@ -21,6 +25,11 @@ const kMessages = {
     [ErrorCode.timeout]: "The signature pad program did not answer in time",
     [ErrorCode.hostGone]: "The signature pad program ended during the capture",
     [ErrorCode.badRequest]: "The signing extension refused a request it could not read",
+    [ErrorCode.needsUserGesture]: "The signing extension opens the pad only when a person has just clicked, " +
+        "tapped or typed in this page, and only while its tab shows: call open() from such an event's handler",
+    [ErrorCode.captureIdle]: "The capture ended: the pad sent no point for the extension's idle limit",
+    [ErrorCode.tabHidden]: "The capture ended: its tab stayed hidden for longer than the extension's limit",
+    [ErrorCode.endedByUser]: "The person signing ended the capture from the signing extension's button",
 };
 
 export class SignatureError extends Error {

@@ -9,7 +9,11 @@ export type ErrorCodeValue =
     | "origin-not-allowed"
     | "timeout"
     | "host-gone"
-    | "bad-request";
+    | "bad-request"
+    | "needs-user-gesture"
+    | "capture-idle"
+    | "tab-hidden"
+    | "ended-by-user";
 
 export declare const ErrorCode: Readonly<{
     extensionMissing: "extension-missing";
@@ -20,6 +24,10 @@ export declare const ErrorCode: Readonly<{
     timeout: "timeout";
     hostGone: "host-gone";
     badRequest: "bad-request";
+    needsUserGesture: "needs-user-gesture";
+    captureIdle: "capture-idle";
+    tabHidden: "tab-hidden";
+    endedByUser: "ended-by-user";
 }>;
 
 export declare class SignatureError extends Error {
@@ -81,7 +89,8 @@ export declare const kDefaultTimeoutMs: 15000;
 export declare const kMaxTimeoutMs: 120000;
 
 /**
- * Asks the signing extension to open the pad. Resolves once the pad is open; rejects with a
- * SignatureError (or a RangeError for a timeoutMs out of range).
+ * Asks the signing extension to open the pad. Call it from the handler of a person's click, tap
+ * or key press, in a tab that shows (else "needs-user-gesture"). Resolves once the pad is open;
+ * rejects with a SignatureError (or a RangeError for a timeoutMs out of range).
  */
 export declare function open(options?: OpenOptions): Promise<Capture>;

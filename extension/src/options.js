@@ -1,5 +1,6 @@
 // The options page: the sites the administrator allowed, shown as they are, and the sites the
-// user allows, which the user adds and removes here.
+// user allows, which the user adds and removes here; unless the administrator's list is the only
+// one, when the page shows it alone and says so.
 import { allowableOrigin, kAllowedOriginsKey, readAllowedOrigins } from "./allowed-origins.js";
 
 const api = globalThis.browser ?? globalThis.chrome;
@@ -23,7 +24,9 @@ async function saveUserOrigins(origins) {
 }
 
 async function show() {
-    const { fromUser, fromAdministrator } = await readAllowedOrigins();
+    const { fromUser, fromAdministrator, administratorOnly } = await readAllowedOrigins();
+    element("administrator-only").hidden = !administratorOnly;
+    element("user-part").hidden = administratorOnly;
     element("administrator-origins").replaceChildren(...fromAdministrator.map((origin) => listItem(origin)));
     element("user-origins").replaceChildren(...fromUser.map((origin) =>
         listItem(origin, () => saveUserOrigins(fromUser.filter((other) => other !== origin)))));

@@ -2,7 +2,9 @@
 // and close requests to the background, which alone speaks to the host, and each capture's events
 // back to the frame that opened it, posted to this frame's own origin. It reads only messages that
 // this window posted to itself naming the page library as their source; one of those that is not
-// of the library's fixed shape is answered with an error and goes no further.
+// of the library's fixed shape is answered with an error and goes no further. With each open it
+// tells the background whether a person has just activated this frame and whether its tab shows,
+// as only this frame can see; and while a capture runs, each time its tab is hidden or shown.
 (() => {
     const api = globalThis.browser ?? globalThis.chrome;
     const kPageSource = "lumarq-orvanesign-page";
@@ -12,6 +14,8 @@
         ["close", "id,request,source"],
     ]);
     const captures = new Map();
+
+    const isVisible = () => document.visibilityState === "visible";
 
     function tellPage(id, answer) {
         window.postMessage({ ...answer, source: kBridgeSource, id }, window.location.origin);
@@ -41,7 +45,8 @@
         captures.set(id, port);
         port.onMessage.addListener((answer) => {
             tellPage(id, answer);
-            if (answer.event === "goodbye" || answer.event === "error") {
+            // A refused request leaves the capture running.
+            if (answer.event === "goodbye" || (answer.event === "error" && answer.code !== "bad-request")) {
                 forget(id);
             }
         });
@@ -50,7 +55,7 @@
                 tellPage(id, { event: "error", code: "host-gone" });
             }
         });
-        port.postMessage({ request: "open", timeoutMs });
+        port.postMessage({ request: "open", timeoutMs, activated: navigator.userActivation.isActive, visible: isVisible() });
         tellPage(id, { event: "accepted" });
     }
 
@@ -62,6 +67,14 @@
             tellPage(id, { event: "error", code: "host-gone" });
         }
     });
+
+    // Heard at the window in the capture phase, ahead of any listener the page adds after this
+    // script: a page cannot keep the change from the bridge, nor fake the state it reads.
+    window.addEventListener("visibilitychange", () => {
+        for (const port of captures.values()) {
+            port.postMessage({ request: "visibility", visible: isVisible() });
+        }
+    }, true);
 
     window.addEventListener("message", (event) => {
         const message = event.data;
