@@ -5,6 +5,7 @@ import fs from "node:fs";
 import os from "node:os";
 import path from "node:path";
 import { after, before, describe, it } from "node:test";
+import { ErrorCode } from "../../page-library/index.js";
 import { policiesSupported } from "./support/browser-policies.mjs";
 import { browserNames, browserSuite, repository } from "./support/browser-suite.mjs";
 import { unpackedLibrary } from "./support/library-package.mjs";
@@ -19,7 +20,11 @@ function openCapture(page, timeoutMs = 15_000) {
     return page.evaluate(async (timeoutMs) => {
         const { open } = await import("@lumarq/orvanesign-page");
         const started = performance.now();
-        const signing = (window.signing = { points: 0 });
+        const signing = (window.signing = { points: 0, started });
+        // The request's id, as another script of the page could read it.
+        window.addEventListener("message", ({ data }) => {
+            signing.id ??= data?.source === "lumarq-orvanesign-page" ? data.id : undefined;
+        });
         try {
             signing.capture = await open({ timeoutMs });
             signing.openedMs = performance.now() - started;
@@ -36,6 +41,23 @@ function openCapture(page, timeoutMs = 15_000) {
 
 const signing = (page) => page.evaluate(() => ({ ...window.signing, capture: null }));
 
+// Serves the demo site with the packed library on each of hosts, one server each, while the
+// suite runs; servers[i].origin() is then the site on hosts[i].
+function serveDemoSite(hosts) {
+    const servers = [];
+    let siteDir;
+    before(async () => {
+        siteDir = fs.mkdtempSync(path.join(os.tmpdir(), "page-bridge-site-"));
+        const folders = { "/lib/": unpackedLibrary(siteDir), "/": path.join(repository, "demo-site") };
+        servers.push(...await Promise.all(hosts.map((host) => startSiteServer(host, folders))));
+    });
+    after(async () => {
+        await Promise.all(servers.map((server) => server.close()));
+        fs.rmSync(siteDir, { recursive: true, force: true });
+    });
+    return servers;
+}
+
 async function waitForPoints(page, atLeast = 1) {
     return waitFor(async () => (await signing(page)).points >= atLeast && signing(page), { what: `${atLeast} points` });
 }
@@ -43,12 +65,9 @@ async function waitForPoints(page, atLeast = 1) {
 for (const browserName of browserNames) {
     describe(`page bridge in ${browserName}`, { timeout: 180_000 }, () => {
         const sites = {};
-        let siteDir, servers;
+        const servers = serveDemoSite(["127.0.0.1", "127.0.0.1", "127.0.0.2"]);
 
-        before(async () => {
-            siteDir = fs.mkdtempSync(path.join(os.tmpdir(), "page-bridge-site-"));
-            const folders = { "/lib/": unpackedLibrary(siteDir), "/": path.join(repository, "demo-site") };
-            servers = await Promise.all(["127.0.0.1", "127.0.0.1", "127.0.0.2"].map((host) => startSiteServer(host, folders)));
+        before(() => {
             sites.allowed = servers[0].origin(); // on the options page
             sites.byPolicy = servers[0].origin("localhost"); // by the administrator's policy
             sites.otherPort = servers[1].origin(); // the allowed host on another port: not allowed
@@ -62,11 +81,6 @@ for (const browserName of browserNames) {
         before(async () => {
             await allowOnOptionsPage(suite.padBrowser, sites.allowed);
             await bridgeRegisteredFor(suite.padBrowser, policiesSupported ? [sites.allowed, sites.byPolicy] : [sites.allowed]);
-        });
-
-        after(async () => {
-            await Promise.all(servers.map((server) => server.close()));
-            fs.rmSync(siteDir, { recursive: true, force: true });
         });
 
         async function openSite(origin) {
@@ -113,16 +127,32 @@ for (const browserName of browserNames) {
             assert.equal(await (await suite.harness.currentRun()).exitCode(5000), 0);
         });
 
-        it("refuses the allowed host on a port that is not allowed, without starting the host", async () => {
-            const page = await openSite(sites.otherPort);
-            assert.equal((await openCapture(page)).code, "origin-not-allowed");
-            assert.deepEqual(suite.harness.newRuns(), [], "a host was started");
-        });
+        // A frame of the given origin, added to page; resolves once it has loaded.
+        async function addFrame(page, origin) {
+            await page.evaluate((src) => {
+                const frame = document.createElement("iframe");
+                frame.src = src;
+                document.body.append(frame);
+                return new Promise((resolve) => frame.addEventListener("load", resolve));
+            }, `${origin}/`);
+            return page.frames().find((candidate) => candidate !== page.mainFrame());
+        }
+
+        const otherPortPages = {
+            "in a tab of its own": () => openSite(sites.otherPort),
+            "in a frame of an allowed page": async () => addFrame(await openSite(sites.allowed), sites.otherPort),
+        };
+        for (const [where, otherPortPage] of Object.entries(otherPortPages)) {
+            it(`refuses the allowed host on a port that is not allowed, ${where}, without starting the host`, async () => {
+                assert.equal((await openCapture(await otherPortPage())).code, ErrorCode.originNotAllowed);
+                assert.deepEqual(suite.harness.newRuns(), [], "a host was started");
+            });
+        }
 
         it("tells a page that no bridge serves that the extension is missing, once its time-out has passed", async () => {
             const page = await openSite(sites.unserved);
             const { code, elapsedMs } = await openCapture(page, 1500);
-            assert.equal(code, "extension-missing");
+            assert.equal(code, ErrorCode.extensionMissing);
             assert.ok(elapsedMs >= 1500, `reported after ${elapsedMs} ms`);
             assert.deepEqual(suite.harness.newRuns(), [], "a host was started");
         });
@@ -130,7 +160,7 @@ for (const browserName of browserNames) {
         it("tells a second tab that the pad is in use while the first captures", async () => {
             const first = await startSigning(sites.allowed);
             const second = await openSite(sites.allowed);
-            assert.equal((await openCapture(second)).code, "pad-in-use");
+            assert.equal((await openCapture(second)).code, ErrorCode.padInUse);
             const { points } = await signing(first);
             await waitForPoints(first, points + 1);
             await suite.harness.currentRun(); // one run, or it throws
@@ -145,15 +175,37 @@ for (const browserName of browserNames) {
                 window.addEventListener("message", ({ data }) => {
                     window.bridgeMessages += data?.source === "lumarq-orvanesign-bridge" ? 1 : 0;
                 });
-                const frame = document.createElement("iframe");
-                frame.src = "/";
-                document.body.append(frame);
-                return new Promise((resolve) => frame.addEventListener("load", resolve));
             });
-            const frame = page.frames().find((candidate) => candidate !== page.mainFrame());
+            const frame = await addFrame(page, sites.allowed);
             assert.deepEqual((await openCapture(frame)).size, [2150, 1400]);
             await waitForPoints(frame, 10);
             assert.equal(await page.evaluate(() => window.bridgeMessages), 0);
+        });
+
+        it("keeps a capture running when another script opens with its id, and still closes it", async () => {
+            const page = await startSigning(sites.allowed);
+            const answer = await page.evaluate(() => new Promise((resolve) => {
+                window.addEventListener("message", ({ data }) => data?.event === "error" && resolve(data.code));
+                window.postMessage({ source: "lumarq-orvanesign-page", id: window.signing.id, request: "open", timeoutMs: 1000 }, "/");
+            }));
+            assert.equal(answer, ErrorCode.badRequest);
+            const { points } = await signing(page);
+            await waitForPoints(page, points + 1);
+            assert.equal(await page.evaluate(() => window.signing.capture.close()), "EXITING...");
+            assert.equal(await (await suite.harness.currentRun()).exitCode(5000), 0);
+        });
+
+        it("delivers points and the goodbye after the open's timeoutMs has passed", async () => {
+            await suite.harness.useListener();
+            suite.harness.startBridge(["--loop", "--rate", "500"]);
+            const page = await openSite(sites.allowed);
+            const timeoutMs = 3000;
+            assert.deepEqual((await openCapture(page, timeoutMs)).size, [2150, 1400]);
+            const pointsThen = await waitFor(() => page.evaluate((timeoutMs) =>
+                performance.now() - window.signing.started > timeoutMs && window.signing.points + 1, timeoutMs),
+                                             { what: "the open's time-out to pass" });
+            await waitForPoints(page, pointsThen + 10);
+            assert.equal(await page.evaluate(() => window.signing.capture.close()), "EXITING...");
         });
 
         const leaving = { closes: (page) => page.close(), "navigates away": (page) => page.goto(`${sites.otherPort}/`) };
@@ -197,7 +249,7 @@ for (const browserName of browserNames) {
                 await answered;
                 return answers.map(({ id, event, code }) => `${id} ${event} ${code}`);
             });
-            assert.deepEqual(errorIds.sort(), [1, 2, 3, null, 5, 6, 7, 8, null].map((id) => `${id} error bad-request`).sort());
+            assert.deepEqual(errorIds.sort(), [1, 2, 3, null, 5, 6, 7, 8, null].map((id) => `${id} error ${ErrorCode.badRequest}`).sort());
             assert.deepEqual(suite.harness.newRuns(), [], "a host was started");
         });
     });
