@@ -14,32 +14,69 @@ import { allowOnOptionsPage, bridgeRegisteredFor } from "./support/site-access.m
 import { startSiteServer } from "./support/site-server.mjs";
 import { waitFor } from "./support/wait.mjs";
 
-// Opens a capture through the library in the page: the size of the pad, or the error's code;
-// the capture and a count of its points stay in the page as window.signing.
-function openCapture(page, timeoutMs = 15_000) {
-    return page.evaluate(async (timeoutMs) => {
-        const { open } = await import("@lumarq/orvanesign-page");
-        const started = performance.now();
-        const signing = (window.signing = { points: 0, started });
-        // The request's id, as another script of the page could read it.
-        window.addEventListener("message", ({ data }) => {
-            signing.id ??= data?.source === "lumarq-orvanesign-page" ? data.id : undefined;
+// Runs in the page: opens a capture through the library and resolves to the size of the pad, or
+// the error's code; the capture, a count of its points and the code that ended it stay in the
+// page as window.signing.
+async function openInPage(timeoutMs) {
+    const { open } = await import("@lumarq/orvanesign-page");
+    const started = performance.now();
+    const signing = (window.signing = { points: 0, started });
+    // The request's id, as another script of the page could read it.
+    window.addEventListener("message", ({ data }) => {
+        signing.id ??= data?.source === "lumarq-orvanesign-page" ? data.id : undefined;
+    });
+    try {
+        signing.capture = await open({ timeoutMs });
+        signing.openedMs = performance.now() - started;
+        signing.capture.addEventListener("point", () => {
+            signing.points += 1;
+            signing.firstPointMs ??= performance.now() - started;
         });
-        try {
-            signing.capture = await open({ timeoutMs });
-            signing.openedMs = performance.now() - started;
-            signing.capture.addEventListener("point", () => {
-                signing.points += 1;
-                signing.firstPointMs ??= performance.now() - started;
-            });
-            return { size: [signing.capture.width, signing.capture.height] };
-        } catch (error) {
-            return { code: error.code, elapsedMs: performance.now() - started };
+        signing.capture.addEventListener("end", ({ detail }) => {
+            signing.endCode = detail.error?.code ?? null;
+            signing.endedMs = performance.now() - started;
+        });
+        return { size: [signing.capture.width, signing.capture.height] };
+    } catch (error) {
+        return { code: error.code, elapsedMs: performance.now() - started };
+    }
+}
+
+// Opens a capture from the test, as if the person had just clicked (automation's calls into a
+// page count as the person's activation in both browsers).
+function openCapture(page, timeoutMs = 15_000) {
+    return page.evaluate(openInPage, timeoutMs);
+}
+
+// A new tab with origin's page that opens a capture once it has loaded, with no activation, or
+// on the first click anywhere in the page; the outcome is in window.opening.
+async function pageOpeningOn(browser, origin, when) {
+    const page = await browser.newPage();
+    await page.evaluateOnNewDocument((source, when) => {
+        if (window === top) {
+            // eslint-disable-next-line no-eval
+            const openInPage = (0, eval)(`(${source})`);
+            const openNow = async () => (window.opening = { active: navigator.userActivation.isActive, ...await openInPage(10_000) });
+            addEventListener("DOMContentLoaded", () => (when === "load" ? openNow() : addEventListener("click", openNow, { once: true })));
         }
-    }, timeoutMs);
+    }, openInPage.toString(), when);
+    await page.goto(`${origin}/`);
+    return page;
 }
 
 const signing = (page) => page.evaluate(() => ({ ...window.signing, capture: null }));
+
+async function openSiteIn(padBrowser, origin) {
+    const page = await padBrowser.browser.newPage();
+    await page.goto(`${origin}/`);
+    return page;
+}
+
+// The toolbar button's badge and title.
+const badgeOf = (padBrowser) => padBrowser.launcher.evaluate(async () => {
+    const api = globalThis.browser ?? globalThis.chrome;
+    return { text: await api.action.getBadgeText({}), title: await api.action.getTitle({}) };
+});
 
 // Serves the demo site with the packed library on each of hosts, one server each, while the
 // suite runs; servers[i].origin() is then the site on hosts[i].
@@ -83,16 +120,8 @@ for (const browserName of browserNames) {
             await bridgeRegisteredFor(suite.padBrowser, policiesSupported ? [sites.allowed, sites.byPolicy] : [sites.allowed]);
         });
 
-        async function openSite(origin) {
-            const page = await suite.padBrowser.browser.newPage();
-            await page.goto(`${origin}/`);
-            return page;
-        }
-
-        const badge = () => suite.padBrowser.launcher.evaluate(async () => {
-            const api = globalThis.browser ?? globalThis.chrome;
-            return { text: await api.action.getBadgeText({}), title: await api.action.getTitle({}) };
-        });
+        const openSite = (origin) => openSiteIn(suite.padBrowser, origin);
+        const badge = () => badgeOf(suite.padBrowser);
 
         async function startSigning(origin) {
             await suite.harness.useListener();
@@ -250,6 +279,137 @@ for (const browserName of browserNames) {
                 return answers.map(({ id, event, code }) => `${id} ${event} ${code}`);
             });
             assert.deepEqual(errorIds.sort(), [1, 2, 3, null, 5, 6, 7, 8, null].map((id) => `${id} error ${ErrorCode.badRequest}`).sort());
+            assert.deepEqual(suite.harness.newRuns(), [], "a host was started");
+        });
+    });
+}
+
+// The administrator's limits, in a browser whose policy lists the sites, makes that list the only
+// one, lets one site open the pad without a click, and shortens the idle and hidden-tab limits.
+for (const browserName of browserNames) {
+    describe(`capture limits in ${browserName}`, { timeout: 180_000, skip: !policiesSupported && "needs root, to mount the policy folder" }, () => {
+        const kIdleLimitSeconds = 2;
+        const sites = {};
+        const servers = serveDemoSite(["127.0.0.1", "127.0.0.1"]);
+
+        before(() => {
+            sites.needsClick = servers[0].origin();
+            sites.withoutClick = servers[0].origin("localhost");
+            sites.userAdded = servers[1].origin(); // ignored: the administrator's list is the only one
+        });
+
+        const suite = browserSuite("capture-limits", browserName, {
+            policy: () => ({
+                allowedOrigins: [sites.needsClick, sites.withoutClick], administratorOriginsOnly: true,
+                originsWithoutGesture: [sites.withoutClick], idleLimitSeconds: kIdleLimitSeconds, hiddenLimitSeconds: 1,
+            }),
+        });
+
+        before(async () => {
+            await suite.padBrowser.launcher.evaluate((origin) => {
+                const api = globalThis.browser ?? globalThis.chrome;
+                return api.storage.local.set({ allowedOrigins: [origin] });
+            }, sites.userAdded);
+            await bridgeRegisteredFor(suite.padBrowser, [sites.needsClick, sites.withoutClick]);
+        });
+
+        const opening = (page) => waitFor(() => page.evaluate(() => window.opening), { timeoutMs: 15_000, what: "the open's outcome" });
+
+        async function closeCapture(page) {
+            assert.equal(await page.evaluate(() => window.signing.capture.close()), "EXITING...");
+            assert.equal(await (await suite.harness.currentRun()).exitCode(5000), 0);
+        }
+
+        const starts = [
+            { site: "needsClick", when: "load", code: ErrorCode.needsUserGesture },
+            { site: "needsClick", when: "click", code: undefined },
+            { site: "withoutClick", when: "load", code: undefined },
+        ];
+        for (const { site, when, code } of starts) {
+            it(`${code ? "refuses" : "opens"} a capture on ${when} for a site that ${site === "needsClick" ? "needs" : "is let open without"} a click`, async (t) => {
+                await suite.harness.useListener();
+                suite.harness.startBridge(["--loop", "--rate", "500"]);
+                const page = await pageOpeningOn(suite.padBrowser.browser, sites[site], when);
+                if (when === "click") {
+                    await page.click("body");
+                }
+                const outcome = await opening(page);
+                t.diagnostic(`the page's activation when it opened: ${outcome.active}`);
+                assert.equal(outcome.code, code);
+                if (code) {
+                    assert.deepEqual(suite.harness.newRuns(), [], "a host was started");
+                } else {
+                    await waitForPoints(page);
+                    await closeCapture(page);
+                }
+            });
+        }
+
+        // Each ends a running capture; the page learns why, the host ends and the badge goes.
+        const endings = {
+            "gets no point for the idle limit": {
+                padsim: ["--start-after", "4", "--delay", "600000"],
+                end: () => {},
+                code: ErrorCode.captureIdle,
+            },
+            "stays hidden for the hidden-tab limit": {
+                padsim: ["--loop", "--rate", "500"],
+                end: () => suite.padBrowser.browser.newPage(),
+                code: ErrorCode.tabHidden,
+            },
+            "is ended from the toolbar button's popup, which names its site": {
+                padsim: ["--loop", "--rate", "500"],
+                end: async () => {
+                    const popup = await popupPage();
+                    await waitFor(async () => (await popup.$eval("#holder", (p) => p.textContent)).includes(sites.needsClick),
+                                  { what: "the popup to name the site" });
+                    await popup.click("#end-capture");
+                },
+                code: ErrorCode.endedByUser,
+            },
+        };
+        for (const [how, { padsim, end, code }] of Object.entries(endings)) {
+            it(`ends a capture that ${how}`, async () => {
+                await suite.harness.useListener();
+                suite.harness.startBridge(padsim);
+                const page = await openSiteIn(suite.padBrowser, sites.needsClick);
+                assert.deepEqual((await openCapture(page)).size, [2150, 1400]);
+                const run = await suite.harness.currentRun();
+                await end();
+                const { endCode, endedMs, openedMs, points } = await waitFor(async () => {
+                    const now = await signing(page);
+                    return now.endCode !== undefined && now;
+                }, { timeoutMs: 15_000, what: "the capture to end" });
+                assert.equal(endCode, code);
+                if (code === ErrorCode.captureIdle) {
+                    assert.equal(points, 0);
+                    assert.ok(endedMs - openedMs >= kIdleLimitSeconds * 1000 - 50, `ended ${endedMs - openedMs} ms after it opened`);
+                }
+                assert.equal(await run.exitCode(5000), 0);
+                assert.equal((await badgeOf(suite.padBrowser)).text, "");
+            });
+        }
+
+        // The toolbar button's popup page, in a window of its own: a tab beside the capturing one
+        // would hide it.
+        async function popupPage() {
+            await suite.padBrowser.launcher.evaluate(() => {
+                const api = globalThis.browser ?? globalThis.chrome;
+                return api.windows.create({ url: "capture-popup.html", type: "popup", width: 400, height: 200 });
+            });
+            return suite.padBrowser.findPage((url) => url.pathname === "/capture-popup.html");
+        }
+
+        it("keeps to the administrator's sites when the policy makes their list the only one", async () => {
+            const options = await suite.padBrowser.openExtensionPage("options.html");
+            const shown = await options.evaluate(() => ({
+                administrator: document.getElementById("administrator-origins").textContent,
+                saysWhy: !document.getElementById("administrator-only").hidden,
+                userPartHidden: document.getElementById("user-part").hidden,
+            }));
+            assert.deepEqual(shown, { administrator: `${sites.needsClick}${sites.withoutClick}`, saysWhy: true, userPartHidden: true });
+            const page = await openSiteIn(suite.padBrowser, sites.userAdded);
+            assert.equal((await openCapture(page)).code, ErrorCode.originNotAllowed);
             assert.deepEqual(suite.harness.newRuns(), [], "a host was started");
         });
     });
