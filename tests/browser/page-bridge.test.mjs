@@ -7,7 +7,7 @@ import path from "node:path";
 import { after, before, describe, it } from "node:test";
 import { ErrorCode } from "../../page-library/index.js";
 import { policiesSupported } from "./support/browser-policies.mjs";
-import { browserNames, browserSuite, repository } from "./support/browser-suite.mjs";
+import { browserNames, browserSuite, repository, startBrowserWithHost, stopBrowserWithHost } from "./support/browser-suite.mjs";
 import { unpackedLibrary } from "./support/library-package.mjs";
 import { waitForText } from "./support/page-text.mjs";
 import { allowOnOptionsPage, bridgeRegisteredFor } from "./support/site-access.mjs";
@@ -95,8 +95,32 @@ function serveDemoSite(hosts) {
     return servers;
 }
 
-async function waitForPoints(page, atLeast = 1) {
-    return waitFor(async () => (await signing(page)).points >= atLeast && signing(page), { what: `${atLeast} points` });
+async function waitForPoints(page, atLeast = 1, timeoutMs = 10_000) {
+    return waitFor(async () => (await signing(page)).points >= atLeast && signing(page), { timeoutMs, what: `${atLeast} points` });
+}
+
+// A capture in Chromium that opens first and stays open and quiet for six minutes, beside the
+// other suites of this file (its browser, harness and a differently named copy of the host are
+// its own), then gets points: Chromium must keep the extension's service worker alive while its
+// port to the host is open. The policy raises the idle limit above the quiet time.
+const kQuietMs = 6 * 60_000;
+const quietCapture = { skip: !browserNames.includes("chromium") ? "runs in Chromium" : !policiesSupported && "needs root, to mount the policy folder" };
+describe("a quiet capture in chromium, opened first", quietCapture, () => {
+    const servers = serveDemoSite(["127.0.0.1"]);
+    it("opens a capture whose pad stays quiet while the other suites run", () => startQuietCapture(servers[0].origin()));
+});
+
+async function startQuietCapture(site) {
+    Object.assign(quietCapture, await startBrowserWithHost("quiet-capture", "chromium", {
+        policy: { allowedOrigins: [site], idleLimitSeconds: 3600 }, hostCopyName: "quiet-capture-host",
+    }));
+    await bridgeRegisteredFor(quietCapture.padBrowser, [site]);
+    await quietCapture.harness.useListener();
+    // padsim's wait starts with the host's requests, a little before open() resolves.
+    quietCapture.harness.startBridge(["--start-after", "4", "--delay", String(kQuietMs + 10_000), "--loop", "--rate", "200",
+                                      "--time-limit", String(kQuietMs / 1000 + 120)]);
+    quietCapture.page = await openSiteIn(quietCapture.padBrowser, site);
+    assert.deepEqual((await openCapture(quietCapture.page)).size, [2150, 1400]);
 }
 
 for (const browserName of browserNames) {
@@ -414,3 +438,17 @@ for (const browserName of browserNames) {
         });
     });
 }
+
+describe("the quiet capture in chromium, six minutes on", quietCapture, () => {
+    after(() => stopBrowserWithHost(quietCapture));
+
+    it("delivers points and the goodbye to a capture open and quiet for six minutes", { timeout: kQuietMs + 180_000 }, async (t) => {
+        const { page, harness } = quietCapture;
+        const { firstPointMs, openedMs, points } = await waitForPoints(page, 100, kQuietMs + 120_000);
+        t.diagnostic(`the first point came ${Math.round((firstPointMs - openedMs) / 1000)} s after the capture opened`);
+        assert.ok(firstPointMs - openedMs >= kQuietMs, `the first point came after ${firstPointMs - openedMs} ms`);
+        assert.ok(points >= 100);
+        assert.equal(await page.evaluate(() => window.signing.capture.close()), "EXITING...");
+        assert.equal(await (await harness.currentRun()).exitCode(5000), 0);
+    });
+});
