@@ -5,6 +5,8 @@ import { ErrorCode, SignatureError } from "./errors.js";
 import { signatureSvg } from "./signature-svg.js";
 import { Signature } from "./signature.js";
 
+const frozenCopy = (list) => Object.freeze(list.map((item) => Object.freeze([...item])));
+
 export class Capture extends EventTarget {
     #id;
     #signature = new Signature();
@@ -25,18 +27,24 @@ export class Capture extends EventTarget {
         this.ended.catch(() => {});
     }
 
-    // Every point in order, as [X, Y, P] with P 1 while the pen touches and 0 where it lifts.
+    // Every point in order, as [X, Y, P] with P 1 while the pen touches and 0 where it lifts; a
+    // frozen copy, so that a page cannot change what toSvg() draws.
     get points() {
-        return this.#signature.points;
+        return frozenCopy(this.#signature.points);
     }
 
-    // The pen-down runs: arrays of [X, Y], each ending where the pen lifts.
+    // The pen-down runs: arrays of [X, Y], each ending where the pen lifts; a frozen copy.
     get strokes() {
-        return this.#signature.strokes;
+        return Object.freeze(this.#signature.strokes.map(frozenCopy));
     }
 
     toSvg() {
         return signatureSvg(this.#signature, this.width, this.height);
+    }
+
+    // Forgets the points so far, for a new signature on the pad that stays open.
+    clear() {
+        this.#signature.clear();
     }
 
     // Asks the pad to close; resolves with the host's goodbye.

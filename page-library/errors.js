@@ -12,6 +12,7 @@ export const ErrorCode = Object.freeze({
     captureIdle: "capture-idle",
     tabHidden: "tab-hidden",
     endedByUser: "ended-by-user",
+    aborted: "aborted",
 });
 
 const kMessages = {
@@ -30,11 +31,12 @@ const kMessages = {
     [ErrorCode.captureIdle]: "The capture ended: the pad sent no point for the extension's idle limit",
     [ErrorCode.tabHidden]: "The capture ended: its tab stayed hidden for longer than the extension's limit",
     [ErrorCode.endedByUser]: "The person signing ended the capture from the signing extension's button",
+    [ErrorCode.aborted]: "The page cancelled the request before the pad opened",
 };
 
 export class SignatureError extends Error {
-    constructor(code) {
-        super(kMessages[code] ?? `The signing extension reported "${code}"`);
+    constructor(code, message = kMessages[code] ?? `The signing extension reported "${code}"`) {
+        super(message);
         this.name = "SignatureError";
         this.code = code;
     }

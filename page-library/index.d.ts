@@ -13,7 +13,8 @@ export type ErrorCodeValue =
     | "needs-user-gesture"
     | "capture-idle"
     | "tab-hidden"
-    | "ended-by-user";
+    | "ended-by-user"
+    | "aborted";
 
 export declare const ErrorCode: Readonly<{
     extensionMissing: "extension-missing";
@@ -28,6 +29,7 @@ export declare const ErrorCode: Readonly<{
     captureIdle: "capture-idle";
     tabHidden: "tab-hidden";
     endedByUser: "ended-by-user";
+    aborted: "aborted";
 }>;
 
 export declare class SignatureError extends Error {
@@ -46,7 +48,15 @@ export interface OpenOptions {
     /**
      * Milliseconds to wait for the extension to take the request ("extension-missing") and for
      * the pad to open ("timeout"); a whole number from 1 to kMaxTimeoutMs, default kDefaultTimeoutMs.
+     * Once the pad is open it no longer counts.
      */
+    timeoutMs?: number;
+    /** Aborting it before the pad is open rejects with "aborted" and lets the pad go. */
+    signal?: AbortSignal;
+}
+
+export interface AvailabilityOptions {
+    /** Milliseconds to wait for the bridge's answer; default kDefaultPresenceTimeoutMs (250). */
     timeoutMs?: number;
 }
 
@@ -65,12 +75,14 @@ export declare class Capture extends EventTarget {
     readonly over: boolean;
     /** Resolves with the host's goodbye after close(), or rejects with the error that ended the capture. */
     readonly ended: Promise<string>;
-    /** Every point so far, in order, as [X, Y, P]: P is 1 while the pen touches, 0 where it lifts. */
+    /** Every point so far (a frozen copy), in order, as [X, Y, P]: P is 1 while the pen touches, 0 where it lifts. */
     readonly points: ReadonlyArray<readonly [number, number, 0 | 1]>;
     /** The pen-down runs so far, each a list of [X, Y] ending where the pen lifts. */
     readonly strokes: ReadonlyArray<ReadonlyArray<readonly [number, number]>>;
     /** An SVG drawing of the strokes, the size of the pad, with every point in its metadata. */
     toSvg(): string;
+    /** Forgets the points so far, for a new signature; the pad stays open. */
+    clear(): void;
     /** Closes the pad; resolves with the host's goodbye ("EXITING..."). */
     close(): Promise<string>;
     addEventListener<K extends keyof CaptureEventMap>(
@@ -87,10 +99,19 @@ export declare class Capture extends EventTarget {
 
 export declare const kDefaultTimeoutMs: 15000;
 export declare const kMaxTimeoutMs: 120000;
+export declare const kDefaultPresenceTimeoutMs: 250;
+
+/**
+ * Resolves true when the signing extension's bridge serves this page, false when none answered
+ * within timeoutMs: the extension is missing, or this site is not on its list (a page already
+ * open when its site is allowed learns it after a reload).
+ */
+export declare function isAvailable(options?: AvailabilityOptions): Promise<boolean>;
 
 /**
  * Asks the signing extension to open the pad. Call it from the handler of a person's click, tap
- * or key press, in a tab that shows (else "needs-user-gesture"). Resolves once the pad is open;
- * rejects with a SignatureError (or a RangeError for a timeoutMs out of range).
+ * or key press, in a tab that shows (else "needs-user-gesture"). Rejects at once with
+ * "extension-missing" when no bridge answers. Resolves once the pad is open; rejects with a
+ * SignatureError, "bad-request" for a timeoutMs out of range.
  */
 export declare function open(options?: OpenOptions): Promise<Capture>;

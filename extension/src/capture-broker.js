@@ -127,6 +127,8 @@ function receive(connection, request) {
         }
     } else if (isClose(request) && capturing) {
         current.session.finish();
+    } else if (hasExactly(request, "abort", "request")) {
+        leave(connection);
     } else {
         tell(connection.pagePort, { event: "error", code: "bad-request" });
     }
@@ -140,12 +142,15 @@ export function acceptPageConnection(pagePort) {
     }
     const connection = { pagePort, asked: false, gone: false, visible: false };
     pagePort.onMessage.addListener((request) => receive(connection, request));
-    pagePort.onDisconnect.addListener(() => {
-        connection.gone = true;
-        if (current?.pagePort === pagePort) {
-            current.session.end(null);
-        }
-    });
+    pagePort.onDisconnect.addListener(() => leave(connection));
+}
+
+// The frame has gone or given up its request: its capture ends, or never starts.
+function leave(connection) {
+    connection.gone = true;
+    if (current?.pagePort === connection.pagePort) {
+        current.session.end(null);
+    }
 }
 
 // The site that holds the pad, for the toolbar button's page; null while none does.

@@ -1,5 +1,6 @@
-// The bridge's content script, registered on the allowed origins only. It carries a page's open
-// and close requests to the background, which alone speaks to the host, and each capture's events
+// The bridge's content script, registered on the allowed origins only. It answers a page's hello
+// at once (so that a page learns quickly that the bridge is there; a site without the bridge gets
+// no answer), and carries a page's open, close and abort requests to the background, which alone speaks to the host, and each capture's events
 // back to the frame that opened it, posted to this frame's own origin. It reads only messages that
 // this window posted to itself naming the page library as their source; one of those that is not
 // of the library's fixed shape is answered with an error and goes no further. With each open it
@@ -12,7 +13,10 @@
     const kFieldsOfRequest = new Map([
         ["open", "id,request,source,timeoutMs"],
         ["close", "id,request,source"],
+        ["abort", "id,request,source"],
+        ["hello", "id,request,source"],
     ]);
+    const kRequestsOfCapture = ["close", "abort"];
     const captures = new Map();
 
     const isVisible = () => document.visibilityState === "visible";
@@ -21,11 +25,12 @@
         window.postMessage({ ...answer, source: kBridgeSource, id }, window.location.origin);
     }
 
-    // An open for a new id or a close of a capture this frame opened, with exactly its fields.
+    // A hello or an open for a new id, or a close or abort of a capture this frame opened, with
+    // exactly its fields.
     function isAcceptable(message) {
         const wellFormed = Number.isSafeInteger(message.id) && message.id > 0 &&
             kFieldsOfRequest.get(message.request) === Object.keys(message).sort().join();
-        return wellFormed && captures.has(message.id) === (message.request === "close");
+        return wellFormed && captures.has(message.id) === kRequestsOfCapture.includes(message.request);
     }
 
     function forget(id) {
@@ -83,8 +88,14 @@
         }
         if (!isAcceptable(message)) {
             tellPage(Number.isSafeInteger(message.id) ? message.id : null, { event: "error", code: "bad-request" });
+        } else if (message.request === "hello") {
+            tellPage(message.id, { event: "present" });
         } else if (message.request === "open") {
             open(message.id, message.timeoutMs);
+        } else if (message.request === "abort") {
+            // The background lets the host go (it ends as after CLOSE) or keeps it from starting.
+            captures.get(message.id).postMessage({ request: "abort" });
+            forget(message.id);
         } else {
             captures.get(message.id).postMessage({ request: "close" });
         }

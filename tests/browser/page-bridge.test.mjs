@@ -11,6 +11,7 @@ import { browserNames, browserSuite, repository, startBrowserWithHost, stopBrows
 import { unpackedLibrary } from "./support/library-package.mjs";
 import { waitForText } from "./support/page-text.mjs";
 import { allowOnOptionsPage, bridgeRegisteredFor } from "./support/site-access.mjs";
+import { HostRun } from "./support/host-harness.mjs";
 import { startSiteServer } from "./support/site-server.mjs";
 import { waitFor } from "./support/wait.mjs";
 
@@ -23,7 +24,7 @@ async function openInPage(timeoutMs) {
     const signing = (window.signing = { points: 0, started });
     // The request's id, as another script of the page could read it.
     window.addEventListener("message", ({ data }) => {
-        signing.id ??= data?.source === "lumarq-orvanesign-page" ? data.id : undefined;
+        signing.id ??= data?.source === "lumarq-orvanesign-page" && data.request === "open" ? data.id : undefined;
     });
     try {
         signing.capture = await open({ timeoutMs });
@@ -202,12 +203,68 @@ for (const browserName of browserNames) {
             });
         }
 
-        it("tells a page that no bridge serves that the extension is missing, once its time-out has passed", async () => {
+        it("tells a page that no bridge serves that the extension is missing at once, not after its time-out", async (t) => {
             const page = await openSite(sites.unserved);
-            const { code, elapsedMs } = await openCapture(page, 1500);
+            const { code, elapsedMs } = await openCapture(page, 60_000);
             assert.equal(code, ErrorCode.extensionMissing);
-            assert.ok(elapsedMs >= 1500, `reported after ${elapsedMs} ms`);
+            t.diagnostic(`open() rejected after ${Math.round(elapsedMs)} ms`);
+            assert.ok(elapsedMs < 30_000, `reported after ${elapsedMs} ms`);
             assert.deepEqual(suite.harness.newRuns(), [], "a host was started");
+        });
+
+        // The call's own time-out is the bound: a bridge that answers gives true within it.
+        const presence = { allowed: ["an allowed site", true], unserved: ["a site no bridge serves", false] };
+        for (const [site, [whose, expected]] of Object.entries(presence)) {
+            it(`tells the page of ${whose} that signing is ${expected ? "" : "not "}possible within 250 ms`, async (t) => {
+                const page = await openSite(sites[site]);
+                const { available, elapsedMs } = await page.evaluate(async () => {
+                    const { isAvailable } = await import("@lumarq/orvanesign-page");
+                    const started = performance.now();
+                    return { available: await isAvailable({ timeoutMs: 250 }), elapsedMs: performance.now() - started };
+                });
+                t.diagnostic(`isAvailable() answered after ${Math.round(elapsedMs)} ms`);
+                assert.equal(available, expected);
+            });
+        }
+
+        const aborts = {
+            "before the call": (open) => open({ signal: AbortSignal.abort() }),
+            "while the pad opens": (open) => {
+                const controller = new AbortController();
+                const opening = open({ signal: controller.signal });
+                setTimeout(() => controller.abort(), 300);
+                return opening;
+            },
+        };
+        for (const [when, abortedOpen] of Object.entries(aborts)) {
+            it(`rejects an open aborted ${when} with aborted, and leaves no host running`, async () => {
+                await suite.harness.useListener();
+                suite.harness.startBridge(["--loop", "--rate", "500"]);
+                const page = await openSite(sites.allowed);
+                const code = await page.evaluate(async (source) => {
+                    const { open } = await import("@lumarq/orvanesign-page");
+                    // eslint-disable-next-line no-eval
+                    return (0, eval)(`(${source})`)(open).then(() => "opened", (error) => error.code);
+                }, abortedOpen.toString());
+                assert.equal(code, ErrorCode.aborted);
+                for (const run of suite.harness.newRuns()) {
+                    assert.equal(await new HostRun(path.join(suite.harness.runs, run)).exitCode(5000), 0);
+                }
+            });
+        }
+
+        it("forgets the points so far on clear() and keeps the new ones, with the pad still open", async () => {
+            const page = await startSigning(sites.allowed);
+            const before = await page.evaluate(() => {
+                window.signing.capture.clear();
+                window.signing.pointsAtClear = window.signing.points;
+                return window.signing.capture.points.length;
+            });
+            assert.equal(before, 0);
+            const { pointsAtClear } = await waitForPoints(page, (await signing(page)).points + 20);
+            const kept = await page.evaluate(() => ({ points: window.signing.capture.points.length, events: window.signing.points }));
+            assert.equal(kept.points, kept.events - pointsAtClear);
+            assert.equal(await page.evaluate(() => window.signing.capture.close()), "EXITING...");
         });
 
         it("tells a second tab that the pad is in use while the first captures", async () => {
