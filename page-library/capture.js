@@ -2,6 +2,7 @@
 // and the capture's end.
 import { postRequest } from "./bridge-channel.js";
 import { ErrorCode, SignatureError } from "./errors.js";
+import { signatureDataUrl, signaturePng } from "./signature-raster.js";
 import { signatureSvg } from "./signature-svg.js";
 import { Signature } from "./signature.js";
 
@@ -38,13 +39,27 @@ export class Capture extends EventTarget {
         return Object.freeze(this.#signature.strokes.map(frozenCopy));
     }
 
-    toSvg() {
-        return signatureSvg(this.#signature, this.width, this.height);
+    // The drawing as SVG text, in the pad's logical units. options: color ("black"), lineWidth
+    // (logical units), background ("transparent"), crop (to the ink) with margin, and width and
+    // height of the picture.
+    toSvg(options) {
+        return signatureSvg(this.#signature, this.width, this.height, options);
+    }
+
+    // The drawing as a PNG Blob, with toSvg()'s options.
+    toPng(options) {
+        return signaturePng(this.#signature, this.width, this.height, options);
+    }
+
+    // The PNG as a data: URL.
+    toDataUrl(options) {
+        return signatureDataUrl(this.#signature, this.width, this.height, options);
     }
 
     // Forgets the points so far, for a new signature on the pad that stays open.
     clear() {
         this.#signature.clear();
+        this.dispatchEvent(new CustomEvent("clear"));
     }
 
     // Asks the pad to close; resolves with the host's goodbye.

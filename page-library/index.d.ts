@@ -63,6 +63,29 @@ export interface AvailabilityOptions {
 export interface CaptureEventMap {
     point: CustomEvent<PenPoint>;
     end: CustomEvent<{ error: SignatureError | null }>;
+    clear: CustomEvent<null>;
+}
+
+/** How a picture of the signature looks; every field is optional. */
+export interface ImageOptions {
+    /** Any CSS colour; default "black". */
+    color?: string;
+    /** In the pad's logical units; default about a 300th of the pad's longer side. */
+    lineWidth?: number;
+    /** Any CSS colour, or "transparent" (the default). */
+    background?: string;
+    /** Show only the ink (and margin around it) instead of the whole pad; default false. */
+    crop?: boolean;
+    /** Around the ink when cropping, in logical units; default 0. */
+    margin?: number;
+    /** Of the picture in pixels; one alone keeps the proportions, both fit the drawing inside, centred. */
+    width?: number;
+    height?: number;
+}
+
+/** Live ink on a page's canvas: draws each new point's segment as it comes, blanks on clear(). */
+export declare class InkCanvas {
+    constructor(canvas: HTMLCanvasElement, capture: Capture, options?: Pick<ImageOptions, "color" | "lineWidth" | "background">);
 }
 
 export declare class Capture extends EventTarget {
@@ -79,8 +102,12 @@ export declare class Capture extends EventTarget {
     readonly points: ReadonlyArray<readonly [number, number, 0 | 1]>;
     /** The pen-down runs so far, each a list of [X, Y] ending where the pen lifts. */
     readonly strokes: ReadonlyArray<ReadonlyArray<readonly [number, number]>>;
-    /** An SVG drawing of the strokes, the size of the pad, with every point in its metadata. */
-    toSvg(): string;
+    /** An SVG drawing of the strokes in the pad's logical units (viewBox), with every point in its metadata. */
+    toSvg(options?: ImageOptions): string;
+    /** A PNG of the strokes (on an OffscreenCanvas where the browser has one). */
+    toPng(options?: ImageOptions): Promise<Blob>;
+    /** The PNG as a data: URL. */
+    toDataUrl(options?: ImageOptions): Promise<string>;
     /** Forgets the points so far, for a new signature; the pad stays open. */
     clear(): void;
     /** Closes the pad; resolves with the host's goodbye ("EXITING..."). */

@@ -3,8 +3,9 @@
 import { listenToBridge, newRequestId, postRequest } from "./bridge-channel.js";
 import { Capture } from "./capture.js";
 import { ErrorCode, SignatureError } from "./errors.js";
+import { InkCanvas } from "./ink-canvas.js";
 
-export { Capture, ErrorCode, SignatureError };
+export { Capture, ErrorCode, InkCanvas, SignatureError };
 
 export const kDefaultTimeoutMs = 15_000;
 // The longest wait the extension grants for the pad to open.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The sample extension as extension/assemble.sh lays it out: Mozilla's linter (web-ext lint)
 # reports no error and every icon the manifest names is there; without jq the script fails
-# before writing anything, naming jq; and the unit test of its origin parser passes. Needs tests/browser/node_modules (scripts/browser-deps.sh).
+# before writing anything, naming jq; and the unit tests of its origin parser and of the page
+# library's image frames pass. Needs tests/browser/node_modules (scripts/browser-deps.sh).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 work=$(mktemp -d)
@@ -19,5 +20,5 @@ if PATH=/nonexistent /bin/bash extension/assemble.sh "$work/without-jq" 2>"$work
     echo "assemble.sh without jq did not fail cleanly: $(cat "$work/error")" >&2
     exit 1
 fi
-node --test tests/browser/allowed-origins.test.mjs >"$work/unit-tests" || { cat "$work/unit-tests" >&2; exit 1; }
-echo "extension: origin parser's unit test passed, web-ext lint without errors, icons present, assemble.sh refuses cleanly without jq"
+node --test tests/browser/allowed-origins.test.mjs tests/browser/signature-image.test.mjs >"$work/unit-tests" || { cat "$work/unit-tests" >&2; exit 1; }
+echo "extension: unit tests (origin parser, image frames) passed, web-ext lint without errors, icons present, assemble.sh refuses cleanly without jq"

@@ -9,6 +9,7 @@ import { ErrorCode } from "../../page-library/index.js";
 import { policiesSupported } from "./support/browser-policies.mjs";
 import { browserNames, browserSuite, repository, startBrowserWithHost, stopBrowserWithHost } from "./support/browser-suite.mjs";
 import { unpackedLibrary } from "./support/library-package.mjs";
+import { countInk, decodePng } from "./support/png.mjs";
 import { waitForText } from "./support/page-text.mjs";
 import { allowOnOptionsPage, bridgeRegisteredFor } from "./support/site-access.mjs";
 import { HostRun } from "./support/host-harness.mjs";
@@ -78,6 +79,25 @@ const badgeOf = (padBrowser) => padBrowser.launcher.evaluate(async () => {
     const api = globalThis.browser ?? globalThis.chrome;
     return { text: await api.action.getBadgeText({}), title: await api.action.getTitle({}) };
 });
+
+// The segments [from, to] of the strokes in a list of [X, Y, P] points; a dot is a segment of no length.
+function strokeSegments(points) {
+    const segments = [];
+    let previous = null;
+    for (const [x, y, p] of points) {
+        if (previous || p === 1) {
+            segments.push([previous ?? [x, y], [x, y]]);
+        }
+        previous = p === 1 ? [x, y] : null;
+    }
+    return segments;
+}
+
+function distanceToSegment([x, y], [[x0, y0], [x1, y1]]) {
+    const length2 = (x1 - x0) ** 2 + (y1 - y0) ** 2;
+    const t = length2 === 0 ? 0 : Math.max(0, Math.min(1, ((x - x0) * (x1 - x0) + (y - y0) * (y1 - y0)) / length2));
+    return Math.hypot(x - (x0 + t * (x1 - x0)), y - (y0 + t * (y1 - y0)));
+}
 
 // Serves the demo site with the packed library on each of hosts, one server each, while the
 // suite runs; servers[i].origin() is then the site on hosts[i].
@@ -317,6 +337,48 @@ for (const browserName of browserNames) {
             await waitForPoints(page, pointsThen + 10);
             assert.equal(await page.evaluate(() => window.signing.capture.close()), "EXITING...");
         });
+
+        // Ink within the pen's reach of a segment of the played strokes, and nowhere else; the
+        // capture's PNG cropped to the ink with a margin of 20, the live canvas the whole pad.
+        const kImageSources = {
+            "capture.toDataUrl() cropped to the ink": {
+                dataUrl: () => window.signing.capture.toDataUrl({ background: "white", lineWidth: 6, crop: true, margin: 20 }),
+                origin: (points) => [0, 1].map((axis) => Math.floor(Math.min(...points.map((point) => point[axis])) - 3 - 20)),
+            },
+            "a live InkCanvas": { dataUrl: () => window.signing.ink.toDataURL("image/png"), origin: () => [0, 0] },
+        };
+        for (const [source, { dataUrl, origin }] of Object.entries(kImageSources)) {
+            it(`draws ${source} with ink along the played strokes and none elsewhere`, async () => {
+                const expected = await suite.harness.playTestSignature();
+                const page = await openSite(sites.allowed);
+                await page.evaluate(async () => {
+                    const { InkCanvas, open } = await import("@lumarq/orvanesign-page");
+                    const capture = await open();
+                    const canvas = document.createElement("canvas");
+                    window.signing = { capture, ink: canvas };
+                    new InkCanvas(canvas, capture, { background: "white", lineWidth: 6 });
+                });
+                await waitFor(() => page.evaluate((count) => window.signing.capture.points.length === count, expected.length),
+                              { timeoutMs: 15_000, what: "every played point" });
+                const url = await page.evaluate(`(${dataUrl})()`);
+                const image = decodePng(Buffer.from(url.replace(/^data:image\/png;base64,/, ""), "base64"));
+                const [x0, y0] = origin(expected);
+                const shifted = expected.map(([x, y, p]) => [x - x0, y - y0, p]);
+                const segments = strokeSegments(shifted);
+                const misplaced = { bare: 0, stray: 0 };
+                for (const [x, y] of shifted.filter(([, , p]) => p === 1)) {
+                    misplaced.bare += countInk(image, { x: x - 1, y: y - 1, width: 3, height: 3 }) === 0 ? 1 : 0;
+                }
+                for (let y = 0; y < image.height; y += 10) {
+                    for (let x = 0; x < image.width; x += 10) {
+                        const far = segments.every((segment) => distanceToSegment([x, y], segment) > 5);
+                        misplaced.stray += far && countInk(image, { x, y, width: 1, height: 1 }) ? 1 : 0;
+                    }
+                }
+                assert.deepEqual(misplaced, { bare: 0, stray: 0 });
+                await page.evaluate(() => window.signing.capture.close());
+            });
+        }
 
         const leaving = { closes: (page) => page.close(), "navigates away": (page) => page.goto(`${sites.otherPort}/`) };
         for (const [how, leave] of Object.entries(leaving)) {
