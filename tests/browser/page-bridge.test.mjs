@@ -411,7 +411,7 @@ for (const browserName of browserNames) {
                 const answers = [];
                 const answered = new Promise((resolve) => {
                     window.addEventListener("message", ({ data }) => {
-                        if (data?.source !== source && data.event !== "accepted" && answers.push(data) === malformed.length) {
+                        if (data?.source !== source && !["accepted", "present"].includes(data.event) && answers.push(data) === malformed.length) {
                             resolve();
                         }
                     });
