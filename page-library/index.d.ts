@@ -33,6 +33,8 @@ export declare const ErrorCode: Readonly<{
 }>;
 
 export declare class SignatureError extends Error {
+    /** Made by the library alone. */
+    private constructor();
     readonly name: "SignatureError";
     readonly code: ErrorCodeValue;
 }
@@ -89,6 +91,8 @@ export declare class InkCanvas {
 }
 
 export declare class Capture extends EventTarget {
+    /** open() makes captures; a page does not. */
+    private constructor();
     /** The pad's device number, as the host reports it. */
     readonly device: number;
     /** The pad's logical size: points run from 0 to width and from 0 to height. */
