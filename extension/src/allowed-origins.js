@@ -16,20 +16,34 @@ function isPlainHost(hostname) {
     return hostname.split(".").every((label) => /^[a-z0-9-]+$/.test(label));
 }
 
-// The origin a text names when it is one that may be allowed, else null. A path, a query, a user
+// Why a text names no origin that may be allowed, or null when it does. A path, a query, a user
 // name, a wildcard or an IPv6 address is refused rather than dropped, so that nobody allows a
 // whole site while believing to allow one page of it.
-export function allowableOrigin(text) {
+export function originProblem(text) {
     let url;
     try {
         url = new URL(String(text).trim());
     } catch {
-        return null;
+        return "it is not a web address (write it as https://sign.example.com)";
     }
-    const secure = url.protocol === "https:";
-    const development = url.protocol === "http:" && kDevelopmentHosts.includes(url.hostname);
-    const bare = url.pathname === "/" && !url.search && !url.hash && !url.username && !url.password;
-    return (secure || development) && bare && isPlainHost(url.hostname) ? url.origin : null;
+    if (url.protocol !== "https:" && !(url.protocol === "http:" && kDevelopmentHosts.includes(url.hostname))) {
+        return "only https sites can be allowed (plain http only on localhost and 127.0.0.1, for development)";
+    }
+    if (url.username || url.password) {
+        return "a user name or password is not part of a site";
+    }
+    if (url.pathname !== "/" || url.search || url.hash) {
+        return "give the site alone, without a path, query or fragment";
+    }
+    if (!isPlainHost(url.hostname)) {
+        return "the host name has an empty part, a trailing dot, a wildcard or an IPv6 address";
+    }
+    return null;
+}
+
+// The origin a text names when it is one that may be allowed, else null.
+export function allowableOrigin(text) {
+    return originProblem(text) ? null : new URL(String(text).trim()).origin;
 }
 
 function allowableOrigins(listed) {
