@@ -19,5 +19,5 @@ manifest=$(jq --slurpfile host "$here/native-host.json" '
 ' "$here/src/manifest.template.json")
 mkdir -p "$out"
 cp -r "$here"/src/*.html "$here"/src/*.css "$here"/src/*.js "$here"/src/managed-storage.json "$here"/src/icons \
-    "$here/native-host.json" "$here"/../page-library/signature{,-svg}.js "$out"/
+    "$here/native-host.json" "$here"/../page-library/{signature,signature-svg,image-frame}.js "$out"/
 printf '%s\n' "$manifest" >"$out/manifest.json"

@@ -1,10 +1,13 @@
 // A capture that the pad has opened for the page: the pad's size, the pen points as they come,
 // and the capture's end.
 import { postRequest } from "./bridge-channel.js";
-import { SignatureError } from "./errors.js";
+import { ErrorCode, SignatureError } from "./errors.js";
 import { buildEvidence } from "./evidence.js";
+import { signatureDataUrl, signaturePng } from "./signature-raster.js";
 import { signatureSvg } from "./signature-svg.js";
 import { Signature } from "./signature.js";
+
+const frozenCopy = (list) => Object.freeze(list.map((item) => Object.freeze([...item])));
 
 export class Capture extends EventTarget {
     #id;
@@ -30,20 +33,21 @@ export class Capture extends EventTarget {
         this.ended.catch(() => {});
     }
 
-    // Every point in order, as [X, Y, P] with P 1 while the pen touches and 0 where it lifts.
+    // Every point in order, as [X, Y, P] with P 1 while the pen touches and 0 where it lifts; a
+    // frozen copy, so that a page cannot change what toSvg() draws.
     get points() {
-        return this.#signature.points;
+        return frozenCopy(this.#signature.points);
     }
 
-    // The pen-down runs: arrays of [X, Y], each ending where the pen lifts.
+    // The pen-down runs: arrays of [X, Y], each ending where the pen lifts; a frozen copy.
     get strokes() {
-        return this.#signature.strokes;
+        return Object.freeze(this.#signature.strokes.map(frozenCopy));
     }
 
     // Each point's arrival time at the host, in milliseconds from the pad's opening, in the
-    // order of points; null from a host that gives none.
+    // order of points; null from a host that gives none. A frozen copy.
     get times() {
-        return this.#times;
+        return Object.freeze([...this.#times]);
     }
 
     // The capture as a record to keep: see the README's "Evidence".
@@ -52,8 +56,28 @@ export class Capture extends EventTarget {
                                startedAt: this.startedAt, points: this.points, times: this.#times });
     }
 
-    toSvg() {
-        return signatureSvg(this.#signature, this.width, this.height);
+    // The drawing as SVG text, in the pad's logical units. options: color ("black"), lineWidth
+    // (logical units), background ("transparent"), crop (to the ink) with margin, and width and
+    // height of the picture.
+    toSvg(options) {
+        return signatureSvg(this.#signature, this.width, this.height, options);
+    }
+
+    // The drawing as a PNG Blob, with toSvg()'s options.
+    toPng(options) {
+        return signaturePng(this.#signature, this.width, this.height, options);
+    }
+
+    // The PNG as a data: URL.
+    toDataUrl(options) {
+        return signatureDataUrl(this.#signature, this.width, this.height, options);
+    }
+
+    // Forgets the points so far and their times, for a new signature on the pad that stays open.
+    clear() {
+        this.#signature.clear();
+        this.#times = [];
+        this.dispatchEvent(new CustomEvent("clear"));
     }
 
     // Asks the pad to close; resolves with the host's goodbye.
@@ -65,7 +89,8 @@ export class Capture extends EventTarget {
         return this.ended;
     }
 
-    // Takes one answer of the bridge for this capture.
+    // Takes one answer of the bridge for this capture. A bad-request answers a refused request
+    // (such as another script's open with this capture's id) and leaves the capture running.
     receive(message) {
         if (message.event === "point") {
             const { x, y, touch } = message;
@@ -76,7 +101,7 @@ export class Capture extends EventTarget {
         } else if (message.event === "goodbye") {
             this.#end(null);
             this.#settle.resolve(message.text);
-        } else if (message.event === "error") {
+        } else if (message.event === "error" && message.code !== ErrorCode.badRequest) {
             const error = new SignatureError(message.code);
             this.#end(error);
             this.#settle.reject(error);

@@ -9,6 +9,11 @@ export const ErrorCode = Object.freeze({
     hostGone: "host-gone",
     badRequest: "bad-request",
     padGone: "pad-gone",
+    needsUserGesture: "needs-user-gesture",
+    captureIdle: "capture-idle",
+    tabHidden: "tab-hidden",
+    endedByUser: "ended-by-user",
+    aborted: "aborted",
 });
 
 const kMessages = {
@@ -23,11 +28,17 @@ const kMessages = {
     [ErrorCode.hostGone]: "The signature pad program ended during the capture",
     [ErrorCode.badRequest]: "The signing extension refused a request it could not read",
     [ErrorCode.padGone]: "The signature pad was unplugged or lost its connection during the capture",
+    [ErrorCode.needsUserGesture]: "The signing extension opens the pad only when a person has just clicked, " +
+        "tapped or typed in this page, and only while its tab shows: call open() from such an event's handler",
+    [ErrorCode.captureIdle]: "The capture ended: the pad sent no point for the extension's idle limit",
+    [ErrorCode.tabHidden]: "The capture ended: its tab stayed hidden for longer than the extension's limit",
+    [ErrorCode.endedByUser]: "The person signing ended the capture from the signing extension's button",
+    [ErrorCode.aborted]: "The page cancelled the request before the pad opened",
 };
 
 export class SignatureError extends Error {
-    constructor(code) {
-        super(kMessages[code] ?? `The signing extension reported "${code}"`);
+    constructor(code, message = kMessages[code] ?? `The signing extension reported "${code}"`) {
+        super(message);
         this.name = "SignatureError";
         this.code = code;
     }

@@ -10,7 +10,12 @@ export type ErrorCodeValue =
     | "timeout"
     | "host-gone"
     | "bad-request"
-    | "pad-gone";
+    | "pad-gone"
+    | "needs-user-gesture"
+    | "capture-idle"
+    | "tab-hidden"
+    | "ended-by-user"
+    | "aborted";
 
 export declare const ErrorCode: Readonly<{
     extensionMissing: "extension-missing";
@@ -22,9 +27,16 @@ export declare const ErrorCode: Readonly<{
     hostGone: "host-gone";
     badRequest: "bad-request";
     padGone: "pad-gone";
+    needsUserGesture: "needs-user-gesture";
+    captureIdle: "capture-idle";
+    tabHidden: "tab-hidden";
+    endedByUser: "ended-by-user";
+    aborted: "aborted";
 }>;
 
 export declare class SignatureError extends Error {
+    /** Made by the library alone. */
+    private constructor();
     readonly name: "SignatureError";
     readonly code: ErrorCodeValue;
 }
@@ -68,16 +80,49 @@ export interface OpenOptions {
     /**
      * Milliseconds to wait for the extension to take the request ("extension-missing") and for
      * the pad to open ("timeout"); a whole number from 1 to kMaxTimeoutMs, default kDefaultTimeoutMs.
+     * Once the pad is open it no longer counts.
      */
+    timeoutMs?: number;
+    /** Aborting it before the pad is open rejects with "aborted" and lets the pad go. */
+    signal?: AbortSignal;
+}
+
+export interface AvailabilityOptions {
+    /** Milliseconds to wait for the bridge's answer; default kDefaultPresenceTimeoutMs (250). */
     timeoutMs?: number;
 }
 
 export interface CaptureEventMap {
     point: CustomEvent<PenPoint>;
     end: CustomEvent<{ error: SignatureError | null }>;
+    clear: CustomEvent<null>;
+}
+
+/** How a picture of the signature looks; every field is optional. */
+export interface ImageOptions {
+    /** Any CSS colour; default "black". */
+    color?: string;
+    /** In the pad's logical units; default about a 300th of the pad's longer side. */
+    lineWidth?: number;
+    /** Any CSS colour, or "transparent" (the default). */
+    background?: string;
+    /** Show only the ink (and margin around it) instead of the whole pad; default false. */
+    crop?: boolean;
+    /** Around the ink when cropping, in logical units; default 0. */
+    margin?: number;
+    /** Of the picture in pixels; one alone keeps the proportions, both fit the drawing inside, centred. */
+    width?: number;
+    height?: number;
+}
+
+/** Live ink on a page's canvas: draws each new point's segment as it comes, blanks on clear(). */
+export declare class InkCanvas {
+    constructor(canvas: HTMLCanvasElement, capture: Capture, options?: Pick<ImageOptions, "color" | "lineWidth" | "background">);
 }
 
 export declare class Capture extends EventTarget {
+    /** open() makes captures; a page does not. */
+    private constructor();
     /** The pad's device number, as the host reports it. */
     readonly device: number;
     /** The pad's logical size: points run from 0 to width and from 0 to height. */
@@ -93,14 +138,20 @@ export declare class Capture extends EventTarget {
     readonly over: boolean;
     /** Resolves with the host's goodbye after close(), or rejects with the error that ended the capture. */
     readonly ended: Promise<string>;
-    /** Every point so far, in order, as [X, Y, P]: P is 1 while the pen touches, 0 where it lifts. */
+    /** Every point so far (a frozen copy), in order, as [X, Y, P]: P is 1 while the pen touches, 0 where it lifts. */
     readonly points: ReadonlyArray<readonly [number, number, 0 | 1]>;
     /** The pen-down runs so far, each a list of [X, Y] ending where the pen lifts. */
     readonly strokes: ReadonlyArray<ReadonlyArray<readonly [number, number]>>;
     /** The capture so far as a record a service can keep. */
     toEvidence(): SignatureEvidence;
-    /** An SVG drawing of the strokes, the size of the pad, with every point in its metadata. */
-    toSvg(): string;
+    /** An SVG drawing of the strokes in the pad's logical units (viewBox), with every point in its metadata. */
+    toSvg(options?: ImageOptions): string;
+    /** A PNG of the strokes (on an OffscreenCanvas where the browser has one). */
+    toPng(options?: ImageOptions): Promise<Blob>;
+    /** The PNG as a data: URL. */
+    toDataUrl(options?: ImageOptions): Promise<string>;
+    /** Forgets the points so far, for a new signature; the pad stays open. */
+    clear(): void;
     /** Closes the pad; resolves with the host's goodbye ("EXITING..."). */
     close(): Promise<string>;
     addEventListener<K extends keyof CaptureEventMap>(
@@ -117,9 +168,19 @@ export declare class Capture extends EventTarget {
 
 export declare const kDefaultTimeoutMs: 15000;
 export declare const kMaxTimeoutMs: 120000;
+export declare const kDefaultPresenceTimeoutMs: 250;
 
 /**
- * Asks the signing extension to open the pad. Resolves once the pad is open; rejects with a
- * SignatureError (or a RangeError for a timeoutMs out of range).
+ * Resolves true when the signing extension's bridge serves this page, false when none answered
+ * within timeoutMs: the extension is missing, or this site is not on its list (a page already
+ * open when its site is allowed learns it after a reload).
+ */
+export declare function isAvailable(options?: AvailabilityOptions): Promise<boolean>;
+
+/**
+ * Asks the signing extension to open the pad. Call it from the handler of a person's click, tap
+ * or key press, in a tab that shows (else "needs-user-gesture"). Rejects at once with
+ * "extension-missing" when no bridge answers. Resolves once the pad is open; rejects with a
+ * SignatureError, "bad-request" for a timeoutMs out of range.
  */
 export declare function open(options?: OpenOptions): Promise<Capture>;

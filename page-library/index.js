@@ -1,21 +1,60 @@
-// Asks the signing extension for a signature from the pad: open() resolves to a running capture.
+// Asks the signing extension for a signature from the pad: isAvailable() tells quickly whether
+// the extension serves this page, open() resolves to a running capture.
 import { listenToBridge, newRequestId, postRequest } from "./bridge-channel.js";
 import { Capture } from "./capture.js";
 import { ErrorCode, SignatureError } from "./errors.js";
 import { checkEvidence, kEvidenceFormat, kEvidenceVersion } from "./evidence.js";
+import { InkCanvas } from "./ink-canvas.js";
 
-export { Capture, checkEvidence, ErrorCode, kEvidenceFormat, kEvidenceVersion, SignatureError };
+export {
+    Capture, checkEvidence, ErrorCode, InkCanvas, kEvidenceFormat, kEvidenceVersion, SignatureError,
+};
 
 export const kDefaultTimeoutMs = 15_000;
 // The longest wait the extension grants for the pad to open.
 export const kMaxTimeoutMs = 120_000;
+// How long the bridge may take to answer a hello on a page that has loaded: it answers at once.
+export const kDefaultPresenceTimeoutMs = 250;
 
-// timeoutMs bounds both the wait for the extension to take the request (else "extension-missing")
-// and the wait for the pad to open (else "timeout").
-export function open({ timeoutMs = kDefaultTimeoutMs } = {}) {
+function checkTimeout(timeoutMs) {
     if (!Number.isInteger(timeoutMs) || timeoutMs < 1 || timeoutMs > kMaxTimeoutMs) {
-        return Promise.reject(new RangeError(`timeoutMs must be a whole number from 1 to ${kMaxTimeoutMs}`));
+        throw new SignatureError(ErrorCode.badRequest, `timeoutMs must be a whole number from 1 to ${kMaxTimeoutMs}`);
     }
+}
+
+// Resolves true when the signing extension's bridge serves this page, false when none answered
+// within timeoutMs (the extension is missing, or this site is not on its list).
+export async function isAvailable({ timeoutMs = kDefaultPresenceTimeoutMs } = {}) {
+    checkTimeout(timeoutMs);
+    const id = newRequestId();
+    return new Promise((resolve) => {
+        const settle = (present) => {
+            clearTimeout(timer);
+            stopListening();
+            resolve(present);
+        };
+        const stopListening = listenToBridge(id, (message) => settle(message.event === "present"));
+        const timer = setTimeout(() => settle(false), timeoutMs);
+        postRequest(id, "hello");
+    });
+}
+
+// Asks for the pad: "extension-missing" at once when no bridge answers the hello; timeoutMs
+// bounds the wait for the extension to take the request and for the pad to open (else
+// "timeout"). Aborting signal before the pad is open rejects with "aborted" and lets the pad go.
+export async function open({ timeoutMs = kDefaultTimeoutMs, signal } = {}) {
+    checkTimeout(timeoutMs);
+    const present = !signal?.aborted && await isAvailable({ timeoutMs: Math.min(timeoutMs, kDefaultPresenceTimeoutMs) });
+    if (signal?.aborted) {
+        throw new SignatureError(ErrorCode.aborted);
+    }
+    if (!present) {
+        throw new SignatureError(ErrorCode.extensionMissing);
+    }
+    return requestCapture(timeoutMs, signal);
+}
+
+function requestCapture(timeoutMs, signal) {
     const id = newRequestId();
     return new Promise((resolve, reject) => {
         let capture = null;
@@ -28,6 +67,7 @@ export function open({ timeoutMs = kDefaultTimeoutMs } = {}) {
             } else if (message.event === "accepted") {
                 clearTimeout(noBridge);
             } else if (message.event === "opened") {
+                signal?.removeEventListener("abort", abort);
                 capture = new Capture(id, message);
                 resolve(capture);
             } else if (message.event === "error") {
@@ -37,8 +77,14 @@ export function open({ timeoutMs = kDefaultTimeoutMs } = {}) {
         const fail = (code) => {
             clearTimeout(noBridge);
             stopListening();
+            signal?.removeEventListener("abort", abort);
             reject(new SignatureError(code));
         };
+        const abort = () => {
+            postRequest(id, "abort");
+            fail(ErrorCode.aborted);
+        };
+        signal?.addEventListener("abort", abort, { once: true });
         const noBridge = setTimeout(() => fail(ErrorCode.extensionMissing), timeoutMs);
         postRequest(id, "open", { timeoutMs });
     });

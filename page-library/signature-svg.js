@@ -1,25 +1,28 @@
 // A signature as an SVG drawing: one polyline per stroke in the pad's logical units, and in
-// <metadata> every point in order as an [X, Y, P] triple, as the host sent it.
+// <metadata> every point in order as an [X, Y, P] triple, as the host sent it. Options as
+// imageFrame() takes them, and color and background ("transparent" by default).
+import { imageFrame, penWidthFor } from "./image-frame.js";
 
-// A pen that reads well at the pad's size: about a 300th of its longer side.
-export function penWidthFor(width, height) {
-    return Math.max(2, Math.round(Math.max(width, height) / 300));
-}
+export { penWidthFor };
 
-export function signatureSvg(signature, width, height, penWidth = penWidthFor(width, height)) {
+export function signatureSvg(signature, width, height, options = {}) {
+    const { lineWidth = penWidthFor(width, height), color = "black", background = "transparent" } = options;
+    const frame = imageFrame(signature.strokes, width, height, { ...options, lineWidth });
     const polylines = signature.strokes.map((stroke) => {
         // A single point is drawn as a dot: a line of no length with round caps.
         const vertices = stroke.length === 1 ? [stroke[0], stroke[0]] : stroke;
         return `    <polyline points="${vertices.map(([x, y]) => `${x},${y}`).join(" ")}"/>`;
     });
     const record = JSON.stringify({ maxx: width, maxy: height, points: signature.points });
+    const attribute = (text) => String(text).replace(/[&<>"]/g, (c) => `&#${c.charCodeAt(0)};`);
     return [
         `<?xml version="1.0" encoding="UTF-8"?>`,
-        `<svg xmlns="http://www.w3.org/2000/svg" width="${width}" height="${height}" ` +
-            `viewBox="0 0 ${width} ${height}">`,
+        `<svg xmlns="http://www.w3.org/2000/svg" width="${frame.outputWidth}" height="${frame.outputHeight}" ` +
+            `viewBox="${frame.x} ${frame.y} ${frame.width} ${frame.height}">`,
         `  <metadata id="pen-points">${record}</metadata>`,
-        `  <rect width="${width}" height="${height}" fill="white"/>`,
-        `  <g fill="none" stroke="black" stroke-width="${penWidth}" stroke-linecap="round" ` +
+        ...(background === "transparent" ? [] : [
+            `  <rect x="${frame.x}" y="${frame.y}" width="${frame.width}" height="${frame.height}" fill="${attribute(background)}"/>`]),
+        `  <g fill="none" stroke="${attribute(color)}" stroke-width="${lineWidth}" stroke-linecap="round" ` +
             `stroke-linejoin="round">`,
         ...polylines,
         `  </g>`,

@@ -12,8 +12,8 @@ function matchPattern(origin) {
 }
 
 async function registerForAllowedOrigins() {
-    const { fromUser, fromAdministrator } = await readAllowedOrigins();
-    const matches = [...new Set([...fromUser, ...fromAdministrator].map(matchPattern))];
+    const { origins } = await readAllowedOrigins();
+    const matches = [...new Set(origins.map(matchPattern))];
     const registered = (await api.scripting.getRegisteredContentScripts({ ids: [kScriptId] })).length > 0;
     const script = { id: kScriptId, matches, js: ["page-bridge-content.js"], runAt: "document_start", allFrames: true,
                      persistAcrossSessions: true };

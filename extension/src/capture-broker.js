@@ -1,9 +1,15 @@
 // The background's side of the page bridge: one capture at a time across every tab and frame,
 // for pages on allowed origins only, each served through the host session the background alone
-// holds. The origin checked is the one the browser reports for the frame that connected.
-import { isAllowedOrigin } from "./allowed-origins.js";
+// holds. The origin checked is the one the browser reports for the frame that connected. A
+// capture opens only for a frame that a person has just activated (a click, a tap, a key) in a
+// tab that shows, unless the administrator lets its site open the pad by itself; it ends when
+// it stays without a point, or its tab stays hidden, for the administrator's limits, and when
+// the person ends it from the toolbar button.
+import { accessOf } from "./allowed-origins.js";
 import { clearCaptureBadge, showCaptureBadge } from "./capture-badge.js";
+import { CaptureWatch } from "./capture-watch.js";
 import { HostSession, Problem, readHostName } from "./host-session.js";
+import { readCaptureLimits } from "./policy.js";
 
 const kMaxTimeoutMs = 120_000;
 const kErrorOfProblem = {
@@ -17,6 +23,7 @@ const kErrorOfProblem = {
     [Problem.noReply]: "timeout",
     [Problem.padGone]: "pad-gone",
 };
+const kEndedByUser = "ended-by-user";
 
 let current = null;
 
@@ -28,26 +35,48 @@ function tell(pagePort, answer) {
     }
 }
 
+function hasExactly(request, name, fields) {
+    return request?.request === name && Object.keys(request).sort().join() === fields;
+}
+
 function isValidOpen(request) {
-    return request?.request === "open" && Object.keys(request).length === 2 &&
+    return hasExactly(request, "open", "activated,request,timeoutMs,visible") &&
+        typeof request.activated === "boolean" && typeof request.visible === "boolean" &&
         Number.isInteger(request.timeoutMs) && request.timeoutMs >= 1 && request.timeoutMs <= kMaxTimeoutMs;
 }
 
+function isVisibility(request) {
+    return hasExactly(request, "visibility", "request,visible") && typeof request.visible === "boolean";
+}
+
 function endCapture(capture) {
+    capture.watch.stop();
     if (current === capture) {
         current = null;
         clearCaptureBadge();
     }
 }
 
+// Ends a running capture from this side: the page is told why, and the host is let go.
+function endWithError(capture, code) {
+    tell(capture.pagePort, { event: "error", code });
+    capture.session.end(null);
+}
+
 function hostHandlers(capture) {
     const { pagePort } = capture;
     return {
-        opened: ({ device, maxx, maxy, serial, model }) => tell(pagePort, {
-            event: "opened", device, width: maxx, height: maxy,
-            pad: Number.isInteger(serial) && Number.isInteger(model) ? { serial, model } : null,
-        }),
-        point: (x, y, p, t) => tell(pagePort, { event: "point", x, y, touch: p === 1, t }),
+        opened: ({ device, maxx, maxy, serial, model }) => {
+            capture.watch.opened();
+            tell(pagePort, {
+                event: "opened", device, width: maxx, height: maxy,
+                pad: Number.isInteger(serial) && Number.isInteger(model) ? { serial, model } : null,
+            });
+        },
+        point: (x, y, p, t) => {
+            capture.watch.point();
+            tell(pagePort, { event: "point", x, y, touch: p === 1, t });
+        },
         goodbye: (text) => tell(pagePort, { event: "goodbye", text }),
         ended: (problem) => {
             endCapture(capture);
@@ -58,36 +87,52 @@ function hostHandlers(capture) {
     };
 }
 
-async function open(connection, timeoutMs) {
+function startCapture(connection, origin, hostName, limits, timeoutMs) {
+    const capture = { pagePort: connection.pagePort, origin };
+    capture.watch = new CaptureWatch(limits, connection.visible, (limit) => endWithError(capture, limit));
+    capture.session = new HostSession(hostName, hostHandlers(capture), timeoutMs);
+    current = capture;
+    showCaptureBadge(origin);
+    capture.session.start();
+}
+
+async function open(connection, { timeoutMs, activated }) {
     const { pagePort } = connection;
     const origin = pagePort.sender.origin;
-    const [allowed, hostName] = await Promise.all([isAllowedOrigin(origin), readHostName()]);
+    const [access, hostName, limits] = await Promise.all([accessOf(origin), readHostName(), readCaptureLimits()]);
     if (connection.gone) {
         return;
     }
-    if (!allowed) {
+    if (!access.allowed) {
         tell(pagePort, { event: "error", code: "origin-not-allowed" });
+    } else if (!connection.visible || !(activated || access.gestureWaived)) {
+        tell(pagePort, { event: "error", code: "needs-user-gesture" });
     } else if (current) {
         tell(pagePort, { event: "error", code: "pad-in-use" });
     } else {
-        const capture = { pagePort, origin };
-        capture.session = new HostSession(hostName, hostHandlers(capture), timeoutMs);
-        current = capture;
-        showCaptureBadge(origin);
-        capture.session.start();
+        startCapture(connection, origin, hostName, limits, timeoutMs);
     }
 }
 
 function isClose(request) {
-    return request?.request === "close" && Object.keys(request).length === 1;
+    return hasExactly(request, "close", "request");
 }
 
 function receive(connection, request) {
+    const capturing = current?.pagePort === connection.pagePort;
     if (isValidOpen(request) && !connection.asked) {
         connection.asked = true;
-        open(connection, request.timeoutMs);
-    } else if (isClose(request) && current?.pagePort === connection.pagePort) {
+        connection.visible = request.visible;
+        open(connection, request);
+    } else if (isVisibility(request)) {
+        connection.visible = request.visible;
+        if (capturing) {
+            current.watch.visibility(request.visible);
+        }
+    } else if (isClose(request) && capturing) {
         current.session.finish();
+    } else if (hasExactly(request, "abort", "request")) {
+        leave(connection);
     } else {
         tell(connection.pagePort, { event: "error", code: "bad-request" });
     }
@@ -99,12 +144,27 @@ export function acceptPageConnection(pagePort) {
     if (pagePort.name !== "page-bridge" || !pagePort.sender?.tab) {
         return;
     }
-    const connection = { pagePort, asked: false, gone: false };
+    const connection = { pagePort, asked: false, gone: false, visible: false };
     pagePort.onMessage.addListener((request) => receive(connection, request));
-    pagePort.onDisconnect.addListener(() => {
-        connection.gone = true;
-        if (current?.pagePort === pagePort) {
-            current.session.end(null);
-        }
-    });
+    pagePort.onDisconnect.addListener(() => leave(connection));
+}
+
+// The frame has gone or given up its request: its capture ends, or never starts.
+function leave(connection) {
+    connection.gone = true;
+    if (current?.pagePort === connection.pagePort) {
+        current.session.end(null);
+    }
+}
+
+// The site that holds the pad, for the toolbar button's page; null while none does.
+export function captureHolder() {
+    return current?.origin ?? null;
+}
+
+// The person ended the running capture from the toolbar button.
+export function endCaptureByUser() {
+    if (current) {
+        endWithError(current, kEndedByUser);
+    }
 }

@@ -15,7 +15,7 @@ export function saveFile(blob, name) {
 }
 
 export function saveSvg(signature, width, height, penWidth) {
-    const text = signatureSvg(signature, width, height, penWidth);
+    const text = signatureSvg(signature, width, height, { lineWidth: penWidth, background: "white" });
     saveFile(new Blob([text], { type: "image/svg+xml" }), "signature.svg");
 }
 

@@ -1,6 +1,7 @@
 // The options page: the sites the administrator allowed, shown as they are, and the sites the
-// user allows, which the user adds and removes here.
-import { allowableOrigin, kAllowedOriginsKey, readAllowedOrigins } from "./allowed-origins.js";
+// user allows, which the user adds and removes here; unless the administrator's list is the only
+// one, when the page shows it alone and says so.
+import { allowableOrigin, kAllowedOriginsKey, originProblem, readAllowedOrigins } from "./allowed-origins.js";
 
 const api = globalThis.browser ?? globalThis.chrome;
 const element = (id) => document.getElementById(id);
@@ -23,7 +24,9 @@ async function saveUserOrigins(origins) {
 }
 
 async function show() {
-    const { fromUser, fromAdministrator } = await readAllowedOrigins();
+    const { fromUser, fromAdministrator, administratorOnly } = await readAllowedOrigins();
+    element("administrator-only").hidden = !administratorOnly;
+    element("user-part").hidden = administratorOnly;
     element("administrator-origins").replaceChildren(...fromAdministrator.map((origin) => listItem(origin)));
     element("user-origins").replaceChildren(...fromUser.map((origin) =>
         listItem(origin, () => saveUserOrigins(fromUser.filter((other) => other !== origin)))));
@@ -32,13 +35,13 @@ async function show() {
 element("add-origin").addEventListener("submit", async (event) => {
     event.preventDefault();
     const input = element("origin");
-    const origin = allowableOrigin(input.value);
-    if (!origin) {
-        element("problem").textContent = `"${input.value}" cannot be allowed: give an https origin such as ` +
-            "https://sign.example.com (a port may follow, no path), or for development " +
-            "http://localhost or http://127.0.0.1 with a port.";
+    const problem = originProblem(input.value);
+    if (problem) {
+        element("problem").textContent = `"${input.value}" cannot be allowed: ${problem}. A port may follow the ` +
+            "host (https://sign.example.com:8443); each port is a site of its own.";
         return;
     }
+    const origin = allowableOrigin(input.value);
     element("problem").textContent = "";
     const { fromUser } = await readAllowedOrigins();
     await saveUserOrigins([...new Set([...fromUser, origin])]);

@@ -5,50 +5,152 @@ import fs from "node:fs";
 import os from "node:os";
 import path from "node:path";
 import { after, before, describe, it } from "node:test";
+import { ErrorCode } from "../../page-library/index.js";
 import { policiesSupported } from "./support/browser-policies.mjs";
-import { browserNames, browserSuite, repository } from "./support/browser-suite.mjs";
+import { browserNames, browserSuite, repository, startBrowserWithHost, stopBrowserWithHost } from "./support/browser-suite.mjs";
 import { unpackedLibrary } from "./support/library-package.mjs";
+import { countInk, decodePng } from "./support/png.mjs";
 import { waitForText } from "./support/page-text.mjs";
 import { allowOnOptionsPage, bridgeRegisteredFor } from "./support/site-access.mjs";
+import { HostRun } from "./support/host-harness.mjs";
 import { startSiteServer } from "./support/site-server.mjs";
 import { waitFor } from "./support/wait.mjs";
 
-// Opens a capture through the library in the page: the size of the pad, or the error's code;
-// the capture and a count of its points stay in the page as window.signing.
+// Runs in the page: opens a capture through the library and resolves to the size of the pad, or
+// the error's code; the capture, a count of its points and the code that ended it stay in the
+// page as window.signing.
+async function openInPage(timeoutMs) {
+    const { open } = await import("@lumarq/orvanesign-page");
+    const started = performance.now();
+    const signing = (window.signing = { points: 0, started });
+    // The request's id, as another script of the page could read it.
+    window.addEventListener("message", ({ data }) => {
+        signing.id ??= data?.source === "lumarq-orvanesign-page" && data.request === "open" ? data.id : undefined;
+    });
+    try {
+        signing.capture = await open({ timeoutMs });
+        signing.openedMs = performance.now() - started;
+        signing.capture.addEventListener("point", () => {
+            signing.points += 1;
+            signing.firstPointMs ??= performance.now() - started;
+        });
+        signing.capture.addEventListener("end", ({ detail }) => {
+            signing.endCode = detail.error?.code ?? null;
+            signing.endedMs = performance.now() - started;
+        });
+        return { size: [signing.capture.width, signing.capture.height] };
+    } catch (error) {
+        return { code: error.code, elapsedMs: performance.now() - started };
+    }
+}
+
+// Opens a capture from the test, as if the person had just clicked (automation's calls into a
+// page count as the person's activation in both browsers).
 function openCapture(page, timeoutMs = 15_000) {
-    return page.evaluate(async (timeoutMs) => {
-        const { open } = await import("@lumarq/orvanesign-page");
-        const started = performance.now();
-        const signing = (window.signing = { points: 0 });
-        try {
-            signing.capture = await open({ timeoutMs });
-            signing.openedMs = performance.now() - started;
-            signing.capture.addEventListener("point", () => {
-                signing.points += 1;
-                signing.firstPointMs ??= performance.now() - started;
-            });
-            return { size: [signing.capture.width, signing.capture.height] };
-        } catch (error) {
-            return { code: error.code, elapsedMs: performance.now() - started };
+    return page.evaluate(openInPage, timeoutMs);
+}
+
+// A new tab with origin's page that opens a capture once it has loaded, with no activation, or
+// on the first click anywhere in the page; the outcome is in window.opening.
+async function pageOpeningOn(browser, origin, when) {
+    const page = await browser.newPage();
+    await page.evaluateOnNewDocument((source, when) => {
+        if (window === top) {
+            // eslint-disable-next-line no-eval
+            const openInPage = (0, eval)(`(${source})`);
+            const openNow = async () => (window.opening = { active: navigator.userActivation.isActive, ...await openInPage(10_000) });
+            addEventListener("DOMContentLoaded", () => (when === "load" ? openNow() : addEventListener("click", openNow, { once: true })));
         }
-    }, timeoutMs);
+    }, openInPage.toString(), when);
+    await page.goto(`${origin}/`);
+    return page;
 }
 
 const signing = (page) => page.evaluate(() => ({ ...window.signing, capture: null }));
 
-async function waitForPoints(page, atLeast = 1) {
-    return waitFor(async () => (await signing(page)).points >= atLeast && signing(page), { what: `${atLeast} points` });
+async function openSiteIn(padBrowser, origin) {
+    const page = await padBrowser.browser.newPage();
+    await page.goto(`${origin}/`);
+    return page;
+}
+
+// The toolbar button's badge and title.
+const badgeOf = (padBrowser) => padBrowser.launcher.evaluate(async () => {
+    const api = globalThis.browser ?? globalThis.chrome;
+    return { text: await api.action.getBadgeText({}), title: await api.action.getTitle({}) };
+});
+
+// The segments [from, to] of the strokes in a list of [X, Y, P] points; a dot is a segment of no length.
+function strokeSegments(points) {
+    const segments = [];
+    let previous = null;
+    for (const [x, y, p] of points) {
+        if (previous || p === 1) {
+            segments.push([previous ?? [x, y], [x, y]]);
+        }
+        previous = p === 1 ? [x, y] : null;
+    }
+    return segments;
+}
+
+function distanceToSegment([x, y], [[x0, y0], [x1, y1]]) {
+    const length2 = (x1 - x0) ** 2 + (y1 - y0) ** 2;
+    const t = length2 === 0 ? 0 : Math.max(0, Math.min(1, ((x - x0) * (x1 - x0) + (y - y0) * (y1 - y0)) / length2));
+    return Math.hypot(x - (x0 + t * (x1 - x0)), y - (y0 + t * (y1 - y0)));
+}
+
+// Serves the demo site with the packed library on each of hosts, one server each, while the
+// suite runs; servers[i].origin() is then the site on hosts[i].
+function serveDemoSite(hosts) {
+    const servers = [];
+    let siteDir;
+    before(async () => {
+        siteDir = fs.mkdtempSync(path.join(os.tmpdir(), "page-bridge-site-"));
+        const folders = { "/lib/": unpackedLibrary(siteDir), "/": path.join(repository, "demo-site") };
+        servers.push(...await Promise.all(hosts.map((host) => startSiteServer(host, folders))));
+    });
+    after(async () => {
+        await Promise.all(servers.map((server) => server.close()));
+        fs.rmSync(siteDir, { recursive: true, force: true });
+    });
+    return servers;
+}
+
+async function waitForPoints(page, atLeast = 1, timeoutMs = 10_000) {
+    return waitFor(async () => (await signing(page)).points >= atLeast && signing(page), { timeoutMs, what: `${atLeast} points` });
+}
+
+// A capture in Chromium that opens first and stays open and quiet for six minutes, beside the
+// other suites of this file (its browser, harness and a differently named copy of the host are
+// its own), then gets points: Chromium must keep the extension's service worker alive while its
+// port to the host is open. The policy raises the idle limit above the quiet time.
+const kQuietMs = 6 * 60_000;
+const quietCapture = { skip: !browserNames.includes("chromium") ? "runs in Chromium" : !policiesSupported && "needs root, to mount the policy folder" };
+describe("a quiet capture in chromium, opened first", quietCapture, () => {
+    const servers = serveDemoSite(["127.0.0.1"]);
+    it("opens a capture whose pad stays quiet while the other suites run", () => startQuietCapture(servers[0].origin()));
+});
+
+async function startQuietCapture(site) {
+    Object.assign(quietCapture, await startBrowserWithHost("quiet-capture", "chromium", {
+        policy: { allowedOrigins: [site], idleLimitSeconds: 3600 }, hostCopyName: "quiet-capture-host",
+    }));
+    await bridgeRegisteredFor(quietCapture.padBrowser, [site]);
+    await quietCapture.harness.useListener();
+    // padsim's wait starts with the host's requests, a little before open() resolves; it plays
+    // until the end of the file, however long the other suites take.
+    quietCapture.harness.startBridge(["--start-after", "4", "--delay", String(kQuietMs + 10_000), "--loop", "--rate", "200",
+                                      "--time-limit", "0"]);
+    quietCapture.page = await openSiteIn(quietCapture.padBrowser, site);
+    assert.deepEqual((await openCapture(quietCapture.page)).size, [2150, 1400]);
 }
 
 for (const browserName of browserNames) {
     describe(`page bridge in ${browserName}`, { timeout: 180_000 }, () => {
         const sites = {};
-        let siteDir, servers;
+        const servers = serveDemoSite(["127.0.0.1", "127.0.0.1", "127.0.0.2"]);
 
-        before(async () => {
-            siteDir = fs.mkdtempSync(path.join(os.tmpdir(), "page-bridge-site-"));
-            const folders = { "/lib/": unpackedLibrary(siteDir), "/": path.join(repository, "demo-site") };
-            servers = await Promise.all(["127.0.0.1", "127.0.0.1", "127.0.0.2"].map((host) => startSiteServer(host, folders)));
+        before(() => {
             sites.allowed = servers[0].origin(); // on the options page
             sites.byPolicy = servers[0].origin("localhost"); // by the administrator's policy
             sites.otherPort = servers[1].origin(); // the allowed host on another port: not allowed
@@ -64,21 +166,8 @@ for (const browserName of browserNames) {
             await bridgeRegisteredFor(suite.padBrowser, policiesSupported ? [sites.allowed, sites.byPolicy] : [sites.allowed]);
         });
 
-        after(async () => {
-            await Promise.all(servers.map((server) => server.close()));
-            fs.rmSync(siteDir, { recursive: true, force: true });
-        });
-
-        async function openSite(origin) {
-            const page = await suite.padBrowser.browser.newPage();
-            await page.goto(`${origin}/`);
-            return page;
-        }
-
-        const badge = () => suite.padBrowser.launcher.evaluate(async () => {
-            const api = globalThis.browser ?? globalThis.chrome;
-            return { text: await api.action.getBadgeText({}), title: await api.action.getTitle({}) };
-        });
+        const openSite = (origin) => openSiteIn(suite.padBrowser, origin);
+        const badge = () => badgeOf(suite.padBrowser);
 
         async function startSigning(origin) {
             await suite.harness.useListener();
@@ -139,24 +228,96 @@ for (const browserName of browserNames) {
             assert.equal(await (await suite.harness.currentRun()).exitCode(5000), 0);
         });
 
-        it("refuses the allowed host on a port that is not allowed, without starting the host", async () => {
-            const page = await openSite(sites.otherPort);
-            assert.equal((await openCapture(page)).code, "origin-not-allowed");
+        // A frame of the given origin, added to page; resolves once it has loaded.
+        async function addFrame(page, origin) {
+            await page.evaluate((src) => {
+                const frame = document.createElement("iframe");
+                frame.src = src;
+                document.body.append(frame);
+                return new Promise((resolve) => frame.addEventListener("load", resolve));
+            }, `${origin}/`);
+            return page.frames().find((candidate) => candidate !== page.mainFrame());
+        }
+
+        const otherPortPages = {
+            "in a tab of its own": () => openSite(sites.otherPort),
+            "in a frame of an allowed page": async () => addFrame(await openSite(sites.allowed), sites.otherPort),
+        };
+        for (const [where, otherPortPage] of Object.entries(otherPortPages)) {
+            it(`refuses the allowed host on a port that is not allowed, ${where}, without starting the host`, async () => {
+                assert.equal((await openCapture(await otherPortPage())).code, ErrorCode.originNotAllowed);
+                assert.deepEqual(suite.harness.newRuns(), [], "a host was started");
+            });
+        }
+
+        it("tells a page that no bridge serves that the extension is missing at once, not after its time-out", async (t) => {
+            const page = await openSite(sites.unserved);
+            const { code, elapsedMs } = await openCapture(page, 60_000);
+            assert.equal(code, ErrorCode.extensionMissing);
+            t.diagnostic(`open() rejected after ${Math.round(elapsedMs)} ms`);
+            assert.ok(elapsedMs < 30_000, `reported after ${elapsedMs} ms`);
             assert.deepEqual(suite.harness.newRuns(), [], "a host was started");
         });
 
-        it("tells a page that no bridge serves that the extension is missing, once its time-out has passed", async () => {
-            const page = await openSite(sites.unserved);
-            const { code, elapsedMs } = await openCapture(page, 1500);
-            assert.equal(code, "extension-missing");
-            assert.ok(elapsedMs >= 1500, `reported after ${elapsedMs} ms`);
-            assert.deepEqual(suite.harness.newRuns(), [], "a host was started");
+        // The call's own time-out is the bound: a bridge that answers gives true within it.
+        const presence = { allowed: ["an allowed site", true], unserved: ["a site no bridge serves", false] };
+        for (const [site, [whose, expected]] of Object.entries(presence)) {
+            it(`tells the page of ${whose} that signing is ${expected ? "" : "not "}possible within 250 ms`, async (t) => {
+                const page = await openSite(sites[site]);
+                const { available, elapsedMs } = await page.evaluate(async () => {
+                    const { isAvailable } = await import("@lumarq/orvanesign-page");
+                    const started = performance.now();
+                    return { available: await isAvailable({ timeoutMs: 250 }), elapsedMs: performance.now() - started };
+                });
+                t.diagnostic(`isAvailable() answered after ${Math.round(elapsedMs)} ms`);
+                assert.equal(available, expected);
+            });
+        }
+
+        const aborts = {
+            "before the call": (open) => open({ signal: AbortSignal.abort() }),
+            "while the pad opens": (open) => {
+                const controller = new AbortController();
+                const opening = open({ signal: controller.signal });
+                setTimeout(() => controller.abort(), 300);
+                return opening;
+            },
+        };
+        for (const [when, abortedOpen] of Object.entries(aborts)) {
+            it(`rejects an open aborted ${when} with aborted, and leaves no host running`, async () => {
+                await suite.harness.useListener();
+                suite.harness.startBridge(["--loop", "--rate", "500"]);
+                const page = await openSite(sites.allowed);
+                const code = await page.evaluate(async (source) => {
+                    const { open } = await import("@lumarq/orvanesign-page");
+                    // eslint-disable-next-line no-eval
+                    return (0, eval)(`(${source})`)(open).then(() => "opened", (error) => error.code);
+                }, abortedOpen.toString());
+                assert.equal(code, ErrorCode.aborted);
+                for (const run of suite.harness.newRuns()) {
+                    assert.equal(await new HostRun(path.join(suite.harness.runs, run)).exitCode(5000), 0);
+                }
+            });
+        }
+
+        it("forgets the points so far on clear() and keeps the new ones, with the pad still open", async () => {
+            const page = await startSigning(sites.allowed);
+            const before = await page.evaluate(() => {
+                window.signing.capture.clear();
+                window.signing.pointsAtClear = window.signing.points;
+                return window.signing.capture.points.length;
+            });
+            assert.equal(before, 0);
+            const { pointsAtClear } = await waitForPoints(page, (await signing(page)).points + 20);
+            const kept = await page.evaluate(() => ({ points: window.signing.capture.points.length, events: window.signing.points }));
+            assert.equal(kept.points, kept.events - pointsAtClear);
+            assert.equal(await page.evaluate(() => window.signing.capture.close()), "EXITING...");
         });
 
         it("tells a second tab that the pad is in use while the first captures", async () => {
             const first = await startSigning(sites.allowed);
             const second = await openSite(sites.allowed);
-            assert.equal((await openCapture(second)).code, "pad-in-use");
+            assert.equal((await openCapture(second)).code, ErrorCode.padInUse);
             const { points } = await signing(first);
             await waitForPoints(first, points + 1);
             await suite.harness.currentRun(); // one run, or it throws
@@ -171,16 +332,80 @@ for (const browserName of browserNames) {
                 window.addEventListener("message", ({ data }) => {
                     window.bridgeMessages += data?.source === "lumarq-orvanesign-bridge" ? 1 : 0;
                 });
-                const frame = document.createElement("iframe");
-                frame.src = "/";
-                document.body.append(frame);
-                return new Promise((resolve) => frame.addEventListener("load", resolve));
             });
-            const frame = page.frames().find((candidate) => candidate !== page.mainFrame());
+            const frame = await addFrame(page, sites.allowed);
             assert.deepEqual((await openCapture(frame)).size, [2150, 1400]);
             await waitForPoints(frame, 10);
             assert.equal(await page.evaluate(() => window.bridgeMessages), 0);
         });
+
+        it("keeps a capture running when another script opens with its id, and still closes it", async () => {
+            const page = await startSigning(sites.allowed);
+            const answer = await page.evaluate(() => new Promise((resolve) => {
+                window.addEventListener("message", ({ data }) => data?.event === "error" && resolve(data.code));
+                window.postMessage({ source: "lumarq-orvanesign-page", id: window.signing.id, request: "open", timeoutMs: 1000 }, "/");
+            }));
+            assert.equal(answer, ErrorCode.badRequest);
+            const { points } = await signing(page);
+            await waitForPoints(page, points + 1);
+            assert.equal(await page.evaluate(() => window.signing.capture.close()), "EXITING...");
+            assert.equal(await (await suite.harness.currentRun()).exitCode(5000), 0);
+        });
+
+        it("delivers points and the goodbye after the open's timeoutMs has passed", async () => {
+            await suite.harness.useListener();
+            suite.harness.startBridge(["--loop", "--rate", "500"]);
+            const page = await openSite(sites.allowed);
+            const timeoutMs = 3000;
+            assert.deepEqual((await openCapture(page, timeoutMs)).size, [2150, 1400]);
+            const pointsThen = await waitFor(() => page.evaluate((timeoutMs) =>
+                performance.now() - window.signing.started > timeoutMs && window.signing.points + 1, timeoutMs),
+                                             { what: "the open's time-out to pass" });
+            await waitForPoints(page, pointsThen + 10);
+            assert.equal(await page.evaluate(() => window.signing.capture.close()), "EXITING...");
+        });
+
+        // Ink within the pen's reach of a segment of the played strokes, and nowhere else; the
+        // capture's PNG cropped to the ink with a margin of 20, the live canvas the whole pad.
+        const kImageSources = {
+            "capture.toDataUrl() cropped to the ink": {
+                dataUrl: () => window.signing.capture.toDataUrl({ background: "white", lineWidth: 6, crop: true, margin: 20 }),
+                origin: (points) => [0, 1].map((axis) => Math.floor(Math.min(...points.map((point) => point[axis])) - 3 - 20)),
+            },
+            "a live InkCanvas": { dataUrl: () => window.signing.ink.toDataURL("image/png"), origin: () => [0, 0] },
+        };
+        for (const [source, { dataUrl, origin }] of Object.entries(kImageSources)) {
+            it(`draws ${source} with ink along the played strokes and none elsewhere`, async () => {
+                const expected = await suite.harness.playTestSignature();
+                const page = await openSite(sites.allowed);
+                await page.evaluate(async () => {
+                    const { InkCanvas, open } = await import("@lumarq/orvanesign-page");
+                    const capture = await open();
+                    const canvas = document.createElement("canvas");
+                    window.signing = { capture, ink: canvas };
+                    new InkCanvas(canvas, capture, { background: "white", lineWidth: 6 });
+                });
+                await waitFor(() => page.evaluate((count) => window.signing.capture.points.length === count, expected.length),
+                              { timeoutMs: 15_000, what: "every played point" });
+                const url = await page.evaluate(`(${dataUrl})()`);
+                const image = decodePng(Buffer.from(url.replace(/^data:image\/png;base64,/, ""), "base64"));
+                const [x0, y0] = origin(expected);
+                const shifted = expected.map(([x, y, p]) => [x - x0, y - y0, p]);
+                const segments = strokeSegments(shifted);
+                const misplaced = { bare: 0, stray: 0 };
+                for (const [x, y] of shifted.filter(([, , p]) => p === 1)) {
+                    misplaced.bare += countInk(image, { x: x - 1, y: y - 1, width: 3, height: 3 }) === 0 ? 1 : 0;
+                }
+                for (let y = 0; y < image.height; y += 10) {
+                    for (let x = 0; x < image.width; x += 10) {
+                        const far = segments.every((segment) => distanceToSegment([x, y], segment) > 5);
+                        misplaced.stray += far && countInk(image, { x, y, width: 1, height: 1 }) ? 1 : 0;
+                    }
+                }
+                assert.deepEqual(misplaced, { bare: 0, stray: 0 });
+                await page.evaluate(() => window.signing.capture.close());
+            });
+        }
 
         const leaving = { closes: (page) => page.close(), "navigates away": (page) => page.goto(`${sites.otherPort}/`) };
         for (const [how, leave] of Object.entries(leaving)) {
@@ -213,7 +438,7 @@ for (const browserName of browserNames) {
                 const answers = [];
                 const answered = new Promise((resolve) => {
                     window.addEventListener("message", ({ data }) => {
-                        if (data?.source !== source && data.event !== "accepted" && answers.push(data) === malformed.length) {
+                        if (data?.source !== source && !["accepted", "present"].includes(data.event) && answers.push(data) === malformed.length) {
                             resolve();
                         }
                     });
@@ -223,8 +448,157 @@ for (const browserName of browserNames) {
                 await answered;
                 return answers.map(({ id, event, code }) => `${id} ${event} ${code}`);
             });
-            assert.deepEqual(errorIds.sort(), [1, 2, 3, null, 5, 6, 7, 8, null].map((id) => `${id} error bad-request`).sort());
+            assert.deepEqual(errorIds.sort(), [1, 2, 3, null, 5, 6, 7, 8, null].map((id) => `${id} error ${ErrorCode.badRequest}`).sort());
             assert.deepEqual(suite.harness.newRuns(), [], "a host was started");
         });
     });
 }
+
+// The administrator's limits, in a browser whose policy lists the sites, makes that list the only
+// one, lets one site open the pad without a click, and shortens the idle and hidden-tab limits.
+for (const browserName of browserNames) {
+    describe(`capture limits in ${browserName}`, { timeout: 180_000, skip: !policiesSupported && "needs root, to mount the policy folder" }, () => {
+        const kIdleLimitSeconds = 2;
+        const sites = {};
+        const servers = serveDemoSite(["127.0.0.1", "127.0.0.1"]);
+
+        before(() => {
+            sites.needsClick = servers[0].origin();
+            sites.withoutClick = servers[0].origin("localhost");
+            sites.userAdded = servers[1].origin(); // ignored: the administrator's list is the only one
+        });
+
+        const suite = browserSuite("capture-limits", browserName, {
+            policy: () => ({
+                allowedOrigins: [sites.needsClick, sites.withoutClick], administratorOriginsOnly: true,
+                originsWithoutGesture: [sites.withoutClick], idleLimitSeconds: kIdleLimitSeconds, hiddenLimitSeconds: 1,
+            }),
+        });
+
+        before(async () => {
+            await suite.padBrowser.launcher.evaluate((origin) => {
+                const api = globalThis.browser ?? globalThis.chrome;
+                return api.storage.local.set({ allowedOrigins: [origin] });
+            }, sites.userAdded);
+            await bridgeRegisteredFor(suite.padBrowser, [sites.needsClick, sites.withoutClick]);
+        });
+
+        const opening = (page) => waitFor(() => page.evaluate(() => window.opening), { timeoutMs: 15_000, what: "the open's outcome" });
+
+        async function closeCapture(page) {
+            assert.equal(await page.evaluate(() => window.signing.capture.close()), "EXITING...");
+            assert.equal(await (await suite.harness.currentRun()).exitCode(5000), 0);
+        }
+
+        const starts = [
+            { site: "needsClick", when: "load", code: ErrorCode.needsUserGesture },
+            { site: "needsClick", when: "click", code: undefined },
+            { site: "withoutClick", when: "load", code: undefined },
+        ];
+        for (const { site, when, code } of starts) {
+            it(`${code ? "refuses" : "opens"} a capture on ${when} for a site that ${site === "needsClick" ? "needs" : "is let open without"} a click`, async (t) => {
+                await suite.harness.useListener();
+                suite.harness.startBridge(["--loop", "--rate", "500"]);
+                const page = await pageOpeningOn(suite.padBrowser.browser, sites[site], when);
+                if (when === "click") {
+                    await page.click("body");
+                }
+                const outcome = await opening(page);
+                t.diagnostic(`the page's activation when it opened: ${outcome.active}`);
+                assert.equal(outcome.code, code);
+                if (code) {
+                    assert.deepEqual(suite.harness.newRuns(), [], "a host was started");
+                } else {
+                    await waitForPoints(page);
+                    await closeCapture(page);
+                }
+            });
+        }
+
+        // Each ends a running capture; the page learns why, the host ends and the badge goes.
+        const endings = {
+            "gets no point for the idle limit": {
+                padsim: ["--start-after", "4", "--delay", "600000"],
+                end: () => {},
+                code: ErrorCode.captureIdle,
+            },
+            "stays hidden for the hidden-tab limit": {
+                padsim: ["--loop", "--rate", "500"],
+                end: () => suite.padBrowser.browser.newPage(),
+                code: ErrorCode.tabHidden,
+            },
+            "is ended from the toolbar button's popup, which names its site": {
+                padsim: ["--loop", "--rate", "500"],
+                end: async () => {
+                    const popup = await popupPage();
+                    await waitFor(async () => (await popup.$eval("#holder", (p) => p.textContent)).includes(sites.needsClick),
+                                  { what: "the popup to name the site" });
+                    await popup.click("#end-capture");
+                },
+                code: ErrorCode.endedByUser,
+            },
+        };
+        for (const [how, { padsim, end, code }] of Object.entries(endings)) {
+            it(`ends a capture that ${how}`, async () => {
+                await suite.harness.useListener();
+                suite.harness.startBridge(padsim);
+                const page = await openSiteIn(suite.padBrowser, sites.needsClick);
+                assert.deepEqual((await openCapture(page)).size, [2150, 1400]);
+                const run = await suite.harness.currentRun();
+                await end();
+                const { endCode, endedMs, openedMs, points } = await waitFor(async () => {
+                    const now = await signing(page);
+                    return now.endCode !== undefined && now;
+                }, { timeoutMs: 15_000, what: "the capture to end" });
+                assert.equal(endCode, code);
+                if (code === ErrorCode.captureIdle) {
+                    assert.equal(points, 0);
+                    assert.ok(endedMs - openedMs >= kIdleLimitSeconds * 1000 - 50, `ended ${endedMs - openedMs} ms after it opened`);
+                }
+                assert.equal(await run.exitCode(5000), 0);
+                assert.equal((await badgeOf(suite.padBrowser)).text, "");
+            });
+        }
+
+        // The toolbar button's popup page, in a window of its own: a tab beside the capturing one
+        // would hide it.
+        async function popupPage() {
+            await suite.padBrowser.launcher.evaluate(() => {
+                const api = globalThis.browser ?? globalThis.chrome;
+                return api.windows.create({ url: "capture-popup.html", type: "popup", width: 400, height: 200 });
+            });
+            return suite.padBrowser.findPage((url) => url.pathname === "/capture-popup.html");
+        }
+
+        it("keeps to the administrator's sites when the policy makes their list the only one", async () => {
+            const options = await suite.padBrowser.openExtensionPage("options.html");
+            const shown = await options.evaluate(() => ({
+                administrator: document.getElementById("administrator-origins").textContent,
+                saysWhy: !document.getElementById("administrator-only").hidden,
+                userPartHidden: document.getElementById("user-part").hidden,
+            }));
+            assert.deepEqual(shown, { administrator: `${sites.needsClick}${sites.withoutClick}`, saysWhy: true, userPartHidden: true });
+            const page = await openSiteIn(suite.padBrowser, sites.userAdded);
+            assert.equal((await openCapture(page)).code, ErrorCode.originNotAllowed);
+            assert.deepEqual(suite.harness.newRuns(), [], "a host was started");
+        });
+    });
+}
+
+describe("the quiet capture in chromium, six minutes on", quietCapture, () => {
+    after(() => stopBrowserWithHost(quietCapture));
+
+    it("delivers points and the goodbye to a capture open and quiet for six minutes", { timeout: kQuietMs + 180_000 }, async (t) => {
+        const { page, harness } = quietCapture;
+        const { firstPointMs, openedMs, points, endCode } = await waitFor(async () => {
+            const now = await signing(page);
+            return (now.points >= 100 || now.endCode !== undefined) && now;
+        }, { timeoutMs: kQuietMs + 120_000, intervalMs: 1000, what: "100 points" });
+        assert.equal(endCode, undefined, "the capture ended before its points came");
+        t.diagnostic(`the first point came ${Math.round((firstPointMs - openedMs) / 1000)} s after the capture opened`);
+        assert.ok(firstPointMs - openedMs >= kQuietMs, `the first point came after ${firstPointMs - openedMs} ms`);
+        assert.ok(points >= 100);
+        assert.equal(await page.evaluate(() => window.signing.capture.close()), "EXITING...");
+        assert.equal(await (await harness.currentRun()).exitCode(5000), 0);
+    });
+});

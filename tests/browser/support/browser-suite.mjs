@@ -16,32 +16,40 @@ const buildDir = path.resolve(process.env.HOST_BUILD_DIR ?? path.join(repository
 const resultsDir = path.resolve(process.env.BROWSER_TEST_RESULTS ?? path.join(buildDir, "browser-tests"));
 export const browserNames = (process.env.BROWSERS ?? "chromium,firefox").split(",").filter(Boolean);
 
+// A work folder, the extension laid out in it, a host harness (options as HostHarness takes them)
+// and browserName started with the extension and, when given, the administrator's policy.
+export async function startBrowserWithHost(name, browserName, { policy = null, ...harnessOptions } = {}) {
+    const workDir = fs.mkdtempSync(path.join(os.tmpdir(), `${name}-${browserName}-`));
+    const extensionDir = path.join(workDir, "extension");
+    execFileSync(path.join(repository, "extension/assemble.sh"), [extensionDir]);
+    const downloads = path.join(workDir, "downloads");
+    fs.mkdirSync(downloads);
+    fs.mkdirSync(resultsDir, { recursive: true });
+    const harness = new HostHarness(buildDir, workDir, harnessOptions);
+    const padBrowser = await PadBrowser.launch(browserName, {
+        workDir, extensionDir, hostWrapper: harness.wrapper, downloadDir: downloads, policy,
+    });
+    return { name, browserName, workDir, downloads, harness, padBrowser };
+}
+
+// Closes what startBrowserWithHost started, keeping the host's logs among the results.
+export async function stopBrowserWithHost({ name, browserName, workDir, harness, padBrowser }) {
+    await padBrowser?.close();
+    await harness?.stopBridge();
+    harness?.keepLogs(path.join(resultsDir, `${browserName}-${name}-logs`));
+    if (workDir) {
+        fs.rmSync(workDir, { recursive: true, force: true });
+    }
+}
+
 // Registers the hooks of a suite named name in browserName; the returned object holds workDir,
 // downloads, harness and padBrowser once the suite has started. policy(), when given, is the
 // extension's administrator policy, asked for at the browser's start.
 export function browserSuite(name, browserName, { policy = () => null } = {}) {
     const suite = {};
 
-    before(async () => {
-        suite.workDir = fs.mkdtempSync(path.join(os.tmpdir(), `${name}-${browserName}-`));
-        const extensionDir = path.join(suite.workDir, "extension");
-        execFileSync(path.join(repository, "extension/assemble.sh"), [extensionDir]);
-        suite.downloads = path.join(suite.workDir, "downloads");
-        fs.mkdirSync(suite.downloads);
-        fs.mkdirSync(resultsDir, { recursive: true });
-        suite.harness = new HostHarness(buildDir, suite.workDir);
-        suite.padBrowser = await PadBrowser.launch(browserName, {
-            workDir: suite.workDir, extensionDir, hostWrapper: suite.harness.wrapper, downloadDir: suite.downloads,
-            policy: policy(),
-        });
-    });
-
-    after(async () => {
-        await suite.padBrowser?.close();
-        await suite.harness?.stopBridge();
-        suite.harness?.keepLogs(path.join(resultsDir, `${browserName}-${name}-logs`));
-        fs.rmSync(suite.workDir, { recursive: true, force: true });
-    });
+    before(async () => Object.assign(suite, await startBrowserWithHost(name, browserName, { policy: policy() })));
+    after(() => stopBrowserWithHost(suite));
 
     beforeEach(() => suite.harness.markRuns());
 

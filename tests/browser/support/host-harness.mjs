@@ -23,8 +23,14 @@ wait $!
 }
 
 export class HostHarness {
-    constructor(buildDir, workDir) {
+    // hostCopyName: run a copy of the host under this name. The host lets one copy of its own name
+    // run at a time; a copy of another name can run beside the hosts of another harness.
+    constructor(buildDir, workDir, { hostCopyName } = {}) {
         this.binaries = { host: path.join(buildDir, "bin/Lumarq.OrvaneSignExtension"), padsim: path.join(buildDir, "bin/padsim") };
+        if (hostCopyName) {
+            fs.copyFileSync(this.binaries.host, path.join(workDir, hostCopyName));
+            this.binaries.host = path.join(workDir, hostCopyName);
+        }
         this.root = path.join(workDir, "inkora-root");
         this.runs = path.join(workDir, "host-runs");
         this.wrapper = path.join(workDir, "host-wrapper.sh");
@@ -66,9 +72,11 @@ export class HostHarness {
         return expectedMessages(played);
     }
 
+    // padsim's bridge to the listener, ending after 60 s unless extraArguments give a --time-limit.
     startBridge(extraArguments) {
+        const timeLimit = extraArguments.includes("--time-limit") ? [] : ["--time-limit", "60"];
         const args = ["bridge", "--port", String(this.bridgePort), "--identity", kBridgeIdentity,
-                      "--time-limit", "60", ...extraArguments];
+                      ...timeLimit, ...extraArguments];
         const log = fs.openSync(this.padsimLog, "a");
         this.padsim = spawn(this.binaries.padsim, args, { stdio: ["ignore", log, log] });
         fs.closeSync(log);

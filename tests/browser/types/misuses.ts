@@ -1,0 +1,21 @@
+// What the types must refuse: each marked line below must be an error; tsc fails on an expected
+// error that does not come, so a misuse that type-checks fails the check.
+import { Capture, ErrorCode, open, SignatureError } from "../../../page-library/index.js";
+
+const capture = await open();
+// @ts-expect-error: captures come from open()
+new Capture();
+// @ts-expect-error: errors come from the library
+new SignatureError("anything");
+// @ts-expect-error: points are a read-only copy
+capture.points.push([1, 2, 1]);
+// @ts-expect-error: so is each point
+capture.points[0][0] = 5;
+// @ts-expect-error: strokes too
+capture.strokes[0].pop();
+// @ts-expect-error: timeoutMs is a number
+await open({ timeoutMs: "5000" });
+// @ts-expect-error: no such code
+console.log(ErrorCode.padBusy);
+// @ts-expect-error: no such image option
+capture.toSvg({ colour: "red" });
