@@ -175,8 +175,14 @@ void Client::OnFrame(const std::string& text) {
             // been ended with the count so far.
             ShowProgress(true);
         }
+        if (options_.progress && message.kind == MessageKind::kPoint) {
+            return;  // the count stands for the points' lines
+        }
         const std::string line = JsonLine(text) + "\n";
         std::fwrite(line.data(), 1, line.size(), stdout);
+        if (options_.progress) {
+            std::fflush(stdout);  // before the count's next redraw on standard error
+        }
     }
 }
 

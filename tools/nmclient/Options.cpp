@@ -75,7 +75,8 @@ void CommandLine::DeclareOutput() {
         ->transform(tools::NonEmpty());
     app_.add_flag("--quiet", o.quiet, "print no frame lines");
     app_.add_flag("--progress", o.progress,
-                  "keep a running count of points on one line of standard error");
+                  "keep a running count of points on one line of standard error,\n"
+                  "in place of the POINT frame lines");
     app_.add_flag("--stats", o.stats,
                   "when the host has ended, print its processor time (user, system),\n"
                   "peak resident memory and the time from OPEN to its reply on standard error");
