@@ -139,7 +139,7 @@ async function startQuietCapture(site) {
     await quietCapture.harness.useListener();
     // padsim's wait starts with the host's requests, a little before open() resolves; it plays
     // until the end of the file, however long the other suites take.
-    quietCapture.harness.startBridge(["--start-after", "4", "--delay", String(kQuietMs + 10_000), "--loop", "--rate", "200",
+    quietCapture.harness.startBridge(["--start-after", "1", "--delay", String(kQuietMs + 10_000), "--loop", "--rate", "200",
                                       "--time-limit", "0"]);
     quietCapture.page = await openSiteIn(quietCapture.padBrowser, site);
     assert.deepEqual((await openCapture(quietCapture.page)).size, [2150, 1400]);
@@ -274,6 +274,7 @@ for (const browserName of browserNames) {
             });
         }
 
+        // No bridge comes: the host waits its 4 s for one, so the abort lands while the pad opens.
         const aborts = {
             "before the call": (open) => open({ signal: AbortSignal.abort() }),
             "while the pad opens": (open) => {
@@ -286,7 +287,6 @@ for (const browserName of browserNames) {
         for (const [when, abortedOpen] of Object.entries(aborts)) {
             it(`rejects an open aborted ${when} with aborted, and leaves no host running`, async () => {
                 await suite.harness.useListener();
-                suite.harness.startBridge(["--loop", "--rate", "500"]);
                 const page = await openSite(sites.allowed);
                 const code = await page.evaluate(async (source) => {
                     const { open } = await import("@lumarq/orvanesign-page");
@@ -295,7 +295,7 @@ for (const browserName of browserNames) {
                 }, abortedOpen.toString());
                 assert.equal(code, ErrorCode.aborted);
                 for (const run of suite.harness.newRuns()) {
-                    assert.equal(await new HostRun(path.join(suite.harness.runs, run)).exitCode(5000), 0);
+                    assert.equal(await new HostRun(path.join(suite.harness.runs, run)).exitCode(10_000), 0);
                 }
             });
         }
@@ -572,11 +572,15 @@ for (const browserName of browserNames) {
 
         it("keeps to the administrator's sites when the policy makes their list the only one", async () => {
             const options = await suite.padBrowser.openExtensionPage("options.html");
-            const shown = await options.evaluate(() => ({
-                administrator: document.getElementById("administrator-origins").textContent,
-                saysWhy: !document.getElementById("administrator-only").hidden,
-                userPartHidden: document.getElementById("user-part").hidden,
-            }));
+            // The page fills its lists from the extension's storage after it has loaded.
+            const shown = await waitFor(async () => {
+                const now = await options.evaluate(() => ({
+                    administrator: document.getElementById("administrator-origins").textContent,
+                    saysWhy: !document.getElementById("administrator-only").hidden,
+                    userPartHidden: document.getElementById("user-part").hidden,
+                }));
+                return now.saysWhy && now;
+            }, { what: "the options page to say the administrator's list is the only one" });
             assert.deepEqual(shown, { administrator: `${sites.needsClick}${sites.withoutClick}`, saysWhy: true, userPartHidden: true });
             const page = await openSiteIn(suite.padBrowser, sites.userAdded);
             assert.equal((await openCapture(page)).code, ErrorCode.originNotAllowed);
