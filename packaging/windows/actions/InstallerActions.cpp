@@ -20,15 +20,23 @@
 
 namespace {
 
-std::wstring Property(MSIHANDLE install, const wchar_t* name) {
+// A string of Windows Installer's API: asked once for its length, then read. `get(buffer, size)`
+// is one such call.
+template <typename Get>
+std::wstring InstallerString(Get get) {
     wchar_t empty[1] = L"";
     DWORD size = 0;
-    MsiGetPropertyW(install, name, empty, &size);
+    get(empty, &size);
     std::wstring value(size + 1, L'\0');
     size = static_cast<DWORD>(value.size());
-    MsiGetPropertyW(install, name, value.data(), &size);
+    get(value.data(), &size);
     value.resize(size);
     return value;
+}
+
+std::wstring Property(MSIHANDLE install, const wchar_t* name) {
+    return InstallerString(
+        [&](wchar_t* buffer, DWORD* size) { MsiGetPropertyW(install, name, buffer, size); });
 }
 
 // A deferred action's one input, set by the immediate action of the same name.
@@ -37,14 +45,8 @@ std::wstring CustomActionData(MSIHANDLE install) {
 }
 
 std::wstring RecordString(MSIHANDLE record, UINT field) {
-    wchar_t empty[1] = L"";
-    DWORD size = 0;
-    MsiRecordGetStringW(record, field, empty, &size);
-    std::wstring value(size + 1, L'\0');
-    size = static_cast<DWORD>(value.size());
-    MsiRecordGetStringW(record, field, value.data(), &size);
-    value.resize(size);
-    return value;
+    return InstallerString(
+        [&](wchar_t* buffer, DWORD* size) { MsiRecordGetStringW(record, field, buffer, size); });
 }
 
 // The package's own row for the property in its Property table, as an administrator's transform
