@@ -31,7 +31,8 @@ int LastSocketError();
 // Whether an error code means "nothing to do right now" on a non-blocking socket.
 bool IsWouldBlock(int errorCode);
 
-// ipv4Address is in network byte order (0 is any local address); port in host byte order.
+// ipv4Address is in network byte order (0 is any local address); port in host byte order. A
+// socket that met itself is refused (connection refused), as nobody listened there.
 int ConnectSocket(SocketHandle socket, uint32_t ipv4Address, uint16_t port);
 int BindSocket(SocketHandle socket, uint32_t ipv4Address, uint16_t port);
 // Fails on a socket that is not bound to a port.

@@ -48,6 +48,18 @@ bool IsDroppedPendingConnection(int code) {
     }
 }
 
+// A connect to a port inside the system's ephemeral range that nobody listens on can be given
+// that very port as its own and meet itself (TCP's simultaneous open).
+bool IsConnectedToItself(int fd) {
+    sockaddr_in local{};
+    sockaddr_in peer{};
+    socklen_t localLength = sizeof local;
+    socklen_t peerLength = sizeof peer;
+    return ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLength) == 0 &&
+           ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0 &&
+           local.sin_port == peer.sin_port && local.sin_addr.s_addr == peer.sin_addr.s_addr;
+}
+
 }  // namespace
 
 int InitWinsock() {
@@ -82,7 +94,14 @@ bool IsWouldBlock(int errorCode) {
 
 int ConnectSocket(SocketHandle socket, uint32_t ipv4Address, uint16_t port) {
     const sockaddr_in endpoint = Ipv4Endpoint(ipv4Address, port);
-    return ::connect(Fd(socket), reinterpret_cast<const sockaddr*>(&endpoint), sizeof endpoint);
+    if (::connect(Fd(socket), reinterpret_cast<const sockaddr*>(&endpoint), sizeof endpoint) != 0) {
+        return kSocketError;
+    }
+    if (IsConnectedToItself(Fd(socket))) {
+        errno = ECONNREFUSED;
+        return kSocketError;
+    }
+    return 0;
 }
 
 int BindSocket(SocketHandle socket, uint32_t ipv4Address, uint16_t port) {

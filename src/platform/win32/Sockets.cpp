@@ -22,6 +22,18 @@ sockaddr_in Ipv4Endpoint(uint32_t ipv4Address, uint16_t port) {
     return endpoint;
 }
 
+// A connect to a port inside the system's ephemeral range that nobody listens on can be given
+// that very port as its own and meet itself (TCP's simultaneous open).
+bool IsConnectedToItself(SOCKET socket) {
+    sockaddr_in local{};
+    sockaddr_in peer{};
+    int localLength = sizeof local;
+    int peerLength = sizeof peer;
+    return ::getsockname(socket, reinterpret_cast<sockaddr*>(&local), &localLength) == 0 &&
+           ::getpeername(socket, reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0 &&
+           local.sin_port == peer.sin_port && local.sin_addr.s_addr == peer.sin_addr.s_addr;
+}
+
 }  // namespace
 
 int InitWinsock() {
@@ -52,7 +64,15 @@ bool IsWouldBlock(int errorCode) {
 
 int ConnectSocket(SocketHandle socket, uint32_t ipv4Address, uint16_t port) {
     const sockaddr_in endpoint = Ipv4Endpoint(ipv4Address, port);
-    return ::connect(Native(socket), reinterpret_cast<const sockaddr*>(&endpoint), sizeof endpoint);
+    if (::connect(Native(socket), reinterpret_cast<const sockaddr*>(&endpoint), sizeof endpoint) !=
+        0) {
+        return kSocketError;
+    }
+    if (IsConnectedToItself(Native(socket))) {
+        WSASetLastError(WSAECONNREFUSED);
+        return kSocketError;
+    }
+    return 0;
 }
 
 int BindSocket(SocketHandle socket, uint32_t ipv4Address, uint16_t port) {
