@@ -48,14 +48,20 @@ bool WinePad::ReadLine(std::string& line, Milliseconds timeout) {
     return false;
 }
 
-bool WinePad::Command(const std::string& line, const std::string& answer, Milliseconds timeout) {
+::testing::AssertionResult WinePad::Command(const std::string& line, const std::string& answer,
+                                            Milliseconds timeout) {
     process.Write(line + "\n");
+    std::string saidInstead;
     for (std::string said; ReadLine(said, timeout);) {
         if (said.rfind(answer, 0) == 0) {
-            return true;
+            return ::testing::AssertionSuccess();
         }
+        saidInstead += "\n  " + said;
     }
-    return false;
+    return ::testing::AssertionFailure()
+           << "winepad did not answer \"" << line << "\" with \"" << answer << "\" within "
+           << timeout.count() << " ms; it said:" << (saidInstead.empty() ? " nothing" : saidInstead)
+           << (process.Running() ? "" : "\n  and has ended");
 }
 
 uint32_t WinePad::Plug(uint16_t vendorId, uint16_t productId, const std::string& descriptor) {

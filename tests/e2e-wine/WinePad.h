@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "ChildProcess.h"
 #include "HostSession.h"
 
@@ -25,9 +27,9 @@ public:
     uint32_t PlugPort(int number) { return Plugged("port " + std::to_string(number)); }
     uint32_t PlugPipe() { return Plugged("pipe"); }
     // Sends a command and waits for the line that answers it: the first one starting with
-    // `answer`. False when it does not come in time.
-    bool Command(const std::string& line, const std::string& answer,
-                 Milliseconds timeout = 20000ms);
+    // `answer`. A failure, saying what winepad said instead, when it does not come in time.
+    ::testing::AssertionResult Command(const std::string& line, const std::string& answer,
+                                       Milliseconds timeout = 20000ms);
     // Feeds the pad a byte stream packed into input reports of `length` bytes, each a count
     // byte (with `countFlags` set in its high bits, which the host must mask off) and payload.
     bool Feed(uint32_t pad, const std::vector<uint8_t>& stream, size_t length,
