@@ -23,7 +23,9 @@ WinePad::WinePad(const std::string& prefix)
     : process({WINE_PROGRAM, WINEPAD_BINARY},
               ChildProcess::Environment{{"WINEPREFIX", prefix}, {"WINEDEBUG", "-all"}}) {
     std::string line;
-    ReadLine(line, 60000ms);  // "ready" once the bus is installed and open
+    if (!ReadLine(line, 90000ms) || line != "ready") {  // once the bus is installed and open
+        ADD_FAILURE() << "winepad did not start: " << (line.empty() ? "no answer" : line);
+    }
 }
 
 WinePad::~WinePad() {
@@ -71,9 +73,12 @@ uint32_t WinePad::Plug(uint16_t vendorId, uint16_t productId, const std::string&
     return Plugged("plug " + std::string(ids) + path);
 }
 
+// winepad answers once the system lists the new pad, which a busy machine's Plug and Play can
+// take many seconds to do; a refusal is a failure of the test, saying winepad's reason.
 uint32_t WinePad::Plugged(const std::string& command) {
     process.Write(command + "\n");
-    for (std::string said; ReadLine(said, 20000ms);) {
+    std::string said;
+    while (ReadLine(said, 90000ms)) {
         if (said.rfind("plugged ", 0) == 0) {
             return static_cast<uint32_t>(std::stoul(said.substr(8)));
         }
@@ -81,6 +86,8 @@ uint32_t WinePad::Plugged(const std::string& command) {
             break;
         }
     }
+    ADD_FAILURE() << "winepad did not plug \"" << command
+                  << "\": " << (said.empty() ? "no answer" : said);
     return 0;
 }
 

@@ -21,15 +21,17 @@ public:
     WinePad(const WinePad&) = delete;
     WinePad& operator=(const WinePad&) = delete;
 
-    // A new pad's id (0 when refused); the built-in descriptor when `descriptor` is empty.
+    // A new pad's id, once the system lists it (0 when refused, which fails the test); the
+    // built-in descriptor when `descriptor` is empty.
     uint32_t Plug(uint16_t vendorId, uint16_t productId, const std::string& descriptor = "");
-    // A serial port named COMn, or a pipe pad; its id (0 when refused).
+    // A serial port named COMn, or a pipe pad; its id (0 when refused, as above).
     uint32_t PlugPort(int number) { return Plugged("port " + std::to_string(number)); }
     uint32_t PlugPipe() { return Plugged("pipe"); }
     // Sends a command and waits for the line that answers it: the first one starting with
-    // `answer`. A failure, saying what winepad said instead, when it does not come in time.
+    // `answer`. A failure, saying what winepad said instead, when it does not come in time (an
+    // unplug is answered once the system no longer lists the pad, as slow as a plug).
     ::testing::AssertionResult Command(const std::string& line, const std::string& answer,
-                                       Milliseconds timeout = 20000ms);
+                                       Milliseconds timeout = 90000ms);
     // Feeds the pad a byte stream packed into input reports of `length` bytes, each a count
     // byte (with `countFlags` set in its high bits, which the host must mask off) and payload.
     bool Feed(uint32_t pad, const std::vector<uint8_t>& stream, size_t length,

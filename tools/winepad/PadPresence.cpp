@@ -50,8 +50,11 @@ bool Listed(GUID interfaceClass, const std::string& part) {
     return found;
 }
 
+// Plug and Play lists a new pad, or drops one, a moment after the bus reports it: within a
+// second on a quiet machine, many seconds on a busy one. The deadline only ends a wait that
+// would never end.
 bool AwaitInterface(const GUID& interfaceClass, const std::string& part, bool present) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (Listed(interfaceClass, part) != present) {
         if (std::chrono::steady_clock::now() > deadline) {
             return false;
