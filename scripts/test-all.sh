@@ -11,20 +11,25 @@ scripts/build-deps.sh
 scripts/install-missing.sh googletest g++-mingw-w64-i686-posix wine wine32:i386 wine64 python3 \
     wixl msitools osslsigncode openssl
 
+# Each phase's heading says when it began, so that a slow run shows where its time went.
+phase() {
+    echo "=== $* (at $((SECONDS / 60)) min $((SECONDS % 60)) s)"
+}
+
 # run_suite DIR TARGET LABEL CMAKE_OPTIONS...: builds TARGET ("all" for everything) and runs
 # the tests with LABEL ("" for every test), the soak excepted (run once, below).
 run_suite() {
     local dir=$1 target=$2 label=$3
     shift 3
-    echo "=== $dir: configure and build"
+    phase "$dir: configure and build"
     scripts/configure.sh "$dir" -DHOST_WARNINGS_AS_ERRORS=ON -DHOST_BUILD_TESTS=ON "$@" >/dev/null
     cmake --build "$dir" --target "$target"
-    echo "=== $dir: tests"
+    phase "$dir: tests"
     ctest --test-dir "$dir" --output-on-failure -j2 ${label:+-L "$label"} -LE soak
 }
 
 # One Wine prefix for the whole run, with a server kept alive between the tests' Wine starts.
-echo "=== Wine prefix"
+phase "Wine prefix"
 WINEPREFIX=$(scripts/wine-prefix.sh)
 export WINEPREFIX WINEDEBUG=-all
 trap 'wineserver -k || true; rm -rf "$WINEPREFIX"' EXIT
@@ -35,27 +40,28 @@ run_suite build all "" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOST_WIN32_BUILD_DIR=
 
 # The release configuration, as the packages' README section builds them: the optimiser's own
 # warnings (such as -Wrestrict) are errors too.
-echo "=== build-release: configure and build"
+phase "build-release: configure and build"
 scripts/configure.sh build-release -DCMAKE_BUILD_TYPE=Release -DHOST_WARNINGS_AS_ERRORS=ON \
     -DHOST_BUILD_TESTS=OFF >/dev/null
 cmake --build build-release
 
 # The quick start as a newcomer runs it: demo.sh in a build folder that Makefiles made first
 # (CMake's default generator, where the scripts' own folders use Ninja) must exit 0.
-echo "=== demo"
+phase "demo"
 rm -rf build-demo
 cmake -S . -B build-demo -G "Unix Makefiles" -DHOST_BUILD_TESTS=OFF >/dev/null
 BUILD=build-demo CMAKE_BUILD_PARALLEL_LEVEL=2 scripts/demo.sh
 
 # The soak, in the normal build only (the sanitizers change how memory grows): 60 s of signing
 # at a pad's pace, its figures printed.
-echo "=== build: soak"
+phase "build: soak"
 ctest --test-dir build --output-on-failure -L soak --verbose
 
 # Packages: the DEB and the RPM checked with lintian and rpmlint, the DEB installed with dpkg into
 # a root of its own (the machine's packages stay as they are), checked and purged, the RPM
 # installed into an empty root and compared with it; the Windows ZIP's .reg files, and the signed
 # MSI installed, upgraded and removed under Wine in a 32-bit and a 64-bit prefix.
+phase "packages"
 scripts/package-tests.sh build build-win32
 
 run_suite build-asan all "" -DCMAKE_BUILD_TYPE=Debug -DHOST_SANITIZE=ON
@@ -63,10 +69,11 @@ run_suite build-tsan all "" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHOST_TSAN=ON
 
 # Fuzzing: the clang build of the fuzz targets (build-fuzz), every corpus replayed, then each
 # target fuzzed for a few seconds; under two minutes in all.
-echo "=== fuzzing"
+phase "fuzzing"
 scripts/fuzz.sh --ci
 
 # Browser tests: the sample extension in headless Chromium and Firefox ESR, driving the normal
 # build's host with padsim as the pad (results and screenshots in build/browser-tests/).
-echo "=== browser tests"
+phase "browser tests"
 scripts/browser-tests.sh build
+phase "all passed"
