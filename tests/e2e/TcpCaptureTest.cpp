@@ -1,5 +1,13 @@
+#include <fcntl.h>
+#include <net/if.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <thread>
 
@@ -282,6 +290,35 @@ TEST_F(TcpCapture, ClientQueuesServerRecordsEvenWhenSplitAcrossReceives) {
     const std::vector<std::string> expected = {PointMessage(100, 200, 1), PointMessage(4095, 0, 1),
                                                PointMessage(7, 9, 0)};
     EXPECT_EQ(host->ReadFrames(3), expected);
+    host->CloseExpectingGoodbyeLast();
+}
+
+// In the child: a network namespace of its own whose ephemeral range is the one port 40000.
+void OnlyEphemeralPortIs40000() {
+    static const char kRange[] = "40000 40000";
+    ifreq loopbackUp{};
+    std::memcpy(loopbackUp.ifr_name, "lo", 3);
+    loopbackUp.ifr_flags = IFF_UP | IFF_LOOPBACK | IFF_RUNNING;
+    if (unshare(CLONE_NEWNET) != 0 ||
+        ioctl(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0), SIOCSIFFLAGS, &loopbackUp) != 0 ||
+        write(open("/proc/sys/net/ipv4/ip_local_port_range", O_WRONLY | O_CLOEXEC), kRange,
+              sizeof kRange - 1) != sizeof kRange - 1) {
+        _exit(127);
+    }
+}
+
+// Nobody listens on the pad's port, the one port the system gives outgoing connections: the
+// host's connect is given that very port as its own and meets itself (TCP's simultaneous open).
+// That is no pad: taken for one, the host would read its own requests as the pad's answers.
+TEST_F(TcpCapture, ClientWhoseConnectMeetsItselfFindsNoPad) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "a network namespace of its own needs root";
+    }
+    port = 40000;
+    WriteClientSettings();
+    host = std::make_unique<HostSession>(root, OnlyEphemeralPortIs40000);
+    host->SendOpen();
+    EXPECT_EQ(host->ReadFrame(5000ms), kZeroOpenReply);
     host->CloseExpectingGoodbyeLast();
 }
 
