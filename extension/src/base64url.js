@@ -1,8 +1,8 @@
 // Bytes to and from the base64url text of JOSE (RFC 7515, section 2: no padding) and plain base64.
 export function base64url(bytes) {
     let binary = "";
-    for (const byte of bytes) {
-        binary += String.fromCharCode(byte);
+    for (let at = 0; at < bytes.length; at += 0x8000) {
+        binary += String.fromCharCode.apply(null, bytes.subarray(at, at + 0x8000));
     }
     return btoa(binary).replace(/\+/g, "-").replace(/\//g, "_").replace(/=+$/, "");
 }
