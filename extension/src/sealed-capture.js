@@ -107,8 +107,8 @@ class SealedCapture {
         } else if (request === "cancel") {
             this.endWithError(this.capture, "signing-cancelled");
         } else if (request === "done") {
+            // The idle limit still runs: it ends a host that never says goodbye.
             this.done = true;
-            this.capture.watch.stop();
             this.capture.session.finish();
         }
     }
