@@ -2,9 +2,10 @@
 # Checks the sample extension (tests/browser/extension-check.sh: web-ext lint, icons, assemble.sh
 # without jq), then runs its tests in headless Chromium and Firefox ESR against the host built
 # in BUILD_DIR (default build), with padsim as the pad behind the TCP listener. Installs what is
-# missing first. Results (results.xml) and the screenshots of the signed pad go to
-# BUILD_DIR/browser-tests/ (with the signing window of a sealed signature, signing-window-*.png). BROWSERS=chromium or BROWSERS=firefox runs one browser only. As root
-# the tests run in a PID namespace of their own.
+# missing first. Results (results.xml) and the screenshots of the signed pad and of a sealed
+# signature's signing window (signing-window-*.png) go to BUILD_DIR/browser-tests/.
+# BROWSERS=chromium or BROWSERS=firefox runs one browser only. As root the tests run in a PID
+# namespace of their own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=$(realpath "${1:-build}")
