@@ -170,14 +170,15 @@ class SealedCapture {
     }
 }
 
-let current = null;
+// The latest sealed capture, for the window-removed events.
+let latest = null;
 
 // The handlers of a sealed capture's host session, built on base, the broker's handlers of an
 // open capture.
 export function sealedHandlers(capture, base, request, sealingKey, endWithError) {
     const sealed = new SealedCapture(capture, base, request, sealingKey, endWithError);
     capture.sealed = true;
-    current = sealed;
+    latest = sealed;
     return sealed.handlers();
 }
 
@@ -198,5 +199,5 @@ export function acceptSigningWindow(port) {
 }
 
 export function signingWindowRemoved(windowId) {
-    current?.windowRemoved(windowId);
+    latest?.windowRemoved(windowId);
 }
