@@ -168,9 +168,6 @@ for (const browserName of browserNames) {
             assert.ok(evidence.points.every(({ t }, i) => Number.isInteger(t) && t >= (evidence.points[i - 1]?.t ?? 0)), "each point's time");
             assert.deepEqual([evidence.pad, evidence.size, evidence.strokes.length], [{ serial: 123456, model: 5 }, { width: 2150, height: 1400 }, 20]);
             assert.ok(Math.abs(Date.parse(record.started) - doneAt) < 60_000 && record.started.endsWith("Z"), `started ${record.started}`);
-            if (browserName === browserNames[0]) {
-                fs.copyFileSync(resultFile(`signing-window-${browserName}.png`), path.join(repository, "signing-window.png"));
-            }
         });
 
         // Each ends the signing with its code; the host ends (the suite checks none is left).
