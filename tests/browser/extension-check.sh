@@ -2,8 +2,9 @@
 # The sample extension as extension/assemble.sh lays it out: Mozilla's linter (web-ext lint)
 # reports no error and every icon the manifest names is there; without jq the script fails
 # before writing anything, naming jq; the unit tests of its origin parser, of the page
-# library's image frames, of the sealing rules and of the signing window's batched ink pass; and the page library's types accept the README's example and
-# refuse the misuses of tests/browser/types/misuses.ts. Needs tests/browser/node_modules (scripts/browser-deps.sh).
+# library's image frames, of the sealing rules and of the signing window's batched ink pass;
+# and the page library's types accept the README's example and refuse the misuses of
+# tests/browser/types/misuses.ts. Needs tests/browser/node_modules (scripts/browser-deps.sh).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 work=$(mktemp -d)
