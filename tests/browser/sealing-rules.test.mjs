@@ -135,3 +135,21 @@ it("takes a seal request with exactly its fields, a SHA-256 hash, a bounded plai
 it("fingerprints a document hash by its first and last 8 hex digits, in lower case", () => {
     assert.equal(documentFingerprint("9F86D081884C7D659A2FEAA0C55AD015A3BF4F1B2B0B822CD15D6C15B0F00A08"), "9f86d081…b0f00a08");
 });
+
+it("has the page library refuse a malformed sealed request with bad-request before it reaches the bridge", async () => {
+    const { ErrorCode, requestSealedSignature } = await import("../../page-library/index.js");
+    const valid = { documentHash: "ab".repeat(32), purpose: "Lease" };
+    const cases = [
+        { documentHash: "ab".repeat(31) },
+        { documentHash: undefined },
+        { purpose: "" },
+        { purpose: "x".repeat(201) },
+        { purpose: "tab\there" },
+        { image: null },
+        { timeoutMs: 0 },
+    ];
+    // Node has no window: a request that got past the checks would fail on postMessage instead.
+    const codes = await Promise.all(cases.map((change) =>
+        requestSealedSignature({ ...valid, ...change }).catch((error) => error.code ?? error.name)));
+    assert.deepEqual(codes, cases.map(() => ErrorCode.badRequest));
+});
