@@ -53,6 +53,7 @@ export async function requestSealedSignature(options = {}) {
 function requestSeal(fields, signal, onStarted) {
     const id = newRequestId();
     return new Promise((resolve, reject) => {
+        let signing = false;
         const settle = () => {
             clearTimeout(noBridge);
             stopListening();
@@ -62,12 +63,14 @@ function requestSeal(fields, signal, onStarted) {
             if (message.event === "accepted") {
                 clearTimeout(noBridge);
             } else if (message.event === "signing") {
+                signing = true;
                 onStarted?.();
             } else if (message.event === "sealed") {
                 settle();
                 const { jwe, kid, svg, png, pad } = message;
                 resolve({ jwe, kid, svg, png: pngBlob(png), pad: pad ? { serial: pad.serial, model: pad.model } : null });
-            } else if (message.event === "error") {
+            } else if (message.event === "error" && !(signing && message.code === ErrorCode.badRequest)) {
+                // Once the signing runs, a bad-request answers another script's stray request.
                 fail(message.code);
             }
         });
