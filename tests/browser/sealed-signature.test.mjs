@@ -172,8 +172,8 @@ for (const browserName of browserNames) {
 
         // Each ends the signing with its code; the host ends (the suite checks none is left).
         const endings = {
-            // Clicked from inside: the window may close before an input event's answer comes.
-            "Cancel in the signing window": [(window) => window.evaluate(() => document.getElementById("cancel").click()),
+            // Clicked after the call has answered: the window closes at once, and could before the answer.
+            "Cancel in the signing window": [(window) => window.evaluate(() => setTimeout(() => document.getElementById("cancel").click())),
                                              ErrorCode.signingCancelled],
             "closing the signing window": [(window) => window.close(), ErrorCode.signingWindowClosed],
         };
