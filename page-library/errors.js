@@ -14,6 +14,11 @@ export const ErrorCode = Object.freeze({
     tabHidden: "tab-hidden",
     endedByUser: "ended-by-user",
     aborted: "aborted",
+    sealedOnly: "sealed-only",
+    noSealingKey: "no-sealing-key",
+    sealingKeyRefused: "sealing-key-refused",
+    signingCancelled: "signing-cancelled",
+    signingWindowClosed: "signing-window-closed",
 });
 
 const kMessages = {
@@ -34,6 +39,12 @@ const kMessages = {
     [ErrorCode.tabHidden]: "The capture ended: its tab stayed hidden for longer than the extension's limit",
     [ErrorCode.endedByUser]: "The person signing ended the capture from the signing extension's button",
     [ErrorCode.aborted]: "The page cancelled the request before the pad opened",
+    [ErrorCode.sealedOnly]: "The signing extension seals this site's signatures: ask with requestSealedSignature()",
+    [ErrorCode.noSealingKey]: "The signing extension has no sealing key pinned for this site: ask with open()",
+    [ErrorCode.sealingKeyRefused]: "The signing extension refused the sealing key pinned for this site (see its " +
+        "options page), so it takes no signature for this site",
+    [ErrorCode.signingCancelled]: "The person signing pressed Cancel in the signing window",
+    [ErrorCode.signingWindowClosed]: "The person signing closed the signing window",
 };
 
 export class SignatureError extends Error {

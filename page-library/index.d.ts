@@ -15,7 +15,12 @@ export type ErrorCodeValue =
     | "capture-idle"
     | "tab-hidden"
     | "ended-by-user"
-    | "aborted";
+    | "aborted"
+    | "sealed-only"
+    | "no-sealing-key"
+    | "sealing-key-refused"
+    | "signing-cancelled"
+    | "signing-window-closed";
 
 export declare const ErrorCode: Readonly<{
     extensionMissing: "extension-missing";
@@ -32,6 +37,11 @@ export declare const ErrorCode: Readonly<{
     tabHidden: "tab-hidden";
     endedByUser: "ended-by-user";
     aborted: "aborted";
+    sealedOnly: "sealed-only";
+    noSealingKey: "no-sealing-key";
+    sealingKeyRefused: "sealing-key-refused";
+    signingCancelled: "signing-cancelled";
+    signingWindowClosed: "signing-window-closed";
 }>;
 
 export declare class SignatureError extends Error {
@@ -184,3 +194,44 @@ export declare function isAvailable(options?: AvailabilityOptions): Promise<bool
  * SignatureError, "bad-request" for a timeoutMs out of range.
  */
 export declare function open(options?: OpenOptions): Promise<Capture>;
+
+/** The longest purpose text a sealed signature takes. */
+export declare const kMaxPurposeLength: 200;
+
+export interface SealedSignatureOptions {
+    /** The SHA-256 of the document signed, as 64 hex digits; the record is bound to it. */
+    documentHash: string;
+    /** What the person signs, shown as text in the signing window: 1 to kMaxPurposeLength characters, no control characters. */
+    purpose: string;
+    /** How the pictures of the signature look. */
+    image?: ImageOptions;
+    /** Milliseconds to wait for the extension to take the request and for the pad to open, as open() takes it. */
+    timeoutMs?: number;
+    /** Aborting it ends the signing ("aborted") and closes the signing window. */
+    signal?: AbortSignal;
+    /** Called once the pad is open and the signing window shows. */
+    onStarted?: () => void;
+}
+
+/** What the page gets of a sealed signature: never a pen point or its time. */
+export interface SealedSignature {
+    /** The sealed record as a compact JWE, whose protected header carries kid, origin and documentHash. */
+    jwe: string;
+    /** The RFC 7638 SHA-256 thumbprint of the key it is sealed to. */
+    kid: string;
+    /** A picture of the signature as SVG text, without a point record. */
+    svg: string;
+    /** The picture as a PNG. */
+    png: Blob;
+    /** The pad's serial and model numbers; null from a host that does not give them. */
+    pad: PadIdentity | null;
+}
+
+/**
+ * Asks the signing extension for a sealed signature, for a site the extension pins a sealing key
+ * for (else "no-sealing-key"). Call it from the handler of a person's click, tap or key press. The
+ * person signs in the extension's signing window; resolves once they press Done and the record is
+ * sealed. Rejects with a SignatureError: "signing-cancelled", "signing-window-closed", and the
+ * codes of open().
+ */
+export declare function requestSealedSignature(options: SealedSignatureOptions): Promise<SealedSignature>;

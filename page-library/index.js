@@ -5,9 +5,11 @@ import { Capture } from "./capture.js";
 import { ErrorCode, SignatureError } from "./errors.js";
 import { checkEvidence, kEvidenceFormat, kEvidenceVersion } from "./evidence.js";
 import { InkCanvas } from "./ink-canvas.js";
+import { kMaxPurposeLength, requestSealedSignature } from "./sealed-signature.js";
 
 export {
-    Capture, checkEvidence, ErrorCode, InkCanvas, kEvidenceFormat, kEvidenceVersion, SignatureError,
+    Capture, checkEvidence, ErrorCode, InkCanvas, kEvidenceFormat, kEvidenceVersion, kMaxPurposeLength,
+    requestSealedSignature, SignatureError,
 };
 
 export const kDefaultTimeoutMs = 15_000;

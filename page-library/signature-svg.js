@@ -1,11 +1,12 @@
 // A signature as an SVG drawing: one polyline per stroke in the pad's logical units, and in
-// <metadata> every point in order as an [X, Y, P] triple, as the host sent it. Options as
-// imageFrame() takes them, and color and background ("transparent" by default).
+// <metadata> every point in order as an [X, Y, P] triple, as the host sent it (left out with
+// withPoints false, for a picture alone). Options as imageFrame() takes them, and color and
+// background ("transparent" by default).
 import { imageFrame, penWidthFor } from "./image-frame.js";
 
 export { penWidthFor };
 
-export function signatureSvg(signature, width, height, options = {}) {
+export function signatureSvg(signature, width, height, options = {}, { withPoints = true } = {}) {
     const { lineWidth = penWidthFor(width, height), color = "black", background = "transparent" } = options;
     const frame = imageFrame(signature.strokes, width, height, { ...options, lineWidth });
     const polylines = signature.strokes.map((stroke) => {
@@ -19,7 +20,7 @@ export function signatureSvg(signature, width, height, options = {}) {
         `<?xml version="1.0" encoding="UTF-8"?>`,
         `<svg xmlns="http://www.w3.org/2000/svg" width="${frame.outputWidth}" height="${frame.outputHeight}" ` +
             `viewBox="${frame.x} ${frame.y} ${frame.width} ${frame.height}">`,
-        `  <metadata id="pen-points">${record}</metadata>`,
+        ...(withPoints ? [`  <metadata id="pen-points">${record}</metadata>`] : []),
         ...(background === "transparent" ? [] : [
             `  <rect x="${frame.x}" y="${frame.y}" width="${frame.width}" height="${frame.height}" fill="${attribute(background)}"/>`]),
         `  <g fill="none" stroke="${attribute(color)}" stroke-width="${lineWidth}" stroke-linecap="round" ` +

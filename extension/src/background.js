@@ -5,6 +5,8 @@
 import { kAllowedOriginsKey } from "./allowed-origins.js";
 import { updateBridgeRegistration } from "./bridge-registration.js";
 import { acceptPageConnection, captureHolder, endCaptureByUser } from "./capture-broker.js";
+import { kSealingKeysKey, kUsersMayPinKeysKey, logRefusedKeys } from "./pinned-keys.js";
+import { acceptSigningWindow, signingWindowRemoved } from "./sealed-capture.js";
 
 const api = globalThis.browser ?? globalThis.chrome;
 const kRegistrationKeys = [kAllowedOriginsKey, "administratorOriginsOnly"];
@@ -35,7 +37,13 @@ api.storage.onChanged.addListener((changes, area) => {
     if ((area === "local" || area === "managed") && kRegistrationKeys.some((key) => key in changes)) {
         updateBridgeRegistration();
     }
+    if ([kSealingKeysKey, kUsersMayPinKeysKey].some((key) => key in changes)) {
+        logRefusedKeys();
+    }
 });
+logRefusedKeys();
 api.action.onClicked.addListener(openSigningPad);
 api.runtime.onConnect.addListener(acceptPageConnection);
+api.runtime.onConnect.addListener(acceptSigningWindow);
+api.windows.onRemoved.addListener(signingWindowRemoved);
 api.runtime.onMessage.addListener(answerExtensionPage);

@@ -9,7 +9,10 @@ import { accessOf } from "./allowed-origins.js";
 import { clearCaptureBadge, showCaptureBadge } from "./capture-badge.js";
 import { CaptureWatch } from "./capture-watch.js";
 import { HostSession, Problem, readHostName } from "./host-session.js";
+import { sealingKeyOf } from "./pinned-keys.js";
 import { readCaptureLimits } from "./policy.js";
+import { isValidSeal, refusalOf } from "./seal-request.js";
+import { sealedHandlers } from "./sealed-capture.js";
 
 const kMaxTimeoutMs = 120_000;
 const kErrorOfProblem = {
@@ -87,30 +90,38 @@ function hostHandlers(capture) {
     };
 }
 
-function startCapture(connection, origin, hostName, limits, timeoutMs) {
+function startCapture(connection, origin, hostName, limits, request, sealingKey) {
     const capture = { pagePort: connection.pagePort, origin };
     capture.watch = new CaptureWatch(limits, connection.visible, (limit) => endWithError(capture, limit));
-    capture.session = new HostSession(hostName, hostHandlers(capture), timeoutMs);
+    const handlers = request.request === "seal"
+        ? sealedHandlers(capture, hostHandlers(capture), request, sealingKey, endWithError)
+        : hostHandlers(capture);
+    capture.session = new HostSession(hostName, handlers, request.timeoutMs);
     current = capture;
     showCaptureBadge(origin);
     capture.session.start();
 }
 
-async function open(connection, { timeoutMs, activated }) {
+// An open or a seal request: a site with a pinned sealing key gets sealed captures only.
+async function open(connection, request) {
     const { pagePort } = connection;
     const origin = pagePort.sender.origin;
-    const [access, hostName, limits] = await Promise.all([accessOf(origin), readHostName(), readCaptureLimits()]);
+    const [access, hostName, limits, sealingKey] =
+        await Promise.all([accessOf(origin), readHostName(), readCaptureLimits(), sealingKeyOf(origin)]);
     if (connection.gone) {
         return;
     }
+    const activated = request.activated;
     if (!access.allowed) {
         tell(pagePort, { event: "error", code: "origin-not-allowed" });
+    } else if (refusalOf(request.request, sealingKey)) {
+        tell(pagePort, { event: "error", code: refusalOf(request.request, sealingKey) });
     } else if (!connection.visible || !(activated || access.gestureWaived)) {
         tell(pagePort, { event: "error", code: "needs-user-gesture" });
     } else if (current) {
         tell(pagePort, { event: "error", code: "pad-in-use" });
     } else {
-        startCapture(connection, origin, hostName, limits, timeoutMs);
+        startCapture(connection, origin, hostName, limits, request, sealingKey);
     }
 }
 
@@ -120,7 +131,7 @@ function isClose(request) {
 
 function receive(connection, request) {
     const capturing = current?.pagePort === connection.pagePort;
-    if (isValidOpen(request) && !connection.asked) {
+    if ((isValidOpen(request) || isValidSeal(request)) && !connection.asked) {
         connection.asked = true;
         connection.visible = request.visible;
         open(connection, request);
@@ -129,7 +140,7 @@ function receive(connection, request) {
         if (capturing) {
             current.watch.visibility(request.visible);
         }
-    } else if (isClose(request) && capturing) {
+    } else if (isClose(request) && capturing && !current.sealed) {
         current.session.finish();
     } else if (hasExactly(request, "abort", "request")) {
         leave(connection);

@@ -15,6 +15,7 @@
         ["close", "id,request,source"],
         ["abort", "id,request,source"],
         ["hello", "id,request,source"],
+        ["seal", "documentHash,id,image,purpose,request,source,timeoutMs"],
     ]);
     const kRequestsOfCapture = ["close", "abort"];
     const captures = new Map();
@@ -38,7 +39,9 @@
         captures.delete(id);
     }
 
-    function open(id, timeoutMs) {
+    // An open, or a seal with its document hash, purpose and picture options (the background
+    // checks their values).
+    function open(id, timeoutMs, sealFields = null) {
         let port;
         try {
             port = api.runtime.connect({ name: "page-bridge" });
@@ -51,7 +54,7 @@
         port.onMessage.addListener((answer) => {
             tellPage(id, answer);
             // A refused request leaves the capture running.
-            if (answer.event === "goodbye" || (answer.event === "error" && answer.code !== "bad-request")) {
+            if (answer.event === "goodbye" || answer.event === "sealed" || (answer.event === "error" && answer.code !== "bad-request")) {
                 forget(id);
             }
         });
@@ -60,7 +63,8 @@
                 tellPage(id, { event: "error", code: "host-gone" });
             }
         });
-        port.postMessage({ request: "open", timeoutMs, activated: navigator.userActivation.isActive, visible: isVisible() });
+        port.postMessage({ request: sealFields ? "seal" : "open", timeoutMs, ...sealFields,
+                           activated: navigator.userActivation.isActive, visible: isVisible() });
         tellPage(id, { event: "accepted" });
     }
 
@@ -92,6 +96,9 @@
             tellPage(message.id, { event: "present" });
         } else if (message.request === "open") {
             open(message.id, message.timeoutMs);
+        } else if (message.request === "seal") {
+            const { documentHash, purpose, image } = message;
+            open(message.id, message.timeoutMs, { documentHash, purpose, image });
         } else if (message.request === "abort") {
             // The background lets the host go (it ends as after CLOSE) or keeps it from starting.
             captures.get(message.id).postMessage({ request: "abort" });

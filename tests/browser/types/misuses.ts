@@ -1,6 +1,6 @@
 // What the types must refuse: each marked line below must be an error; tsc fails on an expected
 // error that does not come, so a misuse that type-checks fails the check.
-import { Capture, ErrorCode, open, SignatureError } from "../../../page-library/index.js";
+import { Capture, ErrorCode, open, requestSealedSignature, SignatureError } from "../../../page-library/index.js";
 
 const capture = await open();
 // @ts-expect-error: captures come from open()
@@ -19,3 +19,9 @@ await open({ timeoutMs: "5000" });
 console.log(ErrorCode.padBusy);
 // @ts-expect-error: no such image option
 capture.toSvg({ colour: "red" });
+// @ts-expect-error: a sealed signature needs the document's hash
+await requestSealedSignature({ purpose: "Contract" });
+// @ts-expect-error: and no key of the page's own
+await requestSealedSignature({ documentHash: "00", purpose: "Contract", key: "-----BEGIN PUBLIC KEY-----" });
+// @ts-expect-error: the sealed result holds no points
+console.log((await requestSealedSignature({ documentHash: "00", purpose: "p" })).points);

@@ -1,5 +1,5 @@
 // The README's example as a TypeScript page would write it: it must type-check as it stands.
-import { ErrorCode, InkCanvas, isAvailable, open, SignatureError } from "../../../page-library/index.js";
+import { ErrorCode, InkCanvas, isAvailable, open, requestSealedSignature, SignatureError } from "../../../page-library/index.js";
 
 const sign = document.querySelector<HTMLButtonElement>("#sign")!;
 const canvas = document.querySelector<HTMLCanvasElement>("#signature canvas")!;
@@ -23,4 +23,17 @@ sign.onclick = async () => {
             console.warn(error.message);
         }
     }
+};
+
+// A sealed signature: the page keeps the JWE and shows the picture.
+document.querySelector<HTMLButtonElement>("#sign-sealed")!.onclick = async () => {
+    const sealed = await requestSealedSignature({
+        documentHash: "9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08",
+        purpose: "Contract 2024-117",
+        image: { crop: true, margin: 20 },
+        onStarted: () => console.log("signing"),
+    });
+    const jwe: string = sealed.jwe;
+    const png: Blob = sealed.png;
+    console.log(jwe, png, sealed.kid, sealed.svg, sealed.pad?.serial);
 };
