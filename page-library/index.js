@@ -5,7 +5,8 @@ import { Capture } from "./capture.js";
 import { ErrorCode, SignatureError } from "./errors.js";
 import { checkEvidence, kEvidenceFormat, kEvidenceVersion } from "./evidence.js";
 import { InkCanvas } from "./ink-canvas.js";
-import { kMaxPurposeLength, requestSealedSignature } from "./sealed-signature.js";
+import { kMaxPurposeLength } from "./seal-fields.js";
+import { requestSealedSignature } from "./sealed-signature.js";
 
 export {
     Capture, checkEvidence, ErrorCode, InkCanvas, kEvidenceFormat, kEvidenceVersion, kMaxPurposeLength,

@@ -4,8 +4,7 @@
 import { listenToBridge, newRequestId, postRequest } from "./bridge-channel.js";
 import { ErrorCode, SignatureError } from "./errors.js";
 import { isAvailable, kDefaultPresenceTimeoutMs, kDefaultTimeoutMs, kMaxTimeoutMs } from "./index.js";
-
-export const kMaxPurposeLength = 200;
+import { documentHashProblem, purposeProblem } from "./seal-fields.js";
 
 function badRequest(message) {
     return new SignatureError(ErrorCode.badRequest, message);
@@ -16,11 +15,9 @@ function requestFields({ documentHash, purpose, image = {}, timeoutMs = kDefault
     if (!Number.isInteger(timeoutMs) || timeoutMs < 1 || timeoutMs > kMaxTimeoutMs) {
         throw badRequest(`timeoutMs must be a whole number from 1 to ${kMaxTimeoutMs}`);
     }
-    if (typeof documentHash !== "string" || !/^[0-9a-fA-F]{64}$/.test(documentHash)) {
-        throw badRequest("documentHash must be the document's SHA-256 as 64 hex digits");
-    }
-    if (typeof purpose !== "string" || purpose.length === 0 || purpose.length > kMaxPurposeLength || /\p{Cc}/u.test(purpose)) {
-        throw badRequest(`purpose must be a text of 1 to ${kMaxPurposeLength} characters without control characters`);
+    const problem = documentHashProblem(documentHash) ?? purposeProblem(purpose);
+    if (problem) {
+        throw badRequest(problem);
     }
     if (image === null || typeof image !== "object") {
         throw badRequest("image must be an object of picture options");
