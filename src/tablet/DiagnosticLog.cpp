@@ -86,11 +86,11 @@ void OpenLogFile(const TabletSettings& settings) {
 }
 
 void WriteLogLine(const char* message) {
-    const uint32_t milliseconds = platform::TimeGetTime();
-    const uint32_t threadId = platform::CurrentThreadId();
     if (heldForProcessEnd) {
         return;
     }
+    const uint32_t milliseconds = platform::TimeGetTime();
+    const uint32_t threadId = platform::CurrentThreadId();
     std::lock_guard<std::timed_mutex> hold(logLock);
     if (!heldForProcessEnd) {
         WriteLineHeld(milliseconds, threadId, message);

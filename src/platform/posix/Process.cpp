@@ -90,7 +90,7 @@ bool IsOwnPrivateFile(int fd) {
 // else: a failed lock lets the host go on (the process count alone then guards), where a foreign
 // holder would block it.
 int OpenOwnLockFile(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd >= 0 && !IsOwnPrivateFile(fd)) {
         close(fd);
         return -1;
