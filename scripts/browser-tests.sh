@@ -27,6 +27,7 @@ if [[ $(id -u) == 0 ]] && unshare -p -f --mount-proc true 2>/dev/null; then
     isolated=(unshare -p -f --mount-proc)
 else
     echo "Browser tests: not root, so no PID namespace of their own: no other host may run meanwhile"
+    scripts/check-no-other-host.sh "$0"
 fi
 status=0
 HOST_BUILD_DIR=$build_dir BROWSER_TEST_RESULTS=$results \

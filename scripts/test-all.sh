@@ -7,6 +7,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# A host of this user that runs already (a browser's, another test run's) would make every
+# end-to-end case end at once: said now, before the long build.
+scripts/check-no-other-host.sh "$0"
 scripts/build-deps.sh
 scripts/install-missing.sh googletest g++-mingw-w64-i686-posix wine wine32:i386 wine64 python3 \
     wixl msitools osslsigncode openssl

@@ -29,12 +29,19 @@ void Tablet::ProcessSerialInput(ProcessSerialData& controller) {
         // Read before the ring: a reader queues its last bytes before it reports the pad gone.
         const bool readerGone = readerFoundPadGone;
         if (inputRing->GetCount() <= 0) {
-            if (readerGone && !padGoneAnnounced) {
-                AnnouncePadGone();
-                // The reader's wake carried no bytes: it is used up here, so that the next wait
-                // blocks; a stop that came meanwhile is seen at the top of the loop.
+            if (readerGone) {
+                if (!padGoneAnnounced) {
+                    AnnouncePadGone();
+                }
+                // Once the reader has gone, a wake without bytes is used up before every wait:
+                // the reader sets its flag and then wakes this loop, so its wake may come after
+                // the flag was seen here, and would leave the ring signalled and every later wait
+                // returning at once. A stop sets its flag before its wake: one whose wake is used
+                // up here is seen at the top of the loop.
                 inputRing->GetBytes(chunk, 0);
-                continue;
+                if (stopInput) {
+                    continue;
+                }
             }
             WaitForBytes(*this, framing);
             continue;  // a byte that ended the wait is taken on the next pass

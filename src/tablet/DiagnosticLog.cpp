@@ -21,6 +21,10 @@ std::timed_mutex logLock;  // keeps each line whole and the file open while it i
 // Changed and used under logLock. Atomic as well, because ThreadSanitizer does not see the lock
 // that HoldLogForProcessEnd takes with a time limit.
 std::atomic<FILE*> logFile{nullptr};
+// Set once the process is about to be ended: no line starts after it. Writers look before they
+// take logLock as well, so that the hold waits for the line in progress alone and not for a
+// writer that takes the lock again and again (a mutex hands itself to no one in turn).
+std::atomic<bool> heldForProcessEnd{false};
 
 // The runtime's error line for a log that cannot be opened ("Error", a colon, a space and the
 // system's text), followed by the log's path and, for a refusal, its usual cause: the log is one
@@ -82,10 +86,15 @@ void OpenLogFile(const TabletSettings& settings) {
 }
 
 void WriteLogLine(const char* message) {
+    if (heldForProcessEnd) {
+        return;
+    }
     const uint32_t milliseconds = platform::TimeGetTime();
     const uint32_t threadId = platform::CurrentThreadId();
     std::lock_guard<std::timed_mutex> hold(logLock);
-    WriteLineHeld(milliseconds, threadId, message);
+    if (!heldForProcessEnd) {
+        WriteLineHeld(milliseconds, threadId, message);
+    }
 }
 
 void WriteLogFormat(const char* format, ...) {
@@ -106,6 +115,7 @@ void CloseLogFile() {
 
 void HoldLogForProcessEnd() {
     // Never given back: the process ends while it is held. The last line says why the log ends.
+    heldForProcessEnd = true;
     if (logLock.try_lock_for(kLongestWaitForALine)) {
         WriteLineHeld(platform::TimeGetTime(), platform::CurrentThreadId(), kTerminationLine);
     }

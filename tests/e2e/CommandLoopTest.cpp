@@ -1,9 +1,11 @@
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -243,25 +245,63 @@ public:
     bool Made() const { return first_ > 0; }
     // The host run inside the namespace as the user `uid` (group the same number).
     std::unique_ptr<HostSession> Host(const TemporaryRoot& root, uid_t uid) const {
-        const std::string id = std::to_string(uid);
-        return std::make_unique<HostSession>(
-            std::vector<std::string>{"/usr/bin/nsenter", "-t", std::to_string(first_), "-p", "-m",
-                                     "-S", id, "-G", id, "--", HostBinary()},
-            HostEnvironment(root));
+        return std::make_unique<HostSession>(Entered(uid, {HostBinary()}), HostEnvironment(root));
+    }
+    // A command run inside the namespace as the user `uid`.
+    std::unique_ptr<ChildProcess> Run(uid_t uid, const std::vector<std::string>& command) const {
+        return std::make_unique<ChildProcess>(Entered(uid, command));
     }
 
 private:
+    std::vector<std::string> Entered(uid_t uid, const std::vector<std::string>& command) const {
+        const std::string id = std::to_string(uid);
+        std::vector<std::string> argv = {
+            "/usr/bin/nsenter", "-t", std::to_string(first_), "-p", "-m", "-S", id, "-G", id, "--"};
+        argv.insert(argv.end(), command.begin(), command.end());
+        return argv;
+    }
     ChildProcess holder_;
     pid_t first_ = 0;
 };
+
+// The lock file of the user `uid` in the temp folder.
+std::string LockFileOf(const TemporaryRoot& root, uid_t uid) {
+    return root.TempPath("LumarqSignAppBrowser." + std::to_string(uid) + ".lock");
+}
+
+// Whether some process holds the lock on that user's lock file, and the file is that user's.
+bool LockFileHeld(const TemporaryRoot& root, uid_t uid) {
+    const int fd = open(LockFileOf(root, uid).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat status {};
+    const bool held = fd >= 0 && fstat(fd, &status) == 0 && status.st_uid == uid &&
+                      flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    if (fd >= 0) {
+        close(fd);
+    }
+    return held;
+}
+
+// Makes the temp folder shared by every user, as /tmp is.
+void ShareTempFolder(const TemporaryRoot& root) {
+    chmod(root.path().c_str(), 0755);
+    chmod(root.WindowsDirectory().c_str(), 0755);
+    chmod(root.TempDirectory().c_str(), 01777);
+}
+
+bool CanSwitchUsersInAPidNamespace() {
+    if (geteuid() != 0 ||
+        std::system("/usr/bin/unshare -p -f --mount-proc true 2>/dev/null") != 0) {
+        std::printf("not run: switching users in a PID namespace needs root\n");
+        return false;
+    }
+    return true;
+}
 
 // The host runs once per user: a second copy of the same user ends at once with exit code 1,
 // while another user's copy serves beside the first (on a shared machine one user must not be
 // able to block another's pad). Each case in a PID namespace of its own.
 TEST(CommandLoop, OneHostPerUserWhileAnotherUsersHostServesBeside) {
-    if (geteuid() != 0 ||
-        std::system("/usr/bin/unshare -p -f --mount-proc true 2>/dev/null") != 0) {
-        std::printf("not run: switching users in a PID namespace needs root\n");
+    if (!CanSwitchUsersInAPidNamespace()) {
         return;
     }
     struct Case {
@@ -277,10 +317,7 @@ TEST(CommandLoop, OneHostPerUserWhileAnotherUsersHostServesBeside) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TemporaryRoot root;
-        // The temp folder, holding the lock files, is shared by every user, as /tmp is.
-        chmod(root.path().c_str(), 0755);
-        chmod(root.WindowsDirectory().c_str(), 0755);
-        chmod(root.TempDirectory().c_str(), 01777);
+        ShareTempFolder(root);
         PidNamespace space;
         ASSERT_TRUE(space.Made());
         const auto first = space.Host(root, c.firstUser);
@@ -289,6 +326,12 @@ TEST(CommandLoop, OneHostPerUserWhileAnotherUsersHostServesBeside) {
 
         const auto second = space.Host(root, c.secondUser);
         if (c.secondServes) {
+            // Each host holds a lock file of its own; a host that could not lock goes on
+            // serving, so serving alone does not show it.
+            second->Send("hello");
+            ASSERT_TRUE(second->process().WaitForErrorOutput("hello"));
+            EXPECT_TRUE(LockFileHeld(root, c.firstUser));
+            EXPECT_TRUE(LockFileHeld(root, c.secondUser));
             second->CloseExpectingGoodbyeLast();
         } else {
             second->SendClose();
@@ -300,6 +343,84 @@ TEST(CommandLoop, OneHostPerUserWhileAnotherUsersHostServesBeside) {
                 "Another instance of the application is already running"));
         }
         first->CloseExpectingGoodbyeLast();
+    }
+}
+
+// Another user may put a file of this user's under the lock's name in the shared temp folder
+// (a hard link, or a file that user may read) and hold a lock on it: the host takes no such file
+// and serves. Only the user's own private lock file, held, stops it.
+TEST(CommandLoop, LockFileUnderTheNameThatOthersCanHoldDoesNotStopTheHost) {
+    if (!CanSwitchUsersInAPidNamespace()) {
+        return;
+    }
+    constexpr uid_t kUser = 61001;
+    struct Case {
+        const char* name;
+        mode_t mode;
+        bool hardLink;
+        bool serves;
+    };
+    const Case cases[] = {
+        {"the user's own lock file, held", 0600, false, false},
+        {"a hard link to a file of the user's", 0600, true, true},
+        {"a file of the user's that others may read", 0644, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TemporaryRoot root;
+        ShareTempFolder(root);
+        const std::string lockFile = LockFileOf(root, kUser);
+        const std::string file = c.hardLink ? root.path() + "/notes.txt" : lockFile;
+        const int held = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, c.mode);
+        ASSERT_GE(held, 0);
+        ASSERT_EQ(fchown(held, kUser, kUser), 0);
+        ASSERT_EQ(fchmod(held, c.mode), 0);
+        if (c.hardLink) {
+            ASSERT_EQ(link(file.c_str(), lockFile.c_str()), 0);
+        }
+        ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+        PidNamespace space;
+        ASSERT_TRUE(space.Made());
+        const auto host = space.Host(root, kUser);
+        if (c.serves) {
+            host->CloseExpectingGoodbyeLast();
+        } else {
+            host->SendClose();
+            EXPECT_EQ(host->process().WaitForExit(5000ms), 1);
+            EXPECT_TRUE(host->process().WaitForErrorOutput(
+                "Another instance of the application is already running"));
+        }
+        close(held);
+    }
+}
+
+// The test command says before it builds that a host of the same user runs, which would make
+// every host the tests start end at once: the check names that host and what to do. Another
+// user's host does not count.
+TEST(CommandLoop, TestCommandNamesAHostOfTheUserThatRunsAlready) {
+    if (!CanSwitchUsersInAPidNamespace()) {
+        return;
+    }
+    const std::string check = HOST_SOURCE_DIR "/scripts/check-no-other-host.sh";
+    for (const uid_t hostUser : {61002u, 61001u}) {
+        SCOPED_TRACE(hostUser);
+        TemporaryRoot root;
+        ShareTempFolder(root);
+        PidNamespace space;
+        ASSERT_TRUE(space.Made());
+        const auto host = space.Host(root, hostUser);
+        host->Send("hello");
+        ASSERT_TRUE(host->process().WaitForErrorOutput("hello"));
+        const auto run = space.Run(61001, {"/bin/bash", check, "scripts/test-all.sh"});
+        const bool named = hostUser == 61001;
+        EXPECT_EQ(run->WaitForExit(5000ms), named ? 1 : 0);
+        const std::string said = run->ErrorOutput();
+        EXPECT_EQ(said.find(HostBinary()) != std::string::npos, named) << said;
+        EXPECT_EQ(said.find("pid ") != std::string::npos, named) << said;
+        EXPECT_EQ(said.find("unshare -p -f --mount-proc scripts/test-all.sh") != std::string::npos,
+                  named)
+            << said;
+        host->CloseExpectingGoodbyeLast();
     }
 }
 

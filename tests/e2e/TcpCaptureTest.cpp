@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <thread>
@@ -25,6 +27,12 @@ using loopback::Bytes;
 
 const std::string kIdentity = "pad-bridge-1";
 const std::string kPumpLate = "The point pump did not end within 500 ms";
+// The listener's numbers request frame, and a pad's answer: serial 123456, model 5.
+const Bytes kNumbersRequest = {1, 0, 0, 0, 1, 0, 0, 0, 0};
+const Bytes kNumbersAnswer = PadPacket(123456 >> 12 | 5 << 6, 123456 & 0xFFF, false, 2);
+const std::string kRichOpenReplyWithoutNumbers =
+    "{\"command\":\"OPEN\",\"status\":1,\"device\":1,\"maxx\":2150,\"maxy\":1400,"
+    "\"serial\":0,\"model\":0,\"protocol\":2}";
 
 // A capture over the TCP transports: the host under a temporary root, and the pad on the far
 // side of a loopback port.
@@ -49,6 +57,17 @@ protected:
     }
     void StartBridge(const std::vector<std::string>& extra) {
         padsim = StartPadsimBridge(port, kIdentity, 30, extra);
+    }
+    // The bridge as the host takes it: the presence check's connection, which the host drops,
+    // then the open's, each presenting its hello.
+    loopback::Connection ConnectBridge() {
+        const Bytes hello = loopback::BridgeHello(2, kIdentity);
+        loopback::Connection check = loopback::ConnectWhenListening(port, 5000ms);
+        EXPECT_TRUE(check.valid() && check.SendAll(hello));
+        EXPECT_TRUE(check.WaitForClose(5000ms));
+        loopback::Connection bridge = loopback::ConnectWhenListening(port, 5000ms);
+        EXPECT_TRUE(bridge.valid() && bridge.SendAll(hello));
+        return bridge;
     }
     TemporaryRoot root;
     uint16_t port = loopback::FreePort();
@@ -100,38 +119,77 @@ TEST_F(TcpCapture, OpenGivesTheFixedTextsAndOpen2AddsNumbersAndArrivalTimes) {
 }
 
 // The numbers query asks with request frames until the bridge answers: four for a bridge that
-// never does, one for a bridge that answers the first.
+// never does, one for a bridge that answers the first. An answer that comes after its request's
+// wait, with the next request, still ends the query and gives the numbers: the pad's answers to
+// its requests are all alike.
 TEST_F(TcpCapture, ListenerAsksForTheNumbersUntilTheBridgeAnswers) {
-    const Bytes request = {1, 0, 0, 0, 1, 0, 0, 0, 0};
-    const Bytes answer = PadPacket(123456 >> 12 | 5 << 6, 123456 & 0xFFF, false, 2);
-    for (const bool answers : {false, true}) {
-        SCOPED_TRACE(answers ? "answering bridge" : "silent bridge");
+    struct Case {
+        const char* name;
+        size_t answeredAfter;  // requests received before the answer goes; 0: never answered
+        size_t requests;
+        std::string reply;
+    };
+    const Case cases[] = {
+        {"silent bridge", 0, 4, kRichOpenReplyWithoutNumbers},
+        {"answering bridge", 1, 1, kRichOpenReply},
+        {"bridge answering the first request late", 2, 2, kRichOpenReply},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         WriteListenerSettings();
         host = std::make_unique<HostSession>(root);
-        host->SendOpen();
-        const Bytes hello = loopback::BridgeHello(2, kIdentity);
-        // The presence check takes the bridge and drops it; the open takes it again.
-        loopback::Connection check = loopback::ConnectWhenListening(port, 5000ms);
-        ASSERT_TRUE(check.valid());
-        ASSERT_TRUE(check.SendAll(hello));
-        EXPECT_TRUE(check.WaitForClose(5000ms));
-        loopback::Connection bridge = loopback::ConnectWhenListening(port, 5000ms);
-        ASSERT_TRUE(bridge.valid());
-        ASSERT_TRUE(bridge.SendAll(hello));
-        Bytes received = bridge.Receive(request.size(), 2000ms);
-        if (answers) {
-            ASSERT_TRUE(bridge.SendAll(answer));
+        host->Send(kRichOpen);
+        loopback::Connection bridge = ConnectBridge();
+        Bytes received =
+            bridge.Receive(std::max<size_t>(c.answeredAfter, 1) * kNumbersRequest.size(), 2000ms);
+        if (c.answeredAfter > 0) {
+            ASSERT_TRUE(bridge.SendAll(kNumbersAnswer));
         }
-        EXPECT_EQ(host->ReadFrame(5000ms), kDefaultOpenReply);
-        const Bytes more = bridge.Receive(4 * request.size(), 200ms);
+        EXPECT_EQ(host->ReadFrame(5000ms), c.reply);
+        const Bytes more = bridge.Receive(4 * kNumbersRequest.size(), 200ms);
         received.insert(received.end(), more.begin(), more.end());
         Bytes expected;
-        for (int i = 0; i < (answers ? 1 : 4); ++i) {
-            expected.insert(expected.end(), request.begin(), request.end());
+        for (size_t i = 0; i < c.requests; ++i) {
+            expected.insert(expected.end(), kNumbersRequest.begin(), kNumbersRequest.end());
         }
         EXPECT_EQ(received, expected);
         host->CloseExpectingGoodbyeLast();
     }
+}
+
+// OPEN2's times count from the OPEN reply: points that arrived before it, while the host waited
+// for the numbers, have T 0, and the first points after it no more than the time since the
+// bridge's answer let the reply go. The answer comes with the second request, so that the host
+// has waited its first request's 200 ms before the reply, which a time counted from OPEN would
+// show.
+TEST_F(TcpCapture, Open2TimesCountFromTheOpenReply) {
+    using Clock = std::chrono::steady_clock;
+    WriteListenerSettings();
+    host = std::make_unique<HostSession>(root);
+    host->Send(kRichOpen);
+    loopback::Connection bridge = ConnectBridge();
+    const Bytes point = PadPacket(1000, 800, true);
+    Bytes threePoints;
+    for (int i = 0; i < 3; ++i) {
+        threePoints.insert(threePoints.end(), point.begin(), point.end());
+    }
+    ASSERT_EQ(bridge.Receive(kNumbersRequest.size(), 2000ms), kNumbersRequest);
+    ASSERT_TRUE(bridge.SendAll(threePoints));
+    ASSERT_EQ(bridge.Receive(kNumbersRequest.size(), 2000ms), kNumbersRequest);
+    const Clock::time_point answered = Clock::now();
+    ASSERT_TRUE(bridge.SendAll(kNumbersAnswer));
+    ASSERT_EQ(host->ReadFrame(5000ms), kRichOpenReply);
+    ASSERT_TRUE(bridge.SendAll(threePoints));
+    const TimedMessages received = SplitArrivalTimes(host->ReadFrames(6));
+    const auto sinceAnswer =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - answered).count();
+    ASSERT_EQ(received.times.size(), 6u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(received.times[i], 0) << "a point queued before the reply";
+        // The host's clock counts whole milliseconds: one more than the test's.
+        EXPECT_LE(received.times[i + 3], sinceAnswer + 1) << "a point after the reply";
+    }
+    host->CloseExpectingGoodbyeLast();
 }
 
 TEST_F(TcpCapture, BridgeWithTheWrongIdentityIsRefused) {

@@ -76,7 +76,12 @@ TEST(CircularBuffer, ABlockThatDoesNotFitWaitsForRoomUntilReleased) {
         const std::vector<uint8_t> more(100, 0xBB);
         std::atomic<int32_t> held{-1};
         std::thread writer([&] { held = ring.PutBytes(more.data(), 100); });
-        std::this_thread::sleep_for(30ms);
+        // The writer stores what fits and waits under the same hold of the ring's lock: once the
+        // ring is full it waits, or has wrongly returned. It starts when the machine lets it.
+        while (ring.GetCount() < CircularBufferWin::kHighWaterMark) {
+            std::this_thread::sleep_for(1ms);
+        }
+        std::this_thread::sleep_for(30ms);  // time for a writer that cuts the block to return
         EXPECT_EQ(held.load(), -1) << "the block was cut instead of waiting";
         EXPECT_EQ(ring.GetCount(), CircularBufferWin::kHighWaterMark);
         if (round == 0) {

@@ -72,4 +72,25 @@ TEST(IdleWakeUps, TcpReaderBlocksOnASilentBridgeAndAfterItHasGone) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, 200ms);
 }
 
+// A reader that finds the pad gone sets its flag, then wakes the input loop. When the loop sees
+// the flag first (it was awake, taking the reader's last bytes), the wake that comes after must
+// not keep it from blocking ever after: the process then uses next to no processor time.
+TEST(IdleWakeUps, InputLoopBlocksAfterThePadHasGoneWhenTheReadersWakeComesLate) {
+    testsupport::ScopedInkoraRoot root;
+    Tablet tablet;
+    tablet.inputProcessor->StartSerialInput();
+    tablet.readerFoundPadGone = true;  // the reader's flag, its wake not given yet
+    const uint8_t lastPacket[] = {0x81, 0x27, 0x0C, 0x49, 0x09};
+    tablet.FeedReport(lastPacket, sizeof lastPacket);  // the loop takes it and sees the flag
+    for (int i = 0; i < 5000 && !tablet.PadGone(); ++i) {
+        std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_TRUE(tablet.PadGone());
+    tablet.inputRing->WakeReader();  // the reader's wake, late
+    const double before = testsupport::ProcessCpuMs();
+    std::this_thread::sleep_for(1s);
+    EXPECT_LT(testsupport::ProcessCpuMs() - before, 100.0) << "the input loop spins";
+    tablet.inputProcessor->CloseProcessInputData();
+}
+
 }  // namespace

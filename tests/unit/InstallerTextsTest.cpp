@@ -83,7 +83,17 @@ TEST(InstallerTexts, OnlyAnAdministratorsValuesAreTaken) {
          false,
          "site",
          false},
+        {"a person's repair, with a transform",
+         {"site", "site", "kept", "sample"},
+         false,
+         "kept",
+         true},
         {"a person's settings file", {"TabletType=7", "", "", ""}, false, "", true},
+        {"a transform's settings file, in a person's run",
+         {"TabletType=7", "TabletType=7", "", ""},
+         false,
+         "TabletType=7",
+         false},
     };
     for (const Case& c : cases) {
         const TrustedValue chosen = ChooseTrustedValue(c.sources, c.adminUser);

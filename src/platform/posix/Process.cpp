@@ -76,13 +76,22 @@ bool RunsAsThisUser(const std::string& pidDirectory) {
     return stat(pidDirectory.c_str(), &status) == 0 && status.st_uid == geteuid();
 }
 
-// The user's own lock file, opened without following a link. A file of that name that another
-// user made (in a shared temp folder) is not taken: a failed lock lets the host go on, where a
-// foreign holder would block it.
+// Whether a lock file is the user's alone: a regular file of this user's, under no other name
+// and open to no one else. In a shared temp folder another user can place a hard link to a file
+// of this user's under the lock's name, and hold a lock on it through a descriptor of their own;
+// such a file is not taken.
+bool IsOwnPrivateFile(int fd) {
+    struct stat status {};
+    return fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_nlink == 1 &&
+           status.st_uid == geteuid() && (status.st_mode & (S_IRWXG | S_IRWXO)) == 0;
+}
+
+// The user's own lock file, opened without following a link, or -1 when the name holds anything
+// else: a failed lock lets the host go on (the process count alone then guards), where a foreign
+// holder would block it.
 int OpenOwnLockFile(const std::string& path) {
     const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    struct stat status {};
-    if (fd >= 0 && (fstat(fd, &status) != 0 || status.st_uid != geteuid())) {
+    if (fd >= 0 && !IsOwnPrivateFile(fd)) {
         close(fd);
         return -1;
     }
