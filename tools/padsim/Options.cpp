@@ -94,7 +94,7 @@ void CommandLine::DeclareAnswersAndStart() {
                     "(1: the host's numbers query sends 0x00 once to a pad that answers it,\n"
                     "up to four times to one that does not). 0 starts at once. The host's\n"
                     "presence check connects and leaves without a request, so it gets no\n"
-                    "points. Not used by usbpipe.")
+                    "points. Not used by usbpipe, nor by server, whose host sends nothing.")
         ->type_name("N")
         ->transform(Decimal<uint64_t>(0, UINT64_MAX));
     app_.add_flag("--silent", o.silent,

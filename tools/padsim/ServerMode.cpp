@@ -19,6 +19,10 @@ int RunServer(const Options& options, Playback& playback) {
     config.inbound = Inbound::kFrames;
     config.outbound = Outbound::kPointRecords;
     config.answersRequests = false;
+    // The host's TCP client sends a pad server nothing: the points start as the host connects.
+    // Its presence check, which leaves at once, takes some and drops them; every connection
+    // starts from the first point.
+    config.startAfter = 0;
     config.mapToLogical = !options.rawCoordinates;
     bool connected = false;
     while (!StopRequested() && !deadline.passed()) {
