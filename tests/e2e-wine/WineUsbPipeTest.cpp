@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "HostMessages.h"
@@ -54,6 +58,50 @@ TEST_F(WineUsbPipe, SearchFindsTheNthPadOfTheDriversClassAndAStrokeArrivesExactl
     host->CloseExpectingGoodbyeLast();
     EXPECT_EQ(host->process().WaitForExit(5000ms), 0);
     EXPECT_TRUE(prefix.LogHas("UsbInitTablet: 60 packets sent before the open discarded"));
+}
+
+// A pen resting on the pad from before the OPEN on, 50 packets a second: the open discards what
+// the pad held and captures from there. Counted in the pen's packets: the reply comes while the
+// pen still sends, and every packet after the discarded ones reaches the browser, in order.
+TEST_F(WineUsbPipe, OpenBesideAPenThatKeepsSendingRepliesAndCapturesTheRest) {
+    constexpr int kMostPackets = 3000;  // a minute of the pen
+    constexpr size_t kPointsBeforeLifting = 25;
+    const uint32_t pad = pads.PlugPipe();
+    ASSERT_NE(pad, 0u);
+    std::vector<PadPoint> pen;
+    for (int i = 0; i < kMostPackets; ++i) {
+        pen.push_back({600 + i % 2000, 700 + i / 2000, true});
+    }
+    std::atomic<int> fed{0};
+    std::atomic<bool> lifted{false};
+    std::thread resting([&] {
+        auto next = std::chrono::steady_clock::now();
+        while (!lifted && fed < kMostPackets && Feed(pad, {pen[static_cast<size_t>(fed.load())]})) {
+            ++fed;
+            std::this_thread::sleep_until(next += 20ms);
+        }
+    });
+    prefix.WriteSettings("[Tablet]\r\nTabletType=2\r\nEnableLogging=1\r\n");
+    host = prefix.StartHost();
+    host->SendOpen();
+    const std::optional<std::string> reply = host->ReadFrame(90000ms);
+    const int fedAtReply = fed;
+    std::vector<std::string> received = host->ReadFrames(kPointsBeforeLifting, 15000ms);
+    lifted = true;
+    resting.join();
+    EXPECT_EQ(reply, kDefaultOpenReply);
+    EXPECT_LT(fedAtReply, kMostPackets) << "OPEN answered only once the pen stopped";
+    ASSERT_EQ(received.size(), kPointsBeforeLifting);
+
+    const std::vector<std::string> expected = ExpectedMessages({pen.begin(), pen.begin() + fed});
+    const auto first = std::find(expected.begin(), expected.end(), received.front());
+    ASSERT_NE(first, expected.end()) << received.front();
+    EXPECT_LE(first - expected.begin(), fedAtReply) << "a packet sent after the reply discarded";
+    const std::vector<std::string> rest =
+        host->ReadFrames(static_cast<size_t>(expected.end() - first) - received.size(), 15000ms);
+    received.insert(received.end(), rest.begin(), rest.end());
+    EXPECT_EQ(received, std::vector<std::string>(first, expected.end()));
+    host->CloseExpectingGoodbyeLast();
 }
 
 // Pulled out mid-stroke: the reader ends at once, and the host closes and ends. The driver fails

@@ -153,4 +153,41 @@ TEST_F(Win32Sockets, PeekLeavesTheBytesForTheNextReceive) {
     EXPECT_TRUE(WouldBlock());
 }
 
+// The TCP listener's port while it is held: no other socket binds it, not even one that asks to
+// share it (SO_REUSEADDR, which a listener of its own made with SO_REUSEADDR would let through).
+// And once the listener's connection and the listener are closed, host first, the next listener
+// binds the same port at once: the closed connection leaves nothing that holds the port.
+TEST(Win32ListeningPort, IsTheListenersAloneAndFreeForTheNextListenerRightAfterItsConnection) {
+    ASSERT_EQ(platform::InitWinsock(), 0);
+    const SocketHandle listener = platform::CreateStreamSocket();
+    ASSERT_EQ(platform::ReserveListeningPort(listener), 0);
+    ASSERT_EQ(platform::BindSocket(listener, 0, 0), 0);
+    ASSERT_EQ(platform::ListenSocket(listener, 2), 0);
+    const auto port = static_cast<uint16_t>(platform::LocalPort(listener));
+
+    const SocketHandle intruder = platform::CreateStreamSocket();
+    const BOOL share = TRUE;
+    setsockopt(static_cast<SOCKET>(intruder), SOL_SOCKET, SO_REUSEADDR,
+               reinterpret_cast<const char*>(&share), sizeof share);
+    EXPECT_EQ(platform::BindSocket(intruder, 0, port), kSocketError);
+    EXPECT_EQ(platform::BindSocket(intruder, loopback::LoopbackAddress(), port), kSocketError);
+    platform::CloseSocket(intruder);
+
+    const SocketHandle bridge = platform::CreateStreamSocket();
+    ASSERT_EQ(platform::ConnectSocket(bridge, loopback::LoopbackAddress(), port), 0);
+    const SocketHandle accepted = platform::AcceptConnection(listener);
+    ASSERT_NE(accepted, kInvalidSocket);
+    const uint8_t request[9] = {1, 0, 0, 0, 1, 0, 0, 0, 0};
+    ASSERT_EQ(platform::SendBytes(accepted, request, sizeof request), 9);
+    platform::CloseSocket(listener);
+    platform::CloseAcceptedConnection(accepted);
+    std::this_thread::sleep_for(100ms);  // the bridge's side takes the end
+    platform::CloseSocket(bridge);
+
+    const SocketHandle next = platform::CreateStreamSocket();
+    ASSERT_EQ(platform::ReserveListeningPort(next), 0);
+    EXPECT_EQ(platform::BindSocket(next, 0, port), 0) << platform::LastSocketError();
+    platform::CloseSocket(next);
+}
+
 }  // namespace
