@@ -11,12 +11,17 @@ namespace {
 
 // How long CancelReads lets a read it has cancelled take to return before it cancels again.
 constexpr auto kCancelRepeat = std::chrono::milliseconds(1);
-// How long the looks for packets the driver already holds are given, all of them together: the
-// driver answers each at once (under Wine from another process), so this bounds the last look,
-// at an empty pipe. A pad that keeps sending, a pen resting on it, never leaves the pipe empty:
-// what it sends while the looks go on is not told apart from what it held, and without this
-// bound on the whole the open would discard for as long as the pen rests.
-constexpr DWORD kQueuedPacketsWait = 100;
+// How long a read that looks for a packet the driver already holds is given: the driver answers
+// it at once, under Wine from another process, so this only bounds the look at an empty pipe.
+// Each look is given all of it, so that it has surely reached the driver before it is cancelled
+// (under Wine a look cancelled on its way there stays queued in the driver, to take a packet of
+// the capture).
+constexpr DWORD kQueuedPacketWait = 100;
+// How long looks are started for. A pad that keeps sending (a pen resting on it) never leaves
+// the pipe empty, and what it sends while the looks go on cannot be told from what it held:
+// without this bound the open would discard for as long as the pen rests. With it the whole
+// discard takes at most two looks' time.
+constexpr auto kLooksStartedFor = std::chrono::milliseconds(kQueuedPacketWait);
 // How long a cancelled look may take to end before it is left to a driver that keeps it.
 constexpr DWORD kLookCancelLimit = 1000;
 
@@ -32,10 +37,9 @@ bool Delivered(HANDLE probe, PacketLook& look) {
     return GetOverlappedResult(probe, &look.overlapped, &received, FALSE) && received > 0;
 }
 
-// One look for a packet the driver holds already, waiting at most `wait` ms. True when one came;
-// `kept` when the driver keeps the read after its cancellation, so that `look` must outlive the
-// handle.
-bool TakeQueuedPacket(HANDLE probe, PacketLook& look, DWORD wait, bool& kept) {
+// One look for a packet the driver holds already. True when one came; `kept` when the driver
+// keeps the read after its cancellation, so that `look` must outlive the handle.
+bool TakeQueuedPacket(HANDLE probe, PacketLook& look, bool& kept) {
     ResetEvent(look.overlapped.hEvent);
     if (ReadFile(probe, look.packet, UsbPipe::kPacketSize, nullptr, &look.overlapped)) {
         return true;
@@ -43,7 +47,7 @@ bool TakeQueuedPacket(HANDLE probe, PacketLook& look, DWORD wait, bool& kept) {
     if (GetLastError() != ERROR_IO_PENDING) {
         return false;
     }
-    if (WaitForSingleObject(look.overlapped.hEvent, wait) == WAIT_OBJECT_0) {
+    if (WaitForSingleObject(look.overlapped.hEvent, kQueuedPacketWait) == WAIT_OBJECT_0) {
         return Delivered(probe, look);
     }
     CancelIoEx(probe, &look.overlapped);
@@ -52,13 +56,6 @@ bool TakeQueuedPacket(HANDLE probe, PacketLook& look, DWORD wait, bool& kept) {
         return false;
     }
     return Delivered(probe, look);  // a packet that came as the look was cancelled
-}
-
-// The milliseconds until the deadline, 0 once it has passed.
-DWORD TimeLeft(std::chrono::steady_clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    return left.count() > 0 ? static_cast<DWORD>(left.count()) : 0;
 }
 
 HANDLE Native(intptr_t handle) {
@@ -114,10 +111,9 @@ int32_t UsbPipe::DiscardQueuedPackets() {
     look->overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     int32_t discarded = 0;
     bool kept = false;
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(kQueuedPacketsWait);
-    while (look->overlapped.hEvent != nullptr && TimeLeft(deadline) > 0 &&
-           TakeQueuedPacket(probe, *look, TimeLeft(deadline), kept)) {
+    const auto lastStart = std::chrono::steady_clock::now() + kLooksStartedFor;
+    while (look->overlapped.hEvent != nullptr && std::chrono::steady_clock::now() < lastStart &&
+           TakeQueuedPacket(probe, *look, kept)) {
         ++discarded;
     }
     CloseHandle(probe);
