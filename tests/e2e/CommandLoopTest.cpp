@@ -100,10 +100,6 @@ TEST(CommandLoop, CheckReportsTheSettingsAndThePadAndExitsOneWithoutAPad) {
          {"Opened. The pad server sends finished points and answers nothing, so the numbers "
           "query is never sent"},
          0},
-        {"[Tablet]\nTabletType=5\nSocketPort=-1\n",
-         Pad::kNone,
-         {"port 65535 (SocketPort -1 is negative, and no port"},
-         1},
         {"[Tablet]\nTabletType=0\nTabletPortPath=/dev/pts/\nTabletComPort=LINE\n",
          Pad::kSilentLine,
          {"Opened, but nothing answered the numbers query"},
