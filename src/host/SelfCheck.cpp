@@ -35,8 +35,14 @@ const char* FailureHint(int kind) {
     }
 }
 
-// Why the numbers query cannot reach an open pad of this kind.
-const char* NoQueryReason(int kind) {
+// Why the numbers query is not sent to an open pad of this kind; nullptr when it is.
+const char* NoQueryReason(const Tablet& tablet, int kind) {
+    if (kind == kTcpClientTransport) {
+        return "The pad server sends finished points and answers nothing";
+    }
+    if (tablet.CanWriteToPad()) {
+        return nullptr;
+    }
     return kind == kUsbPipeTransport
                ? "The legacy USB pipe driver takes no writes"
                : "This HID pad's output reports cannot carry the query's byte";
@@ -66,13 +72,13 @@ bool CheckPad(Tablet& tablet, int kind) {
         std::printf("The pad was found but did not open: %s.\n", FailureHint(kind));
         return false;
     }
-    if (!tablet.CanWriteToPad()) {
+    if (const char* reason = NoQueryReason(tablet, kind); reason != nullptr) {
         tablet.GetTabletSettings(settings);
         tablet.CloseTablet();
         std::printf(
             "Opened. %s, so the numbers query is never sent (OPEN does not send it either); "
             "logical size %d x %d\n",
-            NoQueryReason(kind), settings.TabletLogicalXSize, settings.TabletLogicalYSize);
+            reason, settings.TabletLogicalXSize, settings.TabletLogicalYSize);
         return true;
     }
     tablet.GetSerialNumber();

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "platform/SerialPort.h"
+#include "tablet/BridgeAddresses.h"
 #include "tablet/Ipv4Address.h"
 #include "tablet/SocketPorts.h"
 #include "tablet/Tablet.h"
@@ -25,12 +26,18 @@ std::string NthPad(const TabletSettings& s, const char* what) {
                          : std::string("the first ") + what;
 }
 
-// The port used, and how it came from the setting when that is not plain: `written` is what the
-// setting asks for (SocketPort, or SocketPort + 1), computed without overflow.
-std::string PortText(uint16_t port, int64_t written, const char* formula) {
+// The port used, and how it came from the setting when that is not plain: the setting asks for
+// SocketPort + offset, computed without overflow.
+std::string PortText(uint16_t port, int32_t socketPort, int offset) {
+    const int64_t written = int64_t{socketPort} + offset;
+    const std::string formula = offset == 0 ? "SocketPort" : "SocketPort + 1";
     std::string text = "port " + std::to_string(port);
-    if (port != written) {
-        text += std::string(" (") + formula + " = " + std::to_string(written) + ", cut to 16 bits)";
+    if (socketPort < 0) {
+        text += " (SocketPort " + std::to_string(socketPort) +
+                " is negative, and no port: " + formula + " = " + std::to_string(written) +
+                " is taken as its low 16 bits)";
+    } else if (port != written) {
+        text += " (" + formula + " = " + std::to_string(written) + ", cut to 16 bits)";
     }
     if (port == 0) {
         text += ", a free port the system picks, which no peer can know";
@@ -46,15 +53,14 @@ std::string TransportDescription(const TabletSettings& s, int kind) {
             return NthPad(s, "devices of the legacy USB pipe driver");
         case kTcpClientTransport:
             return "TCP client to " + FormatIpv4Address(s.TabletIpAddress) + ", " +
-                   PortText(ClientPort(s.SocketPort), s.SocketPort, "SocketPort");
+                   PortText(ClientPort(s.SocketPort), s.SocketPort, 0);
         case kHidTransport:
             return NthPad(s, "USB HID pads with vendor id 1d5b");
         case kTcpListenerTransport:
-            return "TCP listener on " +
-                   PortText(ListenerPort(s.SocketPort), int64_t{s.SocketPort} + 1,
-                            "SocketPort + 1") +
+            return "TCP listener on " + PortText(ListenerPort(s.SocketPort), s.SocketPort, 1) +
                    ", for a bridge presenting \"" + s.TabletPortPath + "\" within " +
-                   std::to_string(s.SocketTimeout) + " ms";
+                   std::to_string(s.SocketTimeout) + " ms, " +
+                   DescribeBridgeAddresses(ParseBridgeAddresses(s.BridgeAddresses));
         case kNoTransport1:
         case kNoTransport4:
             return "none: OPEN answers that no pad was found";

@@ -31,6 +31,9 @@ int LastSocketError();
 // Whether an error code means "nothing to do right now" on a non-blocking socket.
 bool IsWouldBlock(int errorCode);
 
+// Whether an error code means the peer reset the connection (an abortive close).
+bool IsConnectionReset(int errorCode);
+
 // ipv4Address is in network byte order (0 is any local address); port in host byte order. A
 // socket that met itself is refused (connection refused), as nobody listened there.
 int ConnectSocket(SocketHandle socket, uint32_t ipv4Address, uint16_t port);
@@ -43,8 +46,20 @@ int ListenSocket(SocketHandle socket, int backlog);
 SocketHandle AcceptConnection(SocketHandle listener);
 // The local port the socket is bound to (host byte order), or -1.
 int LocalPort(SocketHandle socket);
+// The IPv4 address (network byte order) of a connected socket's peer; false when unknown.
+bool PeerAddress(SocketHandle socket, uint32_t& address);
 
-int SetReuseAddress(SocketHandle socket);
+// Readies a listening socket for its bind: the port is its alone while it is bound, and a
+// listener right after an earlier one's connections closed still binds it at once. POSIX:
+// SO_REUSEADDR (a connection of the earlier listener in TIME_WAIT does not block the bind, and
+// no second socket may bind a port that a listener holds). Windows: SO_EXCLUSIVEADDRUSE, as
+// SO_REUSEADDR there would let another program, another session's included, bind the same port
+// and take the bridge's connections.
+int ReserveListeningPort(SocketHandle socket);
+// Closes a connection that a listener accepted. On Windows the connection is reset, so that it
+// leaves no TIME_WAIT behind: a connection of an exclusive listener keeps the port from every
+// later listener until it has wholly gone. Elsewhere it closes as CloseSocket does.
+int CloseAcceptedConnection(SocketHandle socket);
 int SetNoDelay(SocketHandle socket);
 
 // The number of bytes received (0 when the peer has closed), or kSocketError. PeekBytes

@@ -54,7 +54,9 @@ public:
     // (count 0). The next read starts a new packet.
     UsbPipeRead ReadPacket(uint8_t (&packet)[kPacketSize], int32_t& count);
     // Reads and throws away the packets the device holds already, without waiting for new ones,
-    // so that the pipe starts empty; returns how many. Only while no read is pending.
+    // so that the pipe starts empty; returns how many. Looks start for 100 ms only, so that the
+    // whole takes at most 200 ms however fast the device keeps sending. Only while no read is
+    // pending.
     int32_t DiscardQueuedPackets();
     // Ends a pending read and makes every later read fail, until Close. Callable from another
     // thread while a read is pending. False when a read is still pending after `limit`: a driver

@@ -55,6 +55,8 @@ void ReadSettingsFile(const ProfileReader& file, TabletSettings& s) {
     s.UseMultiUsb = Flag(file.GetInt(tablet, "UseMultiUsb", 0));
     s.EnableLogging = Flag(file.GetInt(tablet, "EnableLogging", 0));
     s.TabletIpAddress = ParseIpv4Address(text(tablet, "TabletIpAddress", "127.0.0.1"));
+    CopySettingsText(s.BridgeAddresses,
+                     file.GetString(tablet, "BridgeAddresses", "", sizeof s.BridgeAddresses - 1));
     s.LCDType = Low16(file.GetInt(model, "LCDType", 0));
     s.LCDXSize = Low16(file.GetInt(model, "LCDXSize", 0));
     s.LCDYSize = Low16(file.GetInt(model, "LCDYSize", 0));

@@ -18,6 +18,10 @@ std::string PortPath(const TabletSettings& s) {
     return std::string("\"") + s.TabletPortPath + "\"";
 }
 
+std::string BridgeAddresses(const TabletSettings& s) {
+    return std::string("\"") + s.BridgeAddresses + "\"";
+}
+
 std::string IpAddress(const TabletSettings& s) {
     return FormatIpv4Address(s.TabletIpAddress);
 }
@@ -38,6 +42,7 @@ constexpr KnownKey kKnownKeys[] = {
     {"TabletIpAddress", false, IpAddress},
     {"SocketPort", false, Number<&S::SocketPort>},
     {"SocketTimeout", true, Number<&S::SocketTimeout>},
+    {"BridgeAddresses", false, BridgeAddresses},
     {"TabletXStart", true, Number<&S::TabletXStart>},
     {"TabletYStart", true, Number<&S::TabletYStart>},
     {"TabletXStop", true, Number<&S::TabletXStop>},

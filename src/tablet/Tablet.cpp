@@ -233,19 +233,24 @@ bool Tablet::NumbersAnswered() const {
     return numbersRequested && numbersArrival.Count() > numbersBeforeRequest;
 }
 
-// Sends the request byte and waits up to answerWait for the answer; true when it came.
+// Sends the request byte and waits up to answerWait for the answer; true when it came. Nothing
+// is sent to a pad that cannot answer: a pad server that never reads what it is sent would close
+// its connection with those bytes unread, which TCP turns into a reset that throws away every
+// point still queued at the server.
 bool Tablet::RequestNumbers(std::chrono::milliseconds answerWait) {
     if (!numbersRequested) {
         numbersBeforeRequest = numbersArrival.Count();
         numbersRequested = true;
     }
+    if (!PadCanAnswerRequests()) {
+        return false;
+    }
     WriteTablet(&kNumberRequest, 1);
-    return PadCanAnswerRequests() && numbersArrival.WaitBeyond(numbersBeforeRequest, answerWait);
+    return numbersArrival.WaitBeyond(numbersBeforeRequest, answerWait);
 }
 
 // The request reaches a pad whose bytes come back through the decoder: not so over the legacy
-// USB pipe (nothing is written to it) nor the TCP client (its peer sends finished points only),
-// where no answer can end the wait and none is waited for.
+// USB pipe (nothing is written to it) nor the TCP client (its peer sends finished points only).
 bool Tablet::PadCanAnswerRequests() const {
     switch (GetTransportKind()) {
         case kSerialTransport:

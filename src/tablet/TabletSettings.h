@@ -41,6 +41,8 @@ struct TabletSettings {
     int32_t TextThreshold = 0;
     int32_t SocketPort = 0;         // the TCP client connects to it; the listener listens on it + 1
     char TabletPortPath[128] = {};  // serial name prefix; the TCP listener's peer identity
+    // The addresses the TCP listener takes a bridge from (tablet/BridgeAddresses.h); empty: any.
+    char BridgeAddresses[256] = {};
     char SettingsFileOverride[256] = {};
     char SettingsFileName[256] = {};
 };

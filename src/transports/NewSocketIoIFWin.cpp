@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "tablet/BridgeAddresses.h"
 #include "tablet/DiagnosticLog.h"
+#include "tablet/Ipv4Address.h"
 #include "tablet/SocketPorts.h"
 #include "tablet/Tablet.h"
 
@@ -66,7 +68,7 @@ platform::SocketHandle NewSocketIoIFWin::OpenAcceptor() {
         return acceptor;
     }
     platform::SetSocketNonBlocking(acceptor, true);
-    platform::SetReuseAddress(acceptor);
+    platform::ReserveListeningPort(acceptor);
     const uint16_t port = ListenerPort(owner->settings.SocketPort);
     const int bound = platform::BindSocket(acceptor, kAnyLocalAddress, port);
     const int bindError = platform::LastSocketError();
@@ -89,6 +91,7 @@ NewSocketIoIFWin::PeerWait NewSocketIoIFWin::WaitForPeer(platform::SocketHandle 
     if (!timeLeft()) {
         return PeerWait::TimedOut;
     }
+    const BridgeAddressList allowed = ParseBridgeAddresses(owner->settings.BridgeAddresses);
     platform::SocketWaiter waiter;
     for (;;) {
         peerSocket = platform::AcceptConnection(acceptor);
@@ -99,6 +102,8 @@ NewSocketIoIFWin::PeerWait NewSocketIoIFWin::WaitForPeer(platform::SocketHandle 
                 return PeerWait::Failed;
             }
             AwaitConnection(waiter, acceptor);
+        } else if (!ComesFromAllowedAddress(allowed)) {
+            CloseConnection();  // its hello is never read
         } else {
             AwaitHello(waiter);
             if (PeerPresentsIdentity()) {
@@ -110,6 +115,18 @@ NewSocketIoIFWin::PeerWait NewSocketIoIFWin::WaitForPeer(platform::SocketHandle 
             return PeerWait::TimedOut;
         }
     }
+}
+
+// Whether the connection comes from an address that BridgeAddresses allows; a refusal is logged.
+bool NewSocketIoIFWin::ComesFromAllowedAddress(const BridgeAddressList& allowed) const {
+    uint32_t address = 0;
+    const bool known = platform::PeerAddress(peerSocket, address);
+    if (allowed.AnyAddress() || (known && allowed.Accepts(address))) {
+        return true;
+    }
+    WriteLogFormat("NewSocket refused a bridge from %s: not in BridgeAddresses",
+                   known ? FormatIpv4Address(address).c_str() : "an unknown address");
+    return false;
 }
 
 // Until a connection waits on the acceptor, at most one pass.

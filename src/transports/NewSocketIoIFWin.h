@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tablet/BridgeAddresses.h"
 #include "tablet/ComponentInterfaces.h"
 #include "transports/SocketLink.h"
 
@@ -10,7 +11,7 @@ class Tablet;
 // ring and sends it every write as a frame.
 class NewSocketIoIFWin final : public NewSocketIoIF, private SocketLink {
 public:
-    explicit NewSocketIoIFWin(Tablet* owner) : SocketLink(owner) {}
+    explicit NewSocketIoIFWin(Tablet* owner) : SocketLink(owner, true) {}
     ~NewSocketIoIFWin() override { ReleaseLink(); }
 
     bool InitTablet() override;
@@ -29,4 +30,5 @@ private:
     void AwaitHello(platform::SocketWaiter& waiter);
     bool RightHelloArrived();
     bool PeerPresentsIdentity();
+    bool ComesFromAllowedAddress(const BridgeAddressList& allowed) const;
 };

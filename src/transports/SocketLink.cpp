@@ -3,6 +3,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "tablet/DiagnosticLog.h"
 #include "tablet/Tablet.h"
 
 namespace {
@@ -19,7 +20,8 @@ constexpr auto kSendRetryPause = 1ms;
 
 }  // namespace
 
-SocketLink::SocketLink(Tablet* owner) : owner(owner) {
+SocketLink::SocketLink(Tablet* owner, bool acceptedConnections)
+    : owner(owner), acceptedConnections(acceptedConnections) {
     platform::InitWinsock();
 }
 
@@ -82,14 +84,28 @@ int32_t SocketLink::ServeOnePass(uint8_t* buffer, int32_t capacity) {
         // The peer's end, or a failed connection: nothing more will arrive, and the socket
         // would keep reporting it. The Tablet is told once that the pad has gone; the reader
         // serves writes until it is stopped.
-        peerGone = received == 0 || !platform::IsWouldBlock(platform::LastSocketError());
+        const int error = received == 0 ? 0 : platform::LastSocketError();
+        peerGone = received == 0 || !platform::IsWouldBlock(error);
         if (peerGone) {
+            LogPeerGone(received, error);
             owner->ReportPadGone();
         }
     }
     WaitForWork();
     mayHoldBytes = true;
     return 0;
+}
+
+// A clean end (the peer shut down its sending side) leaves nothing behind; a reset throws away
+// whatever the peer had not sent yet, and only the log can tell.
+void SocketLink::LogPeerGone(int received, int error) {
+    if (received == 0) {
+        WriteLogLine("connection ended by the peer");
+    } else if (platform::IsConnectionReset(error)) {
+        WriteLogLine("connection reset: points may be lost");
+    } else {
+        WriteLogFormat("connection failed with error %d: points may be lost", error);
+    }
 }
 
 void SocketLink::WaitForWork() {
@@ -107,7 +123,11 @@ void SocketLink::ReleaseLink() {
 
 void SocketLink::CloseConnection() {
     if (peerSocket != platform::kInvalidSocket) {
-        platform::CloseSocket(peerSocket);
+        if (acceptedConnections) {
+            platform::CloseAcceptedConnection(peerSocket);
+        } else {
+            platform::CloseSocket(peerSocket);
+        }
         peerSocket = platform::kInvalidSocket;
     }
 }

@@ -22,8 +22,9 @@ public:
     SocketLink& operator=(const SocketLink&) = delete;
 
 protected:
-    // Starts the system's socket service.
-    explicit SocketLink(Tablet* owner);
+    // Starts the system's socket service. A link over connections that a listener accepted
+    // closes them as such (platform::CloseAcceptedConnection).
+    explicit SocketLink(Tablet* owner, bool acceptedConnections = false);
     ~SocketLink();
 
     // TabletClose: when the owner is open, stops the reader, waits until it has ended and
@@ -58,6 +59,7 @@ protected:
 private:
     void StopAndJoinReader();
     void WaitForWork();
+    void LogPeerGone(int received, int error);
     bool WaitForHandOver();
     void SendPendingFrame();
     bool SendWhole(const uint8_t* bytes, int32_t length);
@@ -68,4 +70,5 @@ private:
     // the stop can give the reader work; and whether bytes may wait unread.
     bool peerGone = false;
     bool mayHoldBytes = true;
+    const bool acceptedConnections;
 };

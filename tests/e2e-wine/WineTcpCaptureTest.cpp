@@ -109,6 +109,24 @@ TEST_F(WineTcpCapture, InputThatEndsDuringACaptureEndsTheHostWithExitZero) {
     EXPECT_EQ(rest.find(kGoodbye), std::string::npos);
 }
 
+// Captures one after another on one port: each host listens at once after the last one's CLOSE
+// (its bind line says 0, 0), though the port's listener is exclusive while it is held.
+TEST_F(WineTcpCapture, EachCaptureRightAfterAClosedOneListensOnTheSamePort) {
+    WriteListenerSettings();
+    StartPadsim({"bridge", "--port", std::to_string(port), "--identity", kIdentity, "--time-limit",
+                 "90", "--loop", "--rate", "1000"});
+    for (int capture = 0; capture < 3; ++capture) {
+        SCOPED_TRACE(capture);
+        host = prefix.StartHost();
+        host->SendOpen();
+        EXPECT_EQ(host->ReadFrame(15000ms), kDefaultOpenReply);
+        EXPECT_EQ(host->ReadFrames(20).size(), 20u);
+        host->CloseExpectingGoodbyeLast();
+        EXPECT_TRUE(prefix.LogHas("NewSocket Accept error 0, 0"));
+        EXPECT_FALSE(prefix.LogHas("NewSocket Accept error -1"));
+    }
+}
+
 TEST_F(WineTcpCapture, ClientCapturesFromThePadSimulatorServer) {
     prefix.WriteSettings("[Tablet]\nTabletType=5\nEnableLogging=1\nSocketPort=" +
                          std::to_string(port) + "\nTabletIpAddress=127.0.0.1\n");

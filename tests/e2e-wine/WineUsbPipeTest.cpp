@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "HostMessages.h"
@@ -10,6 +15,8 @@
 #include "PadStrokes.h"
 #include "WinePad.h"
 #include "WinePrefix.h"
+#include "padsim/PadGeometry.h"
+#include "padsim/SampleSignature.h"
 
 namespace {
 
@@ -54,6 +61,59 @@ TEST_F(WineUsbPipe, SearchFindsTheNthPadOfTheDriversClassAndAStrokeArrivesExactl
     host->CloseExpectingGoodbyeLast();
     EXPECT_EQ(host->process().WaitForExit(5000ms), 0);
     EXPECT_TRUE(prefix.LogHas("UsbInitTablet: 60 packets sent before the open discarded"));
+}
+
+// The pen points of padsim's signature, as winepad's sign command sends them.
+std::vector<PadPoint> SignaturePoints() {
+    std::vector<PadPoint> points;
+    for (const padsim::PadPoint& p :
+         padsim::FitIntoWindow(padsim::SampleSignatureDrawing(), padsim::PadWindow{})) {
+        points.push_back({p.x, p.y, p.touch});
+    }
+    return points;
+}
+
+std::vector<std::string> Touching(const std::vector<std::string>& messages) {
+    std::vector<std::string> touching;
+    std::copy_if(messages.begin(), messages.end(), std::back_inserter(touching),
+                 [](const std::string& m) { return m.find("\"P\":1") != std::string::npos; });
+    return touching;
+}
+
+// A pen that keeps sending, 50 packets a second (padsim's signature, paced by winepad), from
+// before the OPEN until well after it: the open discards what the pad held and captures from
+// there. Counted in the pen's packets: the reply comes while the pen still sends, and the points
+// that reach the browser are the signature's from some point on, to its last, none missing.
+TEST_F(WineUsbPipe, OpenBesideAPenThatKeepsSendingRepliesAndCapturesTheRest) {
+    const uint32_t pad = pads.PlugPipe();
+    ASSERT_NE(pad, 0u);
+    prefix.WriteSettings("[Tablet]\r\nTabletType=2\r\nEnableLogging=1\r\n");
+    host = prefix.StartHost();
+    std::atomic<bool> penLifted{false};
+    std::thread pen([&] {
+        EXPECT_TRUE(pads.Command("sign " + std::to_string(pad) + " 0 50", "signed", 120000ms));
+        penLifted = true;
+    });
+    host->SendOpen();
+    const std::optional<std::string> reply = host->ReadFrame(90000ms);
+    const bool penOnAtReply = !penLifted;
+    pen.join();
+    EXPECT_EQ(reply, kDefaultOpenReply);
+    EXPECT_TRUE(penOnAtReply) << "OPEN answered only once the pen had stopped";
+
+    const std::vector<std::string> expected = Touching(ExpectedMessages(SignaturePoints()));
+    std::vector<std::string> received;
+    for (std::optional<std::string> frame; (frame = host->ReadFrame(2000ms));) {
+        received.push_back(*frame);
+    }
+    received = Touching(received);
+    ASSERT_FALSE(received.empty()) << "the whole signature discarded";
+    const bool tail =
+        received.size() <= expected.size() &&
+        std::equal(received.begin(), received.end(), expected.end() - received.size());
+    EXPECT_TRUE(tail) << received.size() << " of " << expected.size()
+                      << " touching points, not the signature's last ones in order";
+    host->CloseExpectingGoodbyeLast();
 }
 
 // Pulled out mid-stroke: the reader ends at once, and the host closes and ends. The driver fails

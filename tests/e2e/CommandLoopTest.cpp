@@ -64,11 +64,12 @@ TEST(CommandLoop, AnswersHelpAndVersionAndServesWhateverBrowsersPass) {
 }
 
 // --check reports the settings and what the pad answered, and exits 1 when no pad answered; a
-// pad that the numbers query cannot reach (the USB pipe takes no writes) is said to be so, with
-// exit code 0. (No case leaves the transport to its default: that would open the machine's first
-// serial port.)
+// pad that the numbers query cannot reach (the USB pipe takes no writes, the TCP client's pad
+// server answers nothing) is said to be so, with exit code 0. (No case leaves the transport to its
+// default: that would open the machine's first serial port.)
 TEST(CommandLoop, CheckReportsTheSettingsAndThePadAndExitsOneWithoutAPad) {
     const uint16_t port = loopback::FreePort();
+    const loopback::Server padServer;  // takes connections into its backlog, sends nothing
     enum class Pad { kNone, kBridge, kUsbPipe, kSilentLine };
     struct Case {
         std::optional<std::string> settings;  // LINE stands for the silent line's number
@@ -95,6 +96,11 @@ TEST(CommandLoop, CheckReportsTheSettingsAndThePadAndExitsOneWithoutAPad) {
          Pad::kUsbPipe,
          {"Opened. The legacy USB pipe driver takes no writes, so the numbers query is never sent",
           "logical size 2150 x 1400\n"},
+         0},
+        {"[Tablet]\nTabletType=5\nSocketPort=" + std::to_string(padServer.port()) + "\n",
+         Pad::kNone,
+         {"Opened. The pad server sends finished points and answers nothing, so the numbers "
+          "query is never sent"},
          0},
         {"[Tablet]\nTabletType=0\nTabletPortPath=/dev/pts/\nTabletComPort=LINE\n",
          Pad::kSilentLine,

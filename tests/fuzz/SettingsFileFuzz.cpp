@@ -1,13 +1,16 @@
 // The settings file as LoadSettings reads it, from arbitrary file bytes: every field within its
 // type, the logical sizes within 0..4095, every text terminated inside its field, and the same
 // settings whether the text comes plain, behind a UTF-8 byte-order mark or as UTF-16 with its mark;
-// and --check's account of it: a file said to give only defaults gives only defaults.
+// the BridgeAddresses list as the listener reads it; and --check's account of it: a file said to
+// give only defaults gives only defaults.
 #include <cstring>
 #include <string>
 #include <string_view>
 
 #include "FuzzInput.h"
 #include "processing/PointQueue.h"
+#include "tablet/BridgeAddresses.h"
+#include "tablet/Ipv4Address.h"
 #include "tablet/ProfileReader.h"
 #include "tablet/SettingsFile.h"
 #include "tablet/SettingsReport.h"
@@ -35,7 +38,23 @@ bool IsFlag(const bool& flag) {
     return stored <= 1;
 }
 
+// Only a list with no entry at all opens the listener to any address; every address a list
+// names is accepted, and reads back as itself.
+void CheckBridgeAddresses(const char* text) {
+    const BridgeAddressList list = ParseBridgeAddresses(text);
+    Require(list.AnyAddress() == (std::strspn(text, ", \t") == std::strlen(text)),
+            "only an empty list accepts any address");
+    for (const uint32_t address : list.addresses) {
+        Require(list.Accepts(address), "a listed address is accepted");
+        const BridgeAddressList again = ParseBridgeAddresses(FormatIpv4Address(address));
+        Require(again.addresses.size() == 1 && again.addresses[0] == address,
+                "a listed address reads back as itself");
+    }
+}
+
 void CheckFields(const TabletSettings& s) {
+    Require(Terminated(s.BridgeAddresses), "BridgeAddresses terminated");
+    CheckBridgeAddresses(s.BridgeAddresses);
     Require(Terminated(s.TabletPortPath), "TabletPortPath terminated");
     Require(std::strlen(s.TabletPortPath) <= 127, "TabletPortPath within 127 characters");
     Require(std::strchr(s.TabletPortPath, '\n') == nullptr, "a value never spans lines");

@@ -1,6 +1,7 @@
 // What --check says of the TCP transports' ports: the ports the transports really use.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "host/TransportDescription.h"
@@ -21,6 +22,14 @@ TEST(TransportDescription, TcpPortsAreTheOnesTheTransportsUse) {
         {kTcpListenerTransport, 65535,
          "port 0 (SocketPort + 1 = 65536, cut to 16 bits), a free port the system picks"},
         {kTcpListenerTransport, 2147483647, "port 0 (SocketPort + 1 = 2147483648, cut to 16 bits)"},
+        // A negative SocketPort is said to be one, whatever port its low 16 bits give.
+        {kTcpClientTransport, -1,
+         "port 65535 (SocketPort -1 is negative, and no port: SocketPort = -1 is taken as its low "
+         "16 bits)"},
+        {kTcpListenerTransport, -1,
+         "port 0 (SocketPort -1 is negative, and no port: SocketPort + 1 = 0 is taken as its low "
+         "16 bits), a free port the system picks"},
+        {kTcpListenerTransport, -47291, "port 18246 (SocketPort -47291 is negative"},
     };
     for (const Case& c : cases) {
         TabletSettings settings;
@@ -29,6 +38,15 @@ TEST(TransportDescription, TcpPortsAreTheOnesTheTransportsUse) {
         const std::string description = TransportDescription(settings, c.kind);
         EXPECT_NE(description.find(c.said), std::string::npos) << description;
     }
+}
+
+TEST(TransportDescription, ListenerSaysWhichAddressesItTakesABridgeFrom) {
+    TabletSettings settings;
+    EXPECT_NE(TransportDescription(settings, kTcpListenerTransport).find("from any address"),
+              std::string::npos);
+    std::strcpy(settings.BridgeAddresses, "10.0.0.5");
+    EXPECT_NE(TransportDescription(settings, kTcpListenerTransport).find("only from 10.0.0.5"),
+              std::string::npos);
 }
 
 }  // namespace

@@ -153,4 +153,54 @@ TEST_F(Win32Sockets, PeekLeavesTheBytesForTheNextReceive) {
     EXPECT_TRUE(WouldBlock());
 }
 
+// The TCP listener's port while it is held: no other socket binds it, not even one that asks to
+// share it (SO_REUSEADDR, which a listener of its own made with SO_REUSEADDR would let through).
+// And once the listener's connection and the listener are closed, host first, the next listener
+// binds the same port at once: the closed connection leaves nothing that holds the port. (Wine
+// lets that bind through whether the host's close resets the connection or ends it gracefully,
+// and shows the bridge either close as a plain end.)
+TEST(Win32ListeningPort, IsTheListenersAloneAndFreeForTheNextListenerRightAfterItsConnection) {
+    ASSERT_EQ(platform::InitWinsock(), 0);
+    const SocketHandle listener = platform::CreateStreamSocket();
+    ASSERT_EQ(platform::ReserveListeningPort(listener), 0);
+    ASSERT_EQ(platform::BindSocket(listener, 0, 0), 0);
+    ASSERT_EQ(platform::ListenSocket(listener, 2), 0);
+    const auto port = static_cast<uint16_t>(platform::LocalPort(listener));
+
+    // Wine refuses the intruder's bind below whatever the listener asked for, as Linux does; the
+    // listener's options show what Windows goes by.
+    BOOL exclusive = FALSE;
+    BOOL shared = TRUE;
+    int length = sizeof exclusive;
+    getsockopt(static_cast<SOCKET>(listener), SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
+               reinterpret_cast<char*>(&exclusive), &length);
+    getsockopt(static_cast<SOCKET>(listener), SOL_SOCKET, SO_REUSEADDR,
+               reinterpret_cast<char*>(&shared), &length);
+    EXPECT_TRUE(exclusive);
+    EXPECT_FALSE(shared);
+
+    const SocketHandle intruder = platform::CreateStreamSocket();
+    const BOOL share = TRUE;
+    setsockopt(static_cast<SOCKET>(intruder), SOL_SOCKET, SO_REUSEADDR,
+               reinterpret_cast<const char*>(&share), sizeof share);
+    EXPECT_EQ(platform::BindSocket(intruder, 0, port), kSocketError);
+    EXPECT_EQ(platform::BindSocket(intruder, loopback::LoopbackAddress(), port), kSocketError);
+    platform::CloseSocket(intruder);
+
+    const SocketHandle bridge = platform::CreateStreamSocket();
+    ASSERT_EQ(platform::ConnectSocket(bridge, loopback::LoopbackAddress(), port), 0);
+    const SocketHandle accepted = platform::AcceptConnection(listener);
+    ASSERT_NE(accepted, kInvalidSocket);
+    const uint8_t request[9] = {1, 0, 0, 0, 1, 0, 0, 0, 0};
+    ASSERT_EQ(platform::SendBytes(accepted, request, sizeof request), 9);
+    platform::CloseSocket(listener);
+    platform::CloseAcceptedConnection(accepted);
+    platform::CloseSocket(bridge);
+
+    const SocketHandle next = platform::CreateStreamSocket();
+    ASSERT_EQ(platform::ReserveListeningPort(next), 0);
+    EXPECT_EQ(platform::BindSocket(next, 0, port), 0) << platform::LastSocketError();
+    platform::CloseSocket(next);
+}
+
 }  // namespace

@@ -94,7 +94,8 @@ void CommandLine::DeclareAnswersAndStart() {
                     "(1: the host's numbers query sends 0x00 once to a pad that answers it,\n"
                     "up to four times to one that does not). 0 starts at once. The host's\n"
                     "presence check connects and leaves without a request, so it gets no\n"
-                    "points. Not used by usbpipe.")
+                    "points. Not used by usbpipe, nor by server, whose host sends nothing\n"
+                    "(both wait for --settle instead).")
         ->type_name("N")
         ->transform(Decimal<uint64_t>(0, UINT64_MAX));
     app_.add_flag("--silent", o.silent,
@@ -107,8 +108,9 @@ void CommandLine::DeclareAnswersAndStart() {
         ->type_name("MS")
         ->transform(Decimal<int>(0, 600000));
     app_.add_option("--settle", o.settleMs,
-                    "usbpipe: start the points once a reader has held the node this long\n"
-                    "(300), which lets the presence check's short open pass")
+                    "usbpipe: start the points once a reader has held the node this long,\n"
+                    "server: once the host has held its connection this long (300), which\n"
+                    "lets the presence check's short open pass")
         ->type_name("MS")
         ->transform(Decimal<int>(0, 600000));
 }

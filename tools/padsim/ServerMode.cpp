@@ -19,6 +19,11 @@ int RunServer(const Options& options, Playback& playback) {
     config.inbound = Inbound::kFrames;
     config.outbound = Outbound::kPointRecords;
     config.answersRequests = false;
+    // The host's TCP client sends a pad server nothing: the points start once the host has held
+    // the connection for the settle time, which lets its presence check, which leaves at once,
+    // pass without taking them.
+    config.startAfter = 0;
+    config.startDelay += std::chrono::milliseconds(options.settleMs);
     config.mapToLogical = !options.rawCoordinates;
     bool connected = false;
     while (!StopRequested() && !deadline.passed()) {

@@ -92,6 +92,10 @@ bool IsWouldBlock(int errorCode) {
     return errorCode == EAGAIN || errorCode == EWOULDBLOCK;
 }
 
+bool IsConnectionReset(int errorCode) {
+    return errorCode == ECONNRESET;
+}
+
 int ConnectSocket(SocketHandle socket, uint32_t ipv4Address, uint16_t port) {
     const sockaddr_in endpoint = Ipv4Endpoint(ipv4Address, port);
     if (::connect(Fd(socket), reinterpret_cast<const sockaddr*>(&endpoint), sizeof endpoint) != 0) {
@@ -142,9 +146,24 @@ int LocalPort(SocketHandle socket) {
     return ntohs(endpoint.sin_port);
 }
 
-int SetReuseAddress(SocketHandle socket) {
+bool PeerAddress(SocketHandle socket, uint32_t& address) {
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    if (::getpeername(Fd(socket), reinterpret_cast<sockaddr*>(&peer), &length) != 0 ||
+        peer.sin_family != AF_INET) {
+        return false;
+    }
+    address = peer.sin_addr.s_addr;
+    return true;
+}
+
+int ReserveListeningPort(SocketHandle socket) {
     const int on = 1;
     return ::setsockopt(Fd(socket), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+}
+
+int CloseAcceptedConnection(SocketHandle socket) {
+    return CloseSocket(socket);
 }
 
 int SetNoDelay(SocketHandle socket) {

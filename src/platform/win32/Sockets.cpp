@@ -62,6 +62,10 @@ bool IsWouldBlock(int errorCode) {
     return errorCode == WSAEWOULDBLOCK;
 }
 
+bool IsConnectionReset(int errorCode) {
+    return errorCode == WSAECONNRESET;
+}
+
 int ConnectSocket(SocketHandle socket, uint32_t ipv4Address, uint16_t port) {
     const sockaddr_in endpoint = Ipv4Endpoint(ipv4Address, port);
     if (::connect(Native(socket), reinterpret_cast<const sockaddr*>(&endpoint), sizeof endpoint) !=
@@ -107,10 +111,31 @@ int LocalPort(SocketHandle socket) {
     return ntohs(endpoint.sin_port);
 }
 
-int SetReuseAddress(SocketHandle socket) {
+bool PeerAddress(SocketHandle socket, uint32_t& address) {
+    sockaddr_in peer{};
+    int length = sizeof peer;
+    if (::getpeername(Native(socket), reinterpret_cast<sockaddr*>(&peer), &length) != 0 ||
+        peer.sin_family != AF_INET) {
+        return false;
+    }
+    address = peer.sin_addr.s_addr;
+    return true;
+}
+
+int ReserveListeningPort(SocketHandle socket) {
     const BOOL on = TRUE;
-    return ::setsockopt(Native(socket), SOL_SOCKET, SO_REUSEADDR,
+    return ::setsockopt(Native(socket), SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
                         reinterpret_cast<const char*>(&on), sizeof on);
+}
+
+// A zero linger time makes the close a reset: nothing the host sent waits unacknowledged at that
+// point (the bridge has long taken the host's few request frames), and what the bridge still
+// sends is not wanted.
+int CloseAcceptedConnection(SocketHandle socket) {
+    const linger reset{1, 0};
+    ::setsockopt(Native(socket), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&reset),
+                 sizeof reset);
+    return CloseSocket(socket);
 }
 
 int SetNoDelay(SocketHandle socket) {

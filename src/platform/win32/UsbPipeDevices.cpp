@@ -13,7 +13,15 @@ namespace {
 constexpr auto kCancelRepeat = std::chrono::milliseconds(1);
 // How long a read that looks for a packet the driver already holds is given: the driver answers
 // it at once, under Wine from another process, so this only bounds the look at an empty pipe.
+// Each look is given all of it, so that it has surely reached the driver before it is cancelled
+// (under Wine a look cancelled on its way there stays queued in the driver, to take a packet of
+// the capture).
 constexpr DWORD kQueuedPacketWait = 100;
+// How long looks are started for. A pad that keeps sending (a pen resting on it) never leaves
+// the pipe empty, and what it sends while the looks go on cannot be told from what it held:
+// without this bound the open would discard for as long as the pen rests. With it the whole
+// discard takes at most two looks' time.
+constexpr auto kLooksStartedFor = std::chrono::milliseconds(kQueuedPacketWait);
 // How long a cancelled look may take to end before it is left to a driver that keeps it.
 constexpr DWORD kLookCancelLimit = 1000;
 
@@ -103,7 +111,9 @@ int32_t UsbPipe::DiscardQueuedPackets() {
     look->overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     int32_t discarded = 0;
     bool kept = false;
-    while (look->overlapped.hEvent != nullptr && TakeQueuedPacket(probe, *look, kept)) {
+    const auto lastStart = std::chrono::steady_clock::now() + kLooksStartedFor;
+    while (look->overlapped.hEvent != nullptr && std::chrono::steady_clock::now() < lastStart &&
+           TakeQueuedPacket(probe, *look, kept)) {
         ++discarded;
     }
     CloseHandle(probe);
