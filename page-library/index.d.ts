@@ -73,7 +73,7 @@ export interface SignatureEvidence {
 
 export declare const kEvidenceFormat: "lumarq-signature-evidence";
 export declare const kEvidenceVersion: 1;
-/** What is wrong with a stored evidence record (parsed JSON): an empty list when it is well formed. */
+/** What is wrong with a stored evidence record's shape (parsed JSON): an empty list when it is well formed. No protection against a record altered or made up. */
 export declare function checkEvidence(record: unknown): string[];
 
 export interface OpenOptions {
