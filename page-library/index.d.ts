@@ -41,12 +41,20 @@ export declare class SignatureError extends Error {
     readonly code: ErrorCodeValue;
 }
 
-/** One pen point in the pad's logical units; touch is false once, where the pen lifts. */
+/**
+ * One pen point in the pad's logical units; touch is false once, where the pen lifts. A point a
+ * page builds itself may leave t out, as before points carried times.
+ */
 export interface PenPoint {
     x: number;
     y: number;
     touch: boolean;
     /** Milliseconds from the pad's opening to the point's arrival at the host; null from a host without times. */
+    t?: number | null;
+}
+
+/** A pen point as a capture gives it: its t always there. */
+export interface CapturedPenPoint extends PenPoint {
     t: number | null;
 }
 
@@ -93,7 +101,7 @@ export interface AvailabilityOptions {
 }
 
 export interface CaptureEventMap {
-    point: CustomEvent<PenPoint>;
+    point: CustomEvent<CapturedPenPoint>;
     end: CustomEvent<{ error: SignatureError | null }>;
     clear: CustomEvent<null>;
 }

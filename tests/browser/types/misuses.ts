@@ -1,6 +1,6 @@
 // What the types must refuse: each marked line below must be an error; tsc fails on an expected
 // error that does not come, so a misuse that type-checks fails the check.
-import { Capture, ErrorCode, open, SignatureError } from "../../../page-library/index.js";
+import { Capture, ErrorCode, open, PenPoint, SignatureError } from "../../../page-library/index.js";
 
 const capture = await open();
 // @ts-expect-error: captures come from open()
@@ -19,3 +19,10 @@ await open({ timeoutMs: "5000" });
 console.log(ErrorCode.padBusy);
 // @ts-expect-error: no such image option
 capture.toSvg({ colour: "red" });
+// @ts-expect-error: a point's time is a number or null
+const point: PenPoint = { x: 1, y: 2, touch: true, t: "5" };
+capture.addEventListener("point", ({ detail }) => {
+    // @ts-expect-error: a captured point's t is always there, null without a time
+    const t: number = detail.t;
+    console.log(point, t);
+});
