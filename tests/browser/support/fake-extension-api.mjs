@@ -8,6 +8,7 @@ export const fakeApi = {
         lastError: undefined,
         connectNative: (name) => fakeApi.runtime.ports[fakeApi.runtime.ports.push(new FakeNativePort(name)) - 1],
         getManifest: () => ({ action: { default_title: "Open the signing pad" } }),
+        getURL: (file) => `chrome-extension://fake/${file}`,
     },
     action: {
         state: {},
@@ -18,6 +19,8 @@ export const fakeApi = {
     },
 };
 globalThis.chrome = fakeApi;
+// The identities file beside the extension's pages.
+globalThis.fetch = async () => ({ json: async () => ({ name: "signing_pad_host" }) });
 
 // Both ends of a port: its listeners, what the extension posted, and whether it disconnected.
 class FakePort {
