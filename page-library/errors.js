@@ -33,7 +33,7 @@ const kMessages = {
     [ErrorCode.captureIdle]: "The capture ended: the pad sent no point for the extension's idle limit",
     [ErrorCode.tabHidden]: "The capture ended: its tab stayed hidden for longer than the extension's limit",
     [ErrorCode.endedByUser]: "The person signing ended the capture from the signing extension's button",
-    [ErrorCode.aborted]: "The page cancelled the request before the pad opened",
+    [ErrorCode.aborted]: "The page aborted the signal it gave open(): the request or its capture ended",
 };
 
 export class SignatureError extends Error {

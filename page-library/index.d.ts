@@ -91,7 +91,10 @@ export interface OpenOptions {
      * Once the pad is open it no longer counts.
      */
     timeoutMs?: number;
-    /** Aborting it before the pad is open rejects with "aborted" and lets the pad go. */
+    /**
+     * Aborting it while the pad opens rejects with "aborted"; once the pad is open it ends the
+     * capture with "aborted". Either way the pad is let go.
+     */
     signal?: AbortSignal;
 }
 

@@ -21,6 +21,6 @@ if PATH=/nonexistent /bin/bash extension/assemble.sh "$work/without-jq" 2>"$work
     echo "assemble.sh without jq did not fail cleanly: $(cat "$work/error")" >&2
     exit 1
 fi
-node --test tests/browser/allowed-origins.test.mjs tests/browser/capture-watch.test.mjs tests/browser/capture-broker.test.mjs tests/browser/signature-image.test.mjs tests/browser/evidence.test.mjs >"$work/unit-tests" || { cat "$work/unit-tests" >&2; exit 1; }
+node --test tests/browser/allowed-origins.test.mjs tests/browser/capture-watch.test.mjs tests/browser/capture-broker.test.mjs tests/browser/signature-image.test.mjs tests/browser/evidence.test.mjs tests/browser/page-open.test.mjs >"$work/unit-tests" || { cat "$work/unit-tests" >&2; exit 1; }
 tests/browser/node_modules/.bin/tsc -p tests/browser/types
 echo "extension: unit tests (origin parser, image frames) passed, the library's types hold, web-ext lint without errors, icons present, assemble.sh refuses cleanly without jq"
