@@ -295,17 +295,18 @@ for (const browserName of browserNames) {
 
         // No bridge comes at first: the host waits its 4 s for one, so the abort lands while the pad
         // opens. The page asks again at once and gets the pad, from a host that starts once the
-        // first has gone.
+        // first has gone (the bridge comes once that host has started); each row gives how many
+        // hosts its aborted open starts.
         const aborts = {
-            "before the call": (open) => open({ signal: AbortSignal.abort() }),
-            "while the pad opens": (open) => {
+            "before the call": [0, (open) => open({ signal: AbortSignal.abort() })],
+            "while the pad opens": [1, (open) => {
                 const controller = new AbortController();
                 const opening = open({ signal: controller.signal });
                 setTimeout(() => controller.abort(), 300);
                 return opening;
-            },
+            }],
         };
-        for (const [when, abortedOpen] of Object.entries(aborts)) {
+        for (const [when, [hostsOfAbortedOpen, abortedOpen]] of Object.entries(aborts)) {
             it(`rejects an open aborted ${when} with aborted, and opens the one asked for at once after it`, async () => {
                 await suite.harness.useListener();
                 const page = await openSite(sites.allowed);
@@ -317,6 +318,7 @@ for (const browserName of browserNames) {
                     return code;
                 }, abortedOpen.toString());
                 assert.equal(code, ErrorCode.aborted);
+                await waitFor(() => suite.harness.newRuns().length > hostsOfAbortedOpen, { what: "the host of the next open" });
                 suite.harness.startBridge(["--loop", "--rate", "500"]);
                 const reopened = await page.evaluate(() => window.reopening.then(
                     (capture) => capture.close().then(() => [capture.width, capture.height]), (error) => error.code));
