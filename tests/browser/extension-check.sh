@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The sample extension as extension/assemble.sh lays it out: Mozilla's linter (web-ext lint)
 # reports no error and every icon the manifest names is there; without jq the script fails
-# before writing anything, naming jq; the unit tests of its origin parser and of the page
-# library's image frames pass; and the page library's types accept the README's example and
-# refuse the misuses of tests/browser/types/misuses.ts. Needs tests/browser/node_modules (scripts/browser-deps.sh).
+# before writing anything, naming jq; the unit tests of the extension's and the page library's
+# pure modules pass; and the page library's types accept the README's example and code written
+# before points carried times, and refuse the misuses of tests/browser/types/misuses.ts. Needs tests/browser/node_modules (scripts/browser-deps.sh).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 work=$(mktemp -d)
@@ -23,4 +23,4 @@ if PATH=/nonexistent /bin/bash extension/assemble.sh "$work/without-jq" 2>"$work
 fi
 node --test tests/browser/allowed-origins.test.mjs tests/browser/capture-watch.test.mjs tests/browser/capture-broker.test.mjs tests/browser/signature-image.test.mjs tests/browser/evidence.test.mjs tests/browser/page-open.test.mjs >"$work/unit-tests" || { cat "$work/unit-tests" >&2; exit 1; }
 tests/browser/node_modules/.bin/tsc -p tests/browser/types
-echo "extension: unit tests (origin parser, image frames) passed, the library's types hold, web-ext lint without errors, icons present, assemble.sh refuses cleanly without jq"
+echo "extension: unit tests (origins, capture limits, background bridge, page open, evidence, images) passed, the library's types hold, web-ext lint without errors, icons present, assemble.sh refuses cleanly without jq"
