@@ -5,7 +5,6 @@ export const fakeApi = {
     storage: { local: { get: async () => ({}) }, managed: { get: async () => ({}) } },
     runtime: {
         ports: [],
-        lastError: undefined,
         connectNative: (name) => fakeApi.runtime.ports[fakeApi.runtime.ports.push(new FakeNativePort(name)) - 1],
         getManifest: () => ({ action: { default_title: "Open the signing pad" } }),
         getURL: (file) => `chrome-extension://fake/${file}`,
