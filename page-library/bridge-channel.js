@@ -12,6 +12,12 @@ export function postRequest(id, request, fields = {}) {
     window.postMessage({ source: kPageSource, id, request, ...fields }, "/");
 }
 
+// The bridge's refusal of a message that reused the id of a request it serves: it answers that
+// message, whoever posted it, and leaves the request it serves as it was.
+export function refusesAnother(message) {
+    return message.event === "error" && message.idInUse === true;
+}
+
 // Calls onAnswer with each answer to request id; returns the function that stops listening.
 export function listenToBridge(id, onAnswer) {
     const listener = (event) => {

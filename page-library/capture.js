@@ -15,8 +15,14 @@ export class Capture extends EventTarget {
     #settle;
     #closing = false;
     #times = [];
+    #signal;
+    #abort = () => {
+        postRequest(this.#id, "abort");
+        this.#fail(ErrorCode.aborted);
+    };
 
-    constructor(id, { device, width, height, pad }) {
+    // signal: the AbortSignal given to open(), which ends the capture with "aborted".
+    constructor(id, { device, width, height, pad }, signal = null) {
         super();
         this.#id = id;
         this.device = device;
@@ -31,6 +37,8 @@ export class Capture extends EventTarget {
             this.#settle = { resolve, reject };
         });
         this.ended.catch(() => {});
+        this.#signal = signal;
+        signal?.addEventListener("abort", this.#abort, { once: true });
     }
 
     // Every point in order, as [X, Y, P] with P 1 while the pen touches and 0 where it lifts; a
@@ -102,14 +110,19 @@ export class Capture extends EventTarget {
             this.#end(null);
             this.#settle.resolve(message.text);
         } else if (message.event === "error" && message.code !== ErrorCode.badRequest) {
-            const error = new SignatureError(message.code);
-            this.#end(error);
-            this.#settle.reject(error);
+            this.#fail(message.code);
         }
+    }
+
+    #fail(code) {
+        const error = new SignatureError(code);
+        this.#end(error);
+        this.#settle.reject(error);
     }
 
     #end(error) {
         this.over = true;
+        this.#signal?.removeEventListener("abort", this.#abort);
         this.dispatchEvent(new CustomEvent("end", { detail: { error } }));
     }
 }

@@ -38,7 +38,7 @@ const kMessages = {
     [ErrorCode.captureIdle]: "The capture ended: the pad sent no point for the extension's idle limit",
     [ErrorCode.tabHidden]: "The capture ended: its tab stayed hidden for longer than the extension's limit",
     [ErrorCode.endedByUser]: "The person signing ended the capture from the signing extension's button",
-    [ErrorCode.aborted]: "The page cancelled the request before the pad opened",
+    [ErrorCode.aborted]: "The page aborted the signal it gave open(): the request or its capture ended",
     [ErrorCode.sealedOnly]: "The signing extension seals this site's signatures: ask with requestSealedSignature()",
     [ErrorCode.noSealingKey]: "The signing extension has no sealing key pinned for this site: ask with open()",
     [ErrorCode.sealingKeyRefused]: "The signing extension refused the sealing key pinned for this site (see its " +

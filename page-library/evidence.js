@@ -4,23 +4,29 @@
 export const kEvidenceFormat = "lumarq-signature-evidence";
 export const kEvidenceVersion = 1;
 
+// The pen-down runs of points given by their touch flags, as [first, last] indexes: each from a
+// touching point up to and including the lift, the last point when the pen has not lifted yet.
+function penDownRuns(touches) {
+    const runs = [];
+    let first = null;
+    touches.forEach((touch, index) => {
+        if (first === null && touch) {
+            first = index;
+        }
+        if (first !== null && !touch) {
+            runs.push([first, index]);
+            first = null;
+        }
+    });
+    if (first !== null) {
+        runs.push([first, touches.length - 1]);
+    }
+    return runs;
+}
+
 // The record of a capture: started is the page's clock when the pad opened (an ISO 8601 text),
 // pad null when the host gave no numbers, each point's t null when it gave no time.
 export function buildEvidence({ pad, width, height, startedAt, points, times }) {
-    const strokes = [];
-    let open = null;
-    points.forEach(([, , p], index) => {
-        if (open === null && p === 1) {
-            open = index;
-        }
-        if (open !== null && p === 0) {
-            strokes.push([open, index]);
-            open = null;
-        }
-    });
-    if (open !== null) {
-        strokes.push([open, points.length - 1]);
-    }
     return {
         format: kEvidenceFormat,
         version: kEvidenceVersion,
@@ -29,7 +35,7 @@ export function buildEvidence({ pad, width, height, startedAt, points, times }) 
         size: { width, height },
         time: "milliseconds from the pad's opening to the point's arrival at the host",
         points: points.map(([x, y, p], index) => ({ x, y, t: times[index] ?? null, touch: p === 1 })),
-        strokes,
+        strokes: penDownRuns(points.map(([, , p]) => p === 1)),
     };
 }
 
@@ -57,17 +63,22 @@ function pointProblems(points, size) {
     return problems;
 }
 
-function strokeProblems(strokes, count) {
+// The strokes must be exactly the pen-down runs of the points: none joined across a lift, split,
+// left out or made up.
+function strokeProblems(strokes, points) {
     if (!Array.isArray(strokes)) {
         return ["strokes is not a list"];
     }
-    let next = 0;
-    return strokes.flatMap((stroke, index) => {
-        const ok = Array.isArray(stroke) && stroke.length === 2 && isWhole(stroke[0], next) &&
-            isWhole(stroke[1], stroke[0]) && stroke[1] < count;
-        next = ok ? stroke[1] + 1 : next;
-        return ok ? [] : [`stroke ${index}: [first, last] point indexes in order within the points`];
-    });
+    const runs = penDownRuns(points.map(({ touch }) => touch));
+    const problems = [];
+    for (let index = 0; index < Math.max(strokes.length, runs.length); index += 1) {
+        if (index >= runs.length) {
+            problems.push(`stroke ${index}: the points have no pen-down run for it`);
+        } else if (JSON.stringify(strokes[index]) !== JSON.stringify(runs[index])) {
+            problems.push(`stroke ${index}: must be [${runs[index]}], the points' pen-down run`);
+        }
+    }
+    return problems;
 }
 
 // What is wrong with a stored record (parsed JSON): an empty list when it is well formed.
@@ -91,5 +102,5 @@ export function checkEvidence(record) {
     }
     const points = pointProblems(record.points, size);
     return [...problems, ...points,
-            ...(points.length === 0 ? strokeProblems(record.strokes, record.points.length) : [])];
+            ...(points.length === 0 ? strokeProblems(record.strokes, record.points) : [])];
 }

@@ -51,12 +51,20 @@ export declare class SignatureError extends Error {
     readonly code: ErrorCodeValue;
 }
 
-/** One pen point in the pad's logical units; touch is false once, where the pen lifts. */
+/**
+ * One pen point in the pad's logical units; touch is false once, where the pen lifts. A point a
+ * page builds itself may leave t out, as before points carried times.
+ */
 export interface PenPoint {
     x: number;
     y: number;
     touch: boolean;
     /** Milliseconds from the pad's opening to the point's arrival at the host; null from a host without times. */
+    t?: number | null;
+}
+
+/** A pen point as a capture gives it: its t always there. */
+export interface CapturedPenPoint extends PenPoint {
     t: number | null;
 }
 
@@ -83,7 +91,7 @@ export interface SignatureEvidence {
 
 export declare const kEvidenceFormat: "lumarq-signature-evidence";
 export declare const kEvidenceVersion: 1;
-/** What is wrong with a stored evidence record (parsed JSON): an empty list when it is well formed. */
+/** What is wrong with a stored evidence record's shape (parsed JSON): an empty list when it is well formed. No protection against a record altered or made up. */
 export declare function checkEvidence(record: unknown): string[];
 
 export interface OpenOptions {
@@ -93,7 +101,10 @@ export interface OpenOptions {
      * Once the pad is open it no longer counts.
      */
     timeoutMs?: number;
-    /** Aborting it before the pad is open rejects with "aborted" and lets the pad go. */
+    /**
+     * Aborting it while the pad opens rejects with "aborted"; once the pad is open it ends the
+     * capture with "aborted". Either way the pad is let go.
+     */
     signal?: AbortSignal;
 }
 
@@ -103,7 +114,7 @@ export interface AvailabilityOptions {
 }
 
 export interface CaptureEventMap {
-    point: CustomEvent<PenPoint>;
+    point: CustomEvent<CapturedPenPoint>;
     end: CustomEvent<{ error: SignatureError | null }>;
     clear: CustomEvent<null>;
 }

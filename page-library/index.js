@@ -1,6 +1,6 @@
 // Asks the signing extension for a signature from the pad: isAvailable() tells quickly whether
 // the extension serves this page, open() resolves to a running capture.
-import { listenToBridge, newRequestId, postRequest } from "./bridge-channel.js";
+import { listenToBridge, newRequestId, postRequest, refusesAnother } from "./bridge-channel.js";
 import { Capture } from "./capture.js";
 import { ErrorCode, SignatureError } from "./errors.js";
 import { checkEvidence, kEvidenceFormat, kEvidenceVersion } from "./evidence.js";
@@ -44,7 +44,8 @@ export async function isAvailable({ timeoutMs = kDefaultPresenceTimeoutMs } = {}
 
 // Asks for the pad: "extension-missing" at once when no bridge answers the hello; timeoutMs
 // bounds the wait for the extension to take the request and for the pad to open (else
-// "timeout"). Aborting signal before the pad is open rejects with "aborted" and lets the pad go.
+// "timeout"). Aborting signal rejects with "aborted" while the pad opens, and ends the capture
+// with "aborted" once it has opened; either way the pad is let go.
 export async function open({ timeoutMs = kDefaultTimeoutMs, signal } = {}) {
     checkTimeout(timeoutMs);
     const present = !signal?.aborted && await isAvailable({ timeoutMs: Math.min(timeoutMs, kDefaultPresenceTimeoutMs) });
@@ -64,16 +65,14 @@ function requestCapture(timeoutMs, signal) {
         const stopListening = listenToBridge(id, (message) => {
             if (capture) {
                 capture.receive(message);
-                if (capture.over) {
-                    stopListening();
-                }
             } else if (message.event === "accepted") {
                 clearTimeout(noBridge);
             } else if (message.event === "opened") {
                 signal?.removeEventListener("abort", abort);
-                capture = new Capture(id, message);
+                capture = new Capture(id, message, signal);
+                capture.ended.then(stopListening, stopListening);
                 resolve(capture);
-            } else if (message.event === "error") {
+            } else if (message.event === "error" && !refusesAnother(message)) {
                 fail(message.code);
             }
         });

@@ -1,7 +1,7 @@
 // Asks the signing extension for a sealed signature: the person signs in the extension's own
 // window, and the page receives the pen's points and times only sealed to the key the extension
 // pins for this site, bound to the document's hash, with a picture of the signature.
-import { listenToBridge, newRequestId, postRequest } from "./bridge-channel.js";
+import { listenToBridge, newRequestId, postRequest, refusesAnother } from "./bridge-channel.js";
 import { ErrorCode, SignatureError } from "./errors.js";
 import { isAvailable, kDefaultPresenceTimeoutMs, kDefaultTimeoutMs, kMaxTimeoutMs } from "./index.js";
 import { documentHashProblem, purposeProblem } from "./seal-fields.js";
@@ -66,8 +66,10 @@ function requestSeal(fields, signal, onStarted) {
                 settle();
                 const { jwe, kid, svg, png, pad } = message;
                 resolve({ jwe, kid, svg, png: pngBlob(png), pad: pad ? { serial: pad.serial, model: pad.model } : null });
-            } else if (message.event === "error" && !(signing && message.code === ErrorCode.badRequest)) {
-                // Once the signing runs, a bad-request answers another script's stray request.
+            } else if (message.event === "error" && !refusesAnother(message) &&
+                       !(signing && message.code === ErrorCode.badRequest)) {
+                // A refusal of another script's request with this id, or once the signing runs
+                // any bad-request, answers that stray request and leaves the signing alone.
                 fail(message.code);
             }
         });

@@ -29,6 +29,8 @@ const kErrorOfProblem = {
 const kEndedByUser = "ended-by-user";
 
 let current = null;
+// Settles once the last capture's host has gone: the next one starts after it.
+let previousHost = Promise.resolve();
 
 function tell(pagePort, answer) {
     try {
@@ -63,7 +65,7 @@ function endCapture(capture) {
 // Ends a running capture from this side: the page is told why, and the host is let go.
 function endWithError(capture, code) {
     tell(capture.pagePort, { event: "error", code });
-    capture.session.end(null);
+    capture.session.letGo();
 }
 
 function hostHandlers(capture) {
@@ -99,7 +101,8 @@ function startCapture(connection, origin, hostName, limits, request, sealingKey)
     capture.session = new HostSession(hostName, handlers, request.timeoutMs);
     current = capture;
     showCaptureBadge(origin);
-    capture.session.start();
+    capture.session.start(previousHost);
+    previousHost = capture.session.closed;
 }
 
 // An open or a seal request: a site with a pinned sealing key gets sealed captures only.
@@ -164,7 +167,7 @@ export function acceptPageConnection(pagePort) {
 function leave(connection) {
     connection.gone = true;
     if (current?.pagePort === connection.pagePort) {
-        current.session.end(null);
+        current.session.letGo();
     }
 }
 

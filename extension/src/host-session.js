@@ -49,9 +49,25 @@ export class HostSession {
         this.saidGoodbye = false;
         this.over = false;
         this.fallbackTimer = null;
+        this.releaseTimer = null;
+        // Resolves once the port to the host is closed: the host has gone, or is let go.
+        this.closed = new Promise((resolve) => {
+            this.markClosed = resolve;
+        });
     }
 
-    start() {
+    // Starts the host once previousHost (a promise) has settled: one host holds the pad at a
+    // time, and a second copy started beside it would leave at once. The reply's time limit
+    // counts from now.
+    start(previousHost = Promise.resolve()) {
+        this.replyTimer = setTimeout(() => this.end(Problem.noReply), this.replyTimeoutMs);
+        previousHost.then(() => this.connect());
+    }
+
+    connect() {
+        if (this.over) {
+            return;
+        }
         try {
             this.port = api.runtime.connectNative(this.hostName);
             this.port.onMessage.addListener((message) => this.receive(message));
@@ -61,7 +77,6 @@ export class HostSession {
             this.end(problemOfDisconnect(error.message), error.message);
             return;
         }
-        this.replyTimer = setTimeout(() => this.end(Problem.noReply), this.replyTimeoutMs);
         this.fallbackTimer = setTimeout(() => this.fallBackToPlainOpen(),
                                         Math.floor(this.replyTimeoutMs * kRichOpenShare));
     }
@@ -75,7 +90,7 @@ export class HostSession {
     // Asks the host to close the pad and end; it answers with its goodbye.
     finish() {
         if (!this.over) {
-            this.port.postMessage({ command: "CLOSE" });
+            this.port?.postMessage({ command: "CLOSE" });
         }
     }
 
@@ -110,6 +125,11 @@ export class HostSession {
     disconnected(port) {
         // Reading lastError also keeps Chrome from reporting it as unchecked.
         const message = port.error?.message ?? api.runtime.lastError?.message ?? "";
+        clearTimeout(this.releaseTimer);
+        this.markClosed();
+        if (this.over) {
+            return;
+        }
         if (this.saidGoodbye) {
             this.over = true;
             clearTimeout(this.replyTimer);
@@ -123,19 +143,48 @@ export class HostSession {
         }
     }
 
-    // Ends the session from this side: closing the port ends a host that is still running.
+    // Ends the session from this side on a problem: closing the port ends a host that is still
+    // running.
     end(problem, detail = "") {
         if (this.over) {
             return;
         }
+        this.stop();
+        this.closePort();
+        this.handlers.ended(problem, detail);
+    }
+
+    // Ends the session from this side at once: no more handler calls. The host is asked to CLOSE
+    // and keeps its port until it has gone, for at most the reply's time limit: a host still
+    // opening the pad reads its input only once the opening is over (closing the port would not
+    // end it sooner), and closed resolves when it has let the pad go.
+    letGo() {
+        if (this.over) {
+            return;
+        }
+        this.stop();
+        try {
+            this.port.postMessage({ command: "CLOSE" });
+            this.releaseTimer = setTimeout(() => this.closePort(), this.replyTimeoutMs);
+        } catch {
+            this.closePort();  // not started, or already closed by the browser
+        }
+        this.handlers.ended(null, "");
+    }
+
+    stop() {
         this.over = true;
         clearTimeout(this.replyTimer);
         clearTimeout(this.fallbackTimer);
+    }
+
+    closePort() {
+        clearTimeout(this.releaseTimer);
         try {
             this.port?.disconnect();
         } catch {
             // already closed by the browser
         }
-        this.handlers.ended(problem, detail);
+        this.markClosed();
     }
 }

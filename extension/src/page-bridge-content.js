@@ -91,7 +91,10 @@
             return;
         }
         if (!isAcceptable(message)) {
-            tellPage(Number.isSafeInteger(message.id) ? message.id : null, { event: "error", code: "bad-request" });
+            const id = Number.isSafeInteger(message.id) ? message.id : null;
+            // A message that reused the id of a request this frame has under way is refused with
+            // a mark: the request goes on, and its page must not take the refusal for its answer.
+            tellPage(id, { event: "error", code: "bad-request", ...(captures.has(id) && { idInUse: true }) });
         } else if (message.request === "hello") {
             tellPage(message.id, { event: "present" });
         } else if (message.request === "open") {

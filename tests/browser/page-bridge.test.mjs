@@ -17,12 +17,12 @@ import { startSiteServer } from "./support/site-server.mjs";
 import { waitFor } from "./support/wait.mjs";
 
 // Runs in the page: opens a capture through the library and resolves to the size of the pad, or
-// the error's code; the capture, a count of its points and the code that ended it stay in the
-// page as window.signing.
+// the error's code; the capture, the controller of the open's signal, a count of its points
+// (and of those before its end) and the code that ended it stay in the page as window.signing.
 async function openInPage(timeoutMs) {
     const { open } = await import("@lumarq/orvanesign-page");
     const started = performance.now();
-    const signing = (window.signing = { points: 0, started });
+    const signing = (window.signing = { points: 0, started, controller: new AbortController() });
     // The request's id, as another script of the page could read it, and whether the page had a
     // person's activation when the bridge's content script read the same message.
     window.addEventListener("message", ({ data }) => {
@@ -32,7 +32,7 @@ async function openInPage(timeoutMs) {
         }
     });
     try {
-        signing.capture = await open({ timeoutMs });
+        signing.capture = await open({ timeoutMs, signal: signing.controller.signal });
         signing.openedMs = performance.now() - started;
         signing.capture.addEventListener("point", () => {
             signing.points += 1;
@@ -40,6 +40,7 @@ async function openInPage(timeoutMs) {
         });
         signing.capture.addEventListener("end", ({ detail }) => {
             signing.endCode = detail.error?.code ?? null;
+            signing.pointsAtEnd = signing.points;
             signing.endedMs = performance.now() - started;
         });
         return { size: [signing.capture.width, signing.capture.height] };
@@ -82,7 +83,7 @@ async function pageOpeningOn(browser, origin, when) {
     return page;
 }
 
-const signing = (page) => page.evaluate(() => ({ ...window.signing, capture: null }));
+const signing = (page) => page.evaluate(() => ({ ...window.signing, capture: null, controller: null }));
 
 // Closes the page's capture: the host says it is exiting and ends with exit code 0.
 async function closeCapture(page, harness) {
@@ -191,11 +192,11 @@ for (const browserName of browserNames) {
         const openSite = (origin) => openSiteIn(suite.padBrowser, origin);
         const badge = () => badgeOf(suite.padBrowser);
 
-        async function startSigning(origin, timeoutMs = 15_000) {
+        async function startSigning(origin) {
             await suite.harness.useListener();
             suite.harness.startBridge(["--loop", "--rate", "500"]);
             const page = await openSite(origin);
-            assert.deepEqual((await openCapture(page, timeoutMs)).size, [2150, 1400]);
+            assert.deepEqual((await openCapture(page)).size, [2150, 1400]);
             await waitForPoints(page);
             return page;
         }
@@ -292,31 +293,51 @@ for (const browserName of browserNames) {
             });
         }
 
-        // No bridge comes: the host waits its 4 s for one, so the abort lands while the pad opens.
+        // No bridge comes at first: the host waits its 4 s for one, so the abort lands while the pad
+        // opens. The page asks again at once and gets the pad, from a host that starts once the
+        // first has gone (the bridge comes once that host has started); each row gives how many
+        // hosts its aborted open starts.
         const aborts = {
-            "before the call": (open) => open({ signal: AbortSignal.abort() }),
-            "while the pad opens": (open) => {
+            "before the call": [0, (open) => open({ signal: AbortSignal.abort() })],
+            "while the pad opens": [1, (open) => {
                 const controller = new AbortController();
                 const opening = open({ signal: controller.signal });
                 setTimeout(() => controller.abort(), 300);
                 return opening;
-            },
+            }],
         };
-        for (const [when, abortedOpen] of Object.entries(aborts)) {
-            it(`rejects an open aborted ${when} with aborted, and leaves no host running`, async () => {
+        for (const [when, [hostsOfAbortedOpen, abortedOpen]] of Object.entries(aborts)) {
+            it(`rejects an open aborted ${when} with aborted, and opens the one asked for at once after it`, async () => {
                 await suite.harness.useListener();
                 const page = await openSite(sites.allowed);
                 const code = await page.evaluate(async (source) => {
                     const { open } = await import("@lumarq/orvanesign-page");
                     // eslint-disable-next-line no-eval
-                    return (0, eval)(`(${source})`)(open).then(() => "opened", (error) => error.code);
+                    const code = await (0, eval)(`(${source})`)(open).then(() => "opened", (error) => error.code);
+                    window.reopening = open({ timeoutMs: 15_000 });
+                    return code;
                 }, abortedOpen.toString());
                 assert.equal(code, ErrorCode.aborted);
+                await waitFor(() => suite.harness.newRuns().length > hostsOfAbortedOpen, { what: "the host of the next open" });
+                suite.harness.startBridge(["--loop", "--rate", "500"]);
+                const reopened = await page.evaluate(() => window.reopening.then(
+                    (capture) => capture.close().then(() => [capture.width, capture.height]), (error) => error.code));
+                assert.deepEqual(reopened, [2150, 1400]);
                 for (const run of suite.harness.newRuns()) {
                     assert.equal(await new HostRun(path.join(suite.harness.runs, run)).exitCode(10_000), 0);
                 }
             });
         }
+
+        it("ends a capture whose open's signal is aborted with aborted, lets the host go and gives no point after", async () => {
+            const page = await startSigning(sites.allowed);
+            const run = await suite.harness.currentRun();
+            await page.evaluate(() => window.signing.controller.abort());
+            assert.equal(await run.exitCode(5000), 0);
+            const { endCode, points, pointsAtEnd } = await signing(page);
+            assert.deepEqual([endCode, points], [ErrorCode.aborted, pointsAtEnd]);
+            assert.equal((await badge()).text, "");
+        });
 
         it("tells a second tab that the pad is in use while the first captures", async () => {
             const first = await startSigning(sites.allowed);
@@ -345,14 +366,33 @@ for (const browserName of browserNames) {
             assert.equal(await page.evaluate(() => window.bridgeMessages), 0);
         });
 
-        it("keeps a capture running through another script's open with its id, clear() and the open's timeoutMs, and still closes it", async () => {
-            const timeoutMs = 3000;
-            const page = await startSigning(sites.allowed, timeoutMs);
-            const answer = await page.evaluate(() => new Promise((resolve) => {
-                window.addEventListener("message", ({ data }) => data?.event === "error" && resolve(data.code));
-                window.postMessage({ source: "lumarq-orvanesign-page", id: window.signing.id, request: "open", timeoutMs: 1000 }, "/");
-            }));
-            assert.equal(answer, ErrorCode.badRequest);
+        it("keeps an open and its capture running through another script's opens with its id, clear() and the open's timeoutMs, and still closes it", async () => {
+            const timeoutMs = 5000;
+            await suite.harness.useListener();
+            const page = await openSite(sites.allowed);
+            // Another script of the page posts an open with the id of each open the bridge accepts,
+            // while the pad opens (no bridge has come yet), and once more after it has opened.
+            const reuseId = () => window.postMessage({ source: "lumarq-orvanesign-page", id: window.signing.id, request: "open", timeoutMs: 1000 }, "/");
+            await page.evaluate((source) => {
+                window.refusals = [];
+                window.addEventListener("message", ({ data }) => {
+                    if (data?.source === "lumarq-orvanesign-bridge" && data.event === "accepted") {
+                        // eslint-disable-next-line no-eval
+                        (0, eval)(`(${source})`)();
+                    }
+                    if (data?.event === "error") {
+                        window.refusals.push({ code: data.code, idInUse: data.idInUse });
+                    }
+                });
+            }, reuseId.toString());
+            const opening = openCapture(page, timeoutMs);
+            await waitFor(() => page.evaluate(() => window.refusals.length === 1), { what: "the refusal of the open while the pad opens" });
+            suite.harness.startBridge(["--loop", "--rate", "500"]);
+            assert.deepEqual((await opening).size, [2150, 1400]);
+            await waitForPoints(page);
+            await page.evaluate(reuseId);
+            await waitFor(() => page.evaluate(() => window.refusals.length === 2), { what: "the refusal of the open after the pad opened" });
+            assert.deepEqual(await page.evaluate(() => window.refusals), Array(2).fill({ code: ErrorCode.badRequest, idInUse: true }));
 
             // clear() forgets the points so far and keeps the new ones, with the pad still open.
             const left = await page.evaluate(() => {

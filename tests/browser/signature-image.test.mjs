@@ -3,6 +3,7 @@
 import assert from "node:assert/strict";
 import { it } from "node:test";
 import { imageFrame } from "../../page-library/image-frame.js";
+import { signaturePng } from "../../page-library/signature-raster.js";
 import { signatureSvg } from "../../page-library/signature-svg.js";
 
 const strokes = [[[100, 200], [300, 250]], [[500, 400]]];
@@ -31,4 +32,31 @@ it("writes the frame, the pen and the background into the SVG", () => {
         `<svg xmlns="http://www.w3.org/2000/svg" width="212" height="112" viewBox="88 188 424 224">`,
         `<rect x="88" y="188" width="424" height="224" fill="white"/>`,
         `<g fill="none" stroke="#123" stroke-width="4" stroke-linecap="round" stroke-linejoin="round">`]);
+});
+
+// An OffscreenCanvas that records what is drawn on it instead of drawing.
+class RecordingCanvas {
+    constructor(width, height) {
+        Object.assign(this, { width, height, calls: [] });
+    }
+
+    getContext() {
+        return new Proxy({}, { get: (_, name) => (...args) => this.calls.push([name, ...args]), set: () => true });
+    }
+
+    convertToBlob() {
+        return Promise.resolve(this);
+    }
+}
+
+it("draws a PNG of both a width and a height with the whole pad fitted inside and centred", async (t) => {
+    globalThis.OffscreenCanvas = RecordingCanvas;
+    t.after(() => delete globalThis.OffscreenCanvas);
+    const canvas = await signaturePng({ strokes, points: [] }, 2000, 1000, { width: 400, height: 400, background: "white" });
+    const [, a, , , d, e, f] = canvas.calls.find(([name]) => name === "setTransform");
+    const drawn = canvas.calls.filter(([name]) => ["moveTo", "lineTo"].includes(name))
+        .map(([, x, y]) => [Math.round(a * x + e), Math.round(d * y + f)]);
+    assert.deepEqual([canvas.width, canvas.height], [400, 400]);
+    assert.deepEqual(canvas.calls.find(([name]) => name === "fillRect"), ["fillRect", 0, 0, 400, 400]);
+    assert.deepEqual(drawn, [[20, 140], [60, 150], [100, 180], [100, 180]]);
 });

@@ -1,6 +1,6 @@
 // What the types must refuse: each marked line below must be an error; tsc fails on an expected
 // error that does not come, so a misuse that type-checks fails the check.
-import { Capture, ErrorCode, open, requestSealedSignature, SignatureError } from "../../../page-library/index.js";
+import { Capture, ErrorCode, open, PenPoint, requestSealedSignature, SignatureError } from "../../../page-library/index.js";
 
 const capture = await open();
 // @ts-expect-error: captures come from open()
@@ -25,3 +25,10 @@ await requestSealedSignature({ purpose: "Contract" });
 await requestSealedSignature({ documentHash: "00", purpose: "Contract", key: "-----BEGIN PUBLIC KEY-----" });
 // @ts-expect-error: the sealed result holds no points
 console.log((await requestSealedSignature({ documentHash: "00", purpose: "p" })).points);
+// @ts-expect-error: a point's time is a number or null
+const point: PenPoint = { x: 1, y: 2, touch: true, t: "5" };
+capture.addEventListener("point", ({ detail }) => {
+    // @ts-expect-error: a captured point's t is always there, null without a time
+    const t: number = detail.t;
+    console.log(point, t);
+});
