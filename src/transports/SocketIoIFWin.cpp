@@ -3,6 +3,7 @@
 #include <array>
 
 #include "platform/Clock.h"
+#include "tablet/DiagnosticLog.h"
 #include "tablet/SocketPorts.h"
 #include "tablet/Tablet.h"
 
@@ -28,11 +29,14 @@ bool SocketIoIFWin::InitTablet() {
 bool SocketIoIFWin::ConnectToServer() {
     peerSocket = platform::CreateStreamSocket();
     if (peerSocket == platform::kInvalidSocket) {
+        WriteLogFormat("ConnectToServer: no socket, error %d", platform::LastSocketError());
         return false;
     }
     const uint16_t port = ClientPort(owner->settings.SocketPort);
     if (platform::ConnectSocket(peerSocket, owner->settings.TabletIpAddress, port) ==
         platform::kSocketError) {
+        WriteLogFormat("ConnectToServer: the connect to port %u failed with error %d", port,
+                       platform::LastSocketError());
         CloseConnection();
         return false;
     }
