@@ -286,12 +286,9 @@ TEST_F(Fault, GoneFollowsEveryPointStillQueuedWhenThePadGoes) {
     root.WriteSettings(ListenerSettings());
     StartHost();
     host->Send(kRichOpen);
-    const Bytes hello = loopback::BridgeHello(2, kIdentity);
-    loopback::Connection check = loopback::ConnectWhenListening(port, 5000ms);
-    ASSERT_TRUE(check.valid() && check.SendAll(hello));
-    ASSERT_TRUE(check.WaitForClose(5000ms));
-    loopback::Connection bridge = loopback::ConnectWhenListening(port, 5000ms);
-    ASSERT_TRUE(bridge.valid() && bridge.SendAll(hello));
+    loopback::Connection bridge =
+        loopback::ConnectBridgeAfterPresenceCheck(port, kIdentity, 5000ms);
+    ASSERT_TRUE(bridge.valid());
     // The four unanswered numbers requests are read, so that the close leaves nothing unread.
     ASSERT_EQ(bridge.Receive(4 * 9, 5000ms).size(), 4u * 9);
     ASSERT_TRUE(host->ReadFrame(5000ms).has_value());

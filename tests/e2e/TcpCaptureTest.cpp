@@ -60,16 +60,24 @@ protected:
     void StartBridge(const std::vector<std::string>& extra) {
         padsim = StartPadsimBridge(port, kIdentity, 30, extra);
     }
-    // The bridge as the host takes it: the presence check's connection, which the host drops,
-    // then the open's, each presenting its hello.
     loopback::Connection ConnectBridge() {
-        const Bytes hello = loopback::BridgeHello(2, kIdentity);
-        loopback::Connection check = loopback::ConnectWhenListening(port, 5000ms);
-        EXPECT_TRUE(check.valid() && check.SendAll(hello));
-        EXPECT_TRUE(check.WaitForClose(5000ms));
-        loopback::Connection bridge = loopback::ConnectWhenListening(port, 5000ms);
-        EXPECT_TRUE(bridge.valid() && bridge.SendAll(hello));
+        loopback::Connection bridge =
+            loopback::ConnectBridgeAfterPresenceCheck(port, kIdentity, 5000ms);
+        EXPECT_TRUE(bridge.valid());
         return bridge;
+    }
+    // The pad server as the host's TCP client takes it: the presence check's connection, which
+    // the host drops, then the open's, after which the host replies to OPEN.
+    loopback::Connection OpenThroughClient(loopback::Server& server) {
+        port = server.port();
+        WriteClientSettings();
+        host = std::make_unique<HostSession>(root);
+        host->SendOpen();
+        loopback::Connection check = server.Accept(5000ms);
+        EXPECT_TRUE(check.WaitForClose(5000ms));
+        loopback::Connection pad = server.Accept(5000ms);
+        EXPECT_EQ(host->ReadFrame(5000ms), kDefaultOpenReply);
+        return pad;
     }
     TemporaryRoot root;
     uint16_t port = loopback::FreePort();
@@ -371,16 +379,8 @@ Bytes Record(uint32_t type, uint8_t status, int x, int y) {
 
 TEST_F(TcpCapture, ClientQueuesServerRecordsEvenWhenSplitAcrossReceives) {
     loopback::Server server;
-    port = server.port();
-    WriteClientSettings();
-    host = std::make_unique<HostSession>(root);
-    host->SendOpen();
-    loopback::Connection check = server.Accept(5000ms);
-    ASSERT_TRUE(check.valid());
-    EXPECT_TRUE(check.WaitForClose(5000ms));
-    loopback::Connection pad = server.Accept(5000ms);
+    loopback::Connection pad = OpenThroughClient(server);
     ASSERT_TRUE(pad.valid());
-    EXPECT_EQ(host->ReadFrame(5000ms), kDefaultOpenReply);
 
     Bytes stream = Record(0, 0x08, 100, 200);
     const Bytes skipped = Record(3, 0x08, 1, 1);
@@ -436,15 +436,8 @@ int SendRecordsUntilHeld(loopback::Connection& pad) {
 // the queue away. Every point reaches the browser once it reads again.
 TEST_F(TcpCapture, ClientSendsNothingSoAServerClosingUnreadLosesNoPoint) {
     loopback::Server server;
-    port = server.port();
-    WriteClientSettings();
-    host = std::make_unique<HostSession>(root);
-    host->SendOpen();
-    loopback::Connection check = server.Accept(5000ms);
-    ASSERT_TRUE(check.WaitForClose(5000ms));
-    loopback::Connection pad = server.Accept(5000ms);
+    loopback::Connection pad = OpenThroughClient(server);
     ASSERT_TRUE(pad.valid());
-    EXPECT_EQ(host->ReadFrame(5000ms), kDefaultOpenReply);
     const int sent = SendRecordsUntilHeld(pad);
     EXPECT_EQ(pad.Receive(1, 200ms).size(), 0u) << "the host wrote to the pad server";
     pad.Close();
@@ -462,14 +455,8 @@ TEST_F(TcpCapture, ClientSendsNothingSoAServerClosingUnreadLosesNoPoint) {
 // A server that resets the connection: the host cannot know what it lost, and the log says so.
 TEST_F(TcpCapture, ClientLogsAResetApartFromACleanEnd) {
     loopback::Server server;
-    port = server.port();
-    WriteClientSettings();
-    host = std::make_unique<HostSession>(root);
-    host->SendOpen();
-    loopback::Connection check = server.Accept(5000ms);
-    ASSERT_TRUE(check.WaitForClose(5000ms));
-    loopback::Connection pad = server.Accept(5000ms);
-    EXPECT_EQ(host->ReadFrame(5000ms), kDefaultOpenReply);
+    loopback::Connection pad = OpenThroughClient(server);
+    ASSERT_TRUE(pad.valid());
     ASSERT_TRUE(pad.SendAll(Record(0, 0x08, 100, 200)));
     EXPECT_EQ(host->ReadFrame(5000ms), PointMessage(100, 200, 1));
     const linger reset{1, 0};

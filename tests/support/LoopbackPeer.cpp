@@ -194,4 +194,15 @@ Connection ConnectWhenListening(uint16_t port, Milliseconds timeout) {
     return Connection();
 }
 
+Connection ConnectBridgeAfterPresenceCheck(uint16_t port, const std::string& identity,
+                                           Milliseconds timeout) {
+    const Bytes hello = BridgeHello(2, identity);
+    Connection check = ConnectWhenListening(port, timeout);
+    if (!check.valid() || !check.SendAll(hello) || !check.WaitForClose(timeout)) {
+        return Connection();
+    }
+    Connection bridge = ConnectWhenListening(port, timeout);
+    return bridge.valid() && bridge.SendAll(hello) ? std::move(bridge) : Connection();
+}
+
 }  // namespace loopback

@@ -68,5 +68,10 @@ private:
 Connection Connect(uint16_t port);
 // Connects to 127.0.0.1:port, retrying while nobody listens there yet.
 Connection ConnectWhenListening(uint16_t port, Milliseconds timeout);
+// The bridge as the host's TCP listener takes it: the presence check's connection, which the host
+// drops, then the open's, each presenting the bridge's hello; an invalid connection when either
+// fails within the timeout.
+Connection ConnectBridgeAfterPresenceCheck(uint16_t port, const std::string& identity,
+                                           Milliseconds timeout);
 
 }  // namespace loopback
