@@ -21,5 +21,5 @@ manifest=$(jq --slurpfile host "$here/native-host.json" '
 mkdir -p "$out"
 cp -r "$here"/src/*.html "$here"/src/*.css "$here"/src/*.js "$here"/src/managed-storage.json "$here"/src/icons \
     "$here"/src/_locales "$here/native-host.json" \
-    "$here"/../page-library/{signature,signature-svg,signature-raster,image-frame,evidence}.js "$out"/
+    "$here"/../page-library/{signature,signature-svg,signature-raster,image-frame,evidence,seal-fields}.js "$out"/
 printf '%s\n' "$manifest" >"$out/manifest.json"

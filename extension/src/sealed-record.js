@@ -2,33 +2,16 @@
 // site, the document's hash, the purpose), encrypted to the site's pinned key as a compact JWE
 // (RFC 7516) that only the key's holder opens. Only WebCrypto. The page library's
 // sealed-record.js checks the same layout when the record is opened: the two are kept in step.
+// The document hash and purpose checks are the page library's own (seal-fields.js, laid out beside).
 import { base64url } from "./base64url.js";
+import { documentHashProblem, kMaxPurposeLength, purposeProblem } from "./seal-fields.js";
 
 export const kSealedFormat = "lumarq-sealed-signature";
 export const kSealedVersion = 1;
-export const kMaxPurposeLength = 200;
-
-// A document hash is the SHA-256 of the document signed, as 64 hex digits.
-export function documentHashProblem(text) {
-    return typeof text === "string" && /^[0-9a-fA-F]{64}$/.test(text) ? null
-        : "the document hash must be the document's SHA-256 as 64 hex digits";
-}
+export { documentHashProblem, kMaxPurposeLength, purposeProblem };
 
 export function normaliseDocumentHash(text) {
     return text.toLowerCase();
-}
-
-// Control characters, line and paragraph separators, and the marks that reorder text.
-const kUnprintable = /[\p{Cc}\p{Zl}\p{Zp}\u200e\u200f\u202a-\u202e\u2066-\u2069]/u;
-
-export function purposeProblem(text) {
-    if (typeof text !== "string" || text.trim() === "") {
-        return "the purpose must be a text that is not empty";
-    }
-    if ([...text].length > kMaxPurposeLength) {
-        return `the purpose must be at most ${kMaxPurposeLength} characters`;
-    }
-    return kUnprintable.test(text) ? "the purpose must be one line without control characters" : null;
 }
 
 // The record to seal. evidence is the page library's buildEvidence() of the capture; startedAt

@@ -3,29 +3,20 @@
 // the pad opened) that keeps the pad until it has gone, the next capture's host starting after it.
 import { fakeApi, FakePagePort } from "./support/fake-extension-api.mjs";
 import assert from "node:assert/strict";
-import { execFileSync } from "node:child_process";
-import fs from "node:fs";
-import os from "node:os";
-import path from "node:path";
-import { after, afterEach, beforeEach, it } from "node:test";
-import { pathToFileURL } from "node:url";
+import { afterEach, beforeEach, it } from "node:test";
+import { extensionModule } from "./support/laid-out-extension.mjs";
 
 const kSite = "https://sign.example.com";
 const kButtonAtRest = { badge: "", title: "Open the signing pad", popup: "" };
 const hosts = fakeApi.runtime.ports;
 let broker;
 
-// The background as assemble.sh lays it out, beside the page library's modules it imports.
-const extensionDir = fs.mkdtempSync(path.join(os.tmpdir(), "broker-test-"));
-execFileSync(new URL("../../extension/assemble.sh", import.meta.url).pathname, [extensionDir]);
-after(() => fs.rmSync(extensionDir, { recursive: true, force: true }));
-
 // A fresh background for each test, serving kSite.
 beforeEach(async () => {
     hosts.length = 0;
     fakeApi.storage.local = { get: async () => ({ allowedOrigins: [kSite] }) };
     fakeApi.storage.managed = { get: async () => ({}) };
-    broker = await import(`${pathToFileURL(path.join(extensionDir, "capture-broker.js"))}?instance=${Math.random()}`);
+    broker = await import(`${extensionModule("capture-broker.js")}?instance=${Math.random()}`);
 });
 
 // Ends what a test left running, so that no limit's timer outlives it.

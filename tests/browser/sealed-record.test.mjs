@@ -8,11 +8,13 @@ import fs from "node:fs";
 import os from "node:os";
 import path from "node:path";
 import { it } from "node:test";
-import * as extension from "../../extension/src/sealed-record.js";
 import { checkSealingKey } from "../../extension/src/sealing-keys.js";
 import { buildEvidence } from "../../page-library/evidence.js";
 import * as library from "../../page-library/sealed-record.js";
+import { extensionModule } from "./support/laid-out-extension.mjs";
 import { keyPair } from "./support/test-keys.mjs";
+
+const extension = await import(extensionModule("sealed-record.js"));
 
 const kCommand = new URL("../../page-library/bin/open-sealed.js", import.meta.url).pathname;
 const kDocument = Buffer.from("%PDF-1.7 the contract\n");

@@ -4,6 +4,7 @@
 import assert from "node:assert/strict";
 import { generateKeyPairSync } from "node:crypto";
 import { before, describe, it } from "node:test";
+import { extensionModule } from "./support/laid-out-extension.mjs";
 
 const storage = { local: {}, managed: {} };
 const pick = (area, keys) => Object.fromEntries([keys].flat().filter((key) => key in area).map((key) => [key, area[key]]));
@@ -14,7 +15,7 @@ globalThis.chrome = {
     },
 };
 const { readPinnedKeys, sealingKeyOf } = await import("../../extension/src/pinned-keys.js");
-const { documentFingerprint, isValidSeal, refusalOf } = await import("../../extension/src/seal-request.js");
+const { documentFingerprint, isValidSeal, refusalOf } = await import(extensionModule("seal-request.js"));
 
 const publicPem = (bits) => generateKeyPairSync("rsa", { modulusLength: bits }).publicKey.export({ type: "spki", format: "pem" });
 

@@ -2,10 +2,12 @@
 // record of a 2,000-point signature (a lift every 50 points) with each kind of pinned key, over
 // SEALING_RUNS runs (default 20). Prints one line per key:
 //   sealing ALG KEY: p50 X ms, worst Y ms, JWE Z bytes
-import { buildSealedRecord, sealRecord } from "../../extension/src/sealed-record.js";
 import { checkSealingKey } from "../../extension/src/sealing-keys.js";
 import { buildEvidence } from "../../page-library/evidence.js";
+import { extensionModule } from "./support/laid-out-extension.mjs";
 import { keyPair } from "./support/test-keys.mjs";
+
+const { buildSealedRecord, sealRecord } = await import(extensionModule("sealed-record.js"));
 
 const runs = Number(process.env.SEALING_RUNS ?? 20);
 const points = Array.from({ length: 2000 }, (_, i) => [(i * 7) % 2000, (i * 3) % 1000, i % 50 === 49 ? 0 : 1]);
